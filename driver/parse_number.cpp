@@ -1,0 +1,25 @@
+#include "driver/parse_number.h"
+
+#include <string>
+
+#include "platform/number_text.h"
+
+namespace tarvex {
+
+bool ParseNumber(std::string_view text, double& target, std::string_view decimal_separator) {
+  if (decimal_separator == "." || text.find('.') == std::string_view::npos) {
+    return platform::ConvertLocaleNumber(text, decimal_separator, target);
+  }
+  std::string translated;
+  translated.reserve(text.size() + 8);
+  for (char c : text) {
+    if (c == '.') {
+      translated += decimal_separator;
+    } else {
+      translated += c;
+    }
+  }
+  return platform::ConvertLocaleNumber(translated, decimal_separator, target);
+}
+
+}  // namespace tarvex

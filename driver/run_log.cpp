@@ -1,0 +1,38 @@
+#include "driver/run_log.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <exception>
+
+#include "output/create_folder_path.h"
+#include "platform/locale_text.h"
+#include "platform/paths.h"
+
+namespace tarvex {
+
+void WriteLog(const std::string& log, std::string_view message) {
+  if (log.empty() || message.empty()) return;
+  try {
+    CreateFolderPath(log);
+    std::string entry = "[" + platform::LocalTimeStamp() + " ] - ";
+    entry.append(message);
+    entry += "\r\n";
+    // Each entry opens, appends and closes: no handle stays open between entries.
+    int fd = open(platform::ToNativePath(log).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC,
+                  0666);
+    if (fd < 0) return;
+    for (size_t done = 0; done < entry.size();) {
+      ssize_t n = write(fd, entry.data() + done, entry.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      done += n;
+    }
+    close(fd);
+  } catch (const std::exception&) {
+    // The entry is lost; the run goes on as if it had been written.
+  }
+}
+
+}  // namespace tarvex

@@ -1,0 +1,14 @@
+// The run log: the one place where a run says what it did and why it stopped.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tarvex {
+
+// Appends "[" + time stamp + " ] - " + message + CR LF to the log file, creating its folders and
+// the file when needed. Does nothing when log or message is empty; never fails towards the
+// caller (an entry that cannot be written is lost).
+void WriteLog(const std::string& log, std::string_view message);
+
+}  // namespace tarvex

@@ -1,0 +1,18 @@
+// Loading one data set (training inputs, training outputs or prediction inputs) from a file or
+// from direct values, scaled into the job's range.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "driver/job_settings.h"
+
+namespace tarvex {
+
+// kind is "F" (source is a file path) or "D" (source holds the values); code is "IT", "OT" or
+// "IP". On success target holds the scaled matrix and, for "IT" and "OT", the job holds the new
+// column ranges. On failure target is unchanged.
+bool LoadDataSet(JobSettings& job, const std::string& source, DataMatrix& target,
+                 std::string_view kind, std::string_view code, const std::string& selector);
+
+}  // namespace tarvex

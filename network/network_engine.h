@@ -1,0 +1,41 @@
+// The network engine as Tarvex sees it: the nine operations that the training stage drives.
+// The engine lives in its own shared library (libnetworkengine.so) and is loaded at run time.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+namespace tarvex::network {
+
+// Every operation reports a failure by throwing an exception derived from std::exception whose
+// what() is the description that goes into the run log.
+class NetworkEngine {
+ public:
+  virtual ~NetworkEngine() = default;
+
+  // layer_sizes holds the hidden-layer size, then the output-layer size.
+  virtual void CreateNetwork(std::int32_t layer_count, std::int32_t input_count,
+                             std::span<const std::int32_t> layer_sizes, double initial_weights,
+                             std::int16_t activation) = 0;
+  virtual void SetMomentum(double momentum) = 0;
+  virtual void SetLearningRate(double learning_rate) = 0;
+  // The outputs of the last ComputeOutputs, one per output neuron; valid until the next call
+  // into the engine.
+  virtual std::span<const double> GetOutputs() = 0;
+  virtual void SetInputs(std::span<const double> inputs) = 0;
+  virtual void ComputeOutputs() = 0;
+  // True when no training step since the previous call had a weight delta above target_percent.
+  virtual bool IsTargetReached(double target_percent) = 0;
+  virtual void TrainSample(std::span<const double> inputs, std::span<const double> targets) = 0;
+  // The weight delta of the last training step: 100 x |change of all weights| / |all weights|.
+  virtual double GetMinWeightDelta() = 0;
+};
+
+inline constexpr const char* kNetworkEngineLibrary = "libnetworkengine.so";
+inline constexpr const char* kNetworkEngineEntry = "TarvexCreateNetworkEngine";
+
+}  // namespace tarvex::network
+
+// The library's one entry point; the caller owns the engine and deletes it through the
+// virtual destructor. Returns nullptr when no engine can be made.
+extern "C" tarvex::network::NetworkEngine* TarvexCreateNetworkEngine();

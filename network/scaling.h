@@ -1,0 +1,23 @@
+// Moving values into the small range that the activation function works in, and back: the range
+// table, the per-column minimum and maximum of a loaded matrix, and the one linear mapping.
+#pragma once
+
+#include "driver/job_settings.h"
+
+namespace tarvex {
+
+// The scaling range for the job's af: 0 and 3 give -0.4..0.4, 1 and 4 give 0.1..0.9, 2 and 5
+// give -0.9..0.9, any other code 0..0.
+double GetScaleLow(const JobSettings& job);
+double GetScaleHigh(const JobSettings& job);
+
+// Per-column minimum and maximum, with the matrix's own column bounds.
+void ComputeInputRanges(JobSettings& job, const DataMatrix& matrix);
+void ComputeOutputRanges(JobSettings& job, const DataMatrix& matrix);
+
+// Maps from_a to to_a and from_b to to_b linearly. Equal bounds on either side give to_a, which
+// keeps constant columns harmless. Throws Failure ("Overflow") instead of returning an infinite
+// or undefined result.
+double Rescale(double value, double from_a, double from_b, double to_a, double to_b);
+
+}  // namespace tarvex

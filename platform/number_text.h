@@ -1,0 +1,21 @@
+// Number text at the edges of the program: the number test with its exact conversion, and the
+// one formatter for numbers that Tarvex writes.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tarvex::platform {
+
+// The number test: optional white space (space, TAB, CR, LF), an optional sign, digits with at
+// most one decimal separator (digits on at least one side), an optional exponent, optional white
+// space, and nothing else. On success stores the correctly rounded double and returns true; a
+// magnitude too large for a double is not a number, one too small reads as zero.
+bool ConvertLocaleNumber(std::string_view text, std::string_view decimal_separator,
+                         double& value);
+
+// The general text form: 15 significant digits, no trailing zeros, plain notation from 0.0001 up
+// to below 1E+15, else mantissa, "E", sign and at least two exponent digits.
+std::string FormatGeneralNumber(double value, std::string_view decimal_separator);
+
+}  // namespace tarvex::platform

@@ -1,0 +1,76 @@
+#include "platform/profile.h"
+
+#include <exception>
+
+#include "platform/paths.h"
+
+namespace tarvex::platform {
+
+namespace {
+
+std::string_view Trim(std::string_view text) {
+  size_t first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  size_t last = text.find_last_not_of(" \t");
+  return text.substr(first, last - first + 1);
+}
+
+bool EqualIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+ProfileReader::ProfileReader(const std::string& native_path) {
+  try {
+    if (IsExistingFile(native_path)) text_ = ReadWholeFile(native_path);
+  } catch (const std::exception&) {
+    text_.clear();  // unreadable reads as empty, like a missing file
+  }
+}
+
+std::string ProfileReader::Read(std::string_view section, std::string_view key) const {
+  std::string_view text = text_;
+  bool in_section = false;
+  for (size_t start = 0; start < text.size();) {
+    size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(start, end - start);
+    start = end + 1;
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    line = Trim(line);
+    if (line.empty() || line.front() == ';') continue;
+    if (line.front() == '[') {
+      size_t close = line.find(']');
+      std::string_view name = line.substr(1, close == std::string_view::npos ? line.npos : close - 1);
+      in_section = EqualIgnoringCase(Trim(name), section);
+      continue;
+    }
+    if (!in_section) continue;
+    size_t equals = line.find('=');
+    if (equals == std::string_view::npos || !EqualIgnoringCase(Trim(line.substr(0, equals)), key)) {
+      continue;
+    }
+    std::string_view value = Trim(line.substr(equals + 1));
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front()) {
+      value = value.substr(1, value.size() - 2);
+    }
+    // A value is a C string to the callers that open files with it: it ends at a NUL byte.
+    value = value.substr(0, value.find('\0'));
+    return std::string(value.substr(0, kProfileValueLimit));
+  }
+  return {};
+}
+
+std::string ReadProfileString(std::string_view section, std::string_view key,
+                              const std::string& native_path) {
+  return ProfileReader(native_path).Read(section, key);
+}
+
+}  // namespace tarvex::platform

@@ -1,0 +1,42 @@
+# Shared by the README's commands: installs what is missing and nothing else.
+
+# Installs the Debian packages given that are not installed yet (apt-get update once, if needed).
+ensure_packages() {
+  local missing=() pkg
+  for pkg in "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+      missing+=("$pkg")
+    fi
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  local sudo=()
+  [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+  echo "Installing: ${missing[*]}"
+  "${sudo[@]}" apt-get update
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+}
+
+# Generates a locale such as de_DE.UTF-8 unless the system has it already.
+ensure_locale() {
+  local name=$1 normalized
+  normalized=$(echo "$name" | tr 'A-Z' 'a-z' | sed 's/utf-8/utf8/')
+  if locale -a 2>/dev/null | tr 'A-Z' 'a-z' | grep -qx "$normalized"; then
+    return 0
+  fi
+  ensure_packages locales
+  local sudo=()
+  [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+  local charset=${name#*.}
+  if ! grep -q "^${name} ${charset}" /etc/locale.gen 2>/dev/null; then
+    echo "${name} ${charset}" | "${sudo[@]}" tee -a /etc/locale.gen >/dev/null
+  fi
+  "${sudo[@]}" locale-gen
+}
+
+# Configures and builds the project in the given folder; further arguments go to cmake.
+build_tarvex() {
+  local source=$1 folder=$2
+  shift 2
+  cmake -S "$source" -B "$folder" "$@"
+  cmake --build "$folder" -j"$(nproc)"
+}
