@@ -90,9 +90,18 @@ fs::path SourceFolder() { return TARVEX_SOURCE_DIR; }
 
 fs::path InstallTarvex(const fs::path& folder) {
   for (const char* name : {"tarvex", "libnetworkengine.so"}) {
+    if (!fs::exists(BinFolder() / name)) continue;  // a run without its engine says so in its log
     fs::copy_file(BinFolder() / name, folder / name, fs::copy_options::overwrite_existing);
   }
   return folder / "tarvex";
+}
+
+std::string Backslashed(const fs::path& path) {
+  std::string text = path.string();
+  for (char& c : text) {
+    if (c == '/') c = '\\';
+  }
+  return text;
 }
 
 std::string ReadFile(const fs::path& path) {

@@ -47,6 +47,9 @@ fs::path SourceFolder();
 // Copies tarvex and its engine into folder, so that the copy's program folder is that folder.
 fs::path InstallTarvex(const fs::path& folder);
 
+// A path written with backslashes, as a command line must write it ("/" separates options).
+std::string Backslashed(const fs::path& path);
+
 std::string ReadFile(const fs::path& path);
 void WriteFile(const fs::path& path, const std::string& content);
 
