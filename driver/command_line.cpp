@@ -58,9 +58,9 @@ bool ReadCommandLine(JobSettings& job, std::string_view command_text) {
     // Every "/" splits, inside quotes or values too: there is no escape.
     for (size_t start = 0;;) {
       size_t slash = command_text.find('/', start);
-      ReadItem(job, command_text.substr(start, slash == std::string_view::npos
-                                                   ? std::string_view::npos
-                                                   : slash - start));
+      ReadItem(job,
+               command_text.substr(start, slash == std::string_view::npos ? std::string_view::npos
+                                                                          : slash - start));
       if (slash == std::string_view::npos) break;
       start = slash + 1;
     }

@@ -7,7 +7,8 @@ namespace {
 std::string ReplaceAll(std::string_view text, std::string_view what, std::string_view with) {
   std::string result;
   size_t start = 0;
-  for (size_t at; (at = text.find(what, start)) != std::string_view::npos; start = at + what.size()) {
+  for (size_t at; (at = text.find(what, start)) != std::string_view::npos;
+       start = at + what.size()) {
     result.append(text.substr(start, at - start));
     result.append(with);
   }

@@ -7,6 +7,8 @@
 namespace tarvex {
 
 inline constexpr std::string_view kEmptyParameterTemplate = "The Parameter Parameter0 is empty.";
+inline constexpr std::string_view kInvalidDataTemplate =
+    "Invalid data. Values must be numerical. File: 'Parameter0'";
 
 // Replaces every "Parameter0" by first, then every "Parameter1" by second (a plain,
 // case-sensitive replace, in that order).

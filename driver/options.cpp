@@ -44,17 +44,17 @@ void Text(JobSettings& job, std::string_view value) {
 }
 
 constexpr OptionRow kCommandLine[] = {
-    {"lr", Decimal<&JobSettings::lr>},   {"m", Decimal<&JobSettings::m>},
-    {"wd", Decimal<&JobSettings::wd>},   {"ep", Whole<&JobSettings::ep>},
-    {"af", Short<&JobSettings::af>},     {"n", Whole<&JobSettings::n>},
-    {"iw", Decimal<&JobSettings::iw>},   {"tif", Path<&JobSettings::tif>},
-    {"tof", Path<&JobSettings::tof>},    {"pif", Path<&JobSettings::pif>},
-    {"log", Path<&JobSettings::log>},    {"pof", Text<&JobSettings::pof>},
-    {"tiv", Text<&JobSettings::tiv>},    {"tov", Text<&JobSettings::tov>},
-    {"piv", Text<&JobSettings::piv>},    {"tifh", Text<&JobSettings::tifh>},
-    {"tofh", Text<&JobSettings::tofh>},  {"pifh", Text<&JobSettings::pifh>},
-    {"tis", Text<&JobSettings::tifh>},   {"tos", Text<&JobSettings::tofh>},
-    {"pis", Text<&JobSettings::pifh>},   {"pos", Text<&JobSettings::pos>},
+    {"lr", Decimal<&JobSettings::lr>},  {"m", Decimal<&JobSettings::m>},
+    {"wd", Decimal<&JobSettings::wd>},  {"ep", Whole<&JobSettings::ep>},
+    {"af", Short<&JobSettings::af>},    {"n", Whole<&JobSettings::n>},
+    {"iw", Decimal<&JobSettings::iw>},  {"tif", Path<&JobSettings::tif>},
+    {"tof", Path<&JobSettings::tof>},   {"pif", Path<&JobSettings::pif>},
+    {"log", Path<&JobSettings::log>},   {"pof", Text<&JobSettings::pof>},
+    {"tiv", Text<&JobSettings::tiv>},   {"tov", Text<&JobSettings::tov>},
+    {"piv", Text<&JobSettings::piv>},   {"tifh", Text<&JobSettings::tifh>},
+    {"tofh", Text<&JobSettings::tofh>}, {"pifh", Text<&JobSettings::pifh>},
+    {"tis", Text<&JobSettings::tifh>},  {"tos", Text<&JobSettings::tofh>},
+    {"pis", Text<&JobSettings::pifh>},  {"pos", Text<&JobSettings::pos>},
     {"ini", Path<&JobSettings::ini>},
 };
 

@@ -20,8 +20,8 @@ void WriteLog(const std::string& log, std::string_view message) {
     entry.append(message);
     entry += "\r\n";
     // Each entry opens, appends and closes: no handle stays open between entries.
-    int fd = open(platform::ToNativePath(log).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC,
-                  0666);
+    int fd =
+        open(platform::ToNativePath(log).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) return;
     for (size_t done = 0; done < entry.size();) {
       ssize_t n = write(fd, entry.data() + done, entry.size() - done);

@@ -1,10 +1,177 @@
 #include "input/load_data_set.h"
 
+#include <exception>
+#include <vector>
+
+#include "driver/message_template.h"
+#include "driver/parse_number.h"
+#include "driver/run_log.h"
+#include "input/database_reader.h"
+#include "input/delimited_text.h"
+#include "input/workbook_reader.h"
+#include "network/scaling.h"
+#include "platform/locale_text.h"
+#include "platform/paths.h"
+
 namespace tarvex {
 
-bool LoadDataSet(JobSettings&, const std::string&, DataMatrix&, std::string_view, std::string_view,
-                 const std::string&) {
-  return false;  // seam: the data issue builds the loader
+namespace {
+
+enum class Reader { kText, kWorkbook, kDatabase };
+
+struct FileKind {
+  Reader reader;
+  char delimiter;
+};
+
+// The extension is the text after the last "." of the path, trimmed and lower-cased; so a "."
+// in a folder name makes the rest of the path the extension, which callers rely on.
+FileKind KindOfExtension(std::string_view extension) {
+  size_t first = extension.find_first_not_of(' ');
+  extension = first == std::string_view::npos
+                  ? std::string_view()
+                  : extension.substr(first, extension.find_last_not_of(' ') - first + 1);
+  std::string lowered = platform::LowerCaseText(extension);
+  if (lowered == "txt" || lowered == "asc") return {Reader::kText, '\t'};
+  if (lowered == "csv") return {Reader::kText, ','};
+  if (lowered == "mdb") return {Reader::kDatabase, 0};
+  if (lowered == "xls" || lowered == "xlsm") return {Reader::kWorkbook, 0};
+  return {Reader::kText, ','};
+}
+
+// The file step: the existence test and the hand-over to the reader that the extension chose.
+bool ReadDataFile(const JobSettings& job, const std::string& path, DataMatrix& matrix,
+                  const FileKind& kind, const std::string& selector) {
+  std::string native = platform::ToNativePath(path);
+  if (!platform::IsExistingFile(native)) {
+    WriteLog(job.log, "File not found: " + path);
+    return false;
+  }
+  switch (kind.reader) {
+    case Reader::kWorkbook:
+      return ReadWorkbookRange(job, selector, matrix, path);
+    case Reader::kDatabase:
+      return ReadDatabaseQuery(job, selector, matrix, path);
+    case Reader::kText:
+      break;
+  }
+  std::string text;
+  try {
+    text = platform::ReadWholeFile(native);
+  } catch (const std::exception& failure) {
+    WriteLog(job.log, "File name: " + path + "  " + DescribeFailure(failure));
+    return false;
+  }
+  return ParseDelimitedText(job, text, matrix, path, kind.delimiter, selector);
+}
+
+std::string_view LabelOf(std::string_view code) {
+  if (code == "IT") return "'Training Inputs'";
+  if (code == "OT") return "'Training Outputs'";
+  return "'Predict Inputs'";
+}
+
+std::vector<std::string_view> SplitAll(std::string_view text, char separator) {
+  std::vector<std::string_view> parts;
+  for (size_t start = 0;;) {
+    size_t at = text.find(separator, start);
+    parts.push_back(text.substr(start, at == std::string_view::npos ? at : at - start));
+    if (at == std::string_view::npos) return parts;
+    start = at + 1;
+  }
+}
+
+bool IsBlankText(std::string_view text) {
+  return text.find_first_not_of(' ') == std::string_view::npos;
+}
+
+// Rows at ";", values at ","; blank rows are skipped and the first non-blank row fixes the width.
+// Throws for what fails silently (a longer later row, no row at all).
+bool ReadDirectValues(const JobSettings& job, std::string_view source, std::string_view code,
+                      DataMatrix& matrix) {
+  std::vector<std::string_view> rows = SplitAll(source, ';');
+  Index blank_rows = 0;
+  for (std::string_view row : rows) {
+    if (IsBlankText(row)) ++blank_rows;
+  }
+  DataMatrix values;
+  Index r = 0;
+  for (std::string_view row : rows) {
+    if (IsBlankText(row)) continue;
+    std::vector<std::string_view> texts = SplitAll(row, ',');
+    if (!values.HasDimensions()) {
+      values = DataMatrix(0, static_cast<Index>(rows.size()) - blank_rows - 1, 0,
+                          static_cast<Index>(texts.size()) - 1);
+    }
+    for (size_t c = 0; c < texts.size(); ++c) {
+      double& cell = values.At(r, static_cast<Index>(c));
+      if (!ParseNumber(texts[c], cell, job.DecimalSeparator)) {
+        // The label brings its own quotes, so it stands between doubled quotes.
+        WriteLog(job.log, FillTemplate(kInvalidDataTemplate, LabelOf(code)));
+        return false;
+      }
+    }
+    ++r;
+  }
+  if (!values.HasDimensions()) throw Failure(kSubscriptOutOfRange);
+  matrix = std::move(values);
+  return true;
+}
+
+// Maximum to ScaleLow, minimum to ScaleHigh, column by column with the given ranges.
+void ScaleColumns(const JobSettings& job, DataMatrix& matrix, const BoundedVector& maximum,
+                  const BoundedVector& minimum) {
+  // Every column must have its range; checked once instead of once per value.
+  maximum.At(matrix.ColumnLow());
+  maximum.At(matrix.ColumnHigh());
+  minimum.At(matrix.ColumnLow());
+  minimum.At(matrix.ColumnHigh());
+  const size_t offset = static_cast<size_t>(matrix.ColumnLow() - maximum.Low());
+  std::span<const double> high = maximum.Values().subspan(offset);
+  std::span<const double> low = minimum.Values().subspan(offset);
+  std::span<double> values = matrix.Values();
+  const size_t columns = static_cast<size_t>(matrix.ColumnCount());
+  for (size_t start = 0; start < values.size(); start += columns) {
+    for (size_t j = 0; j < columns; ++j) {
+      values[start + j] = Rescale(values[start + j], high[j], low[j], job.ScaleLow, job.ScaleHigh);
+    }
+  }
+}
+
+}  // namespace
+
+bool LoadDataSet(JobSettings& job, const std::string& source, DataMatrix& target,
+                 std::string_view kind, std::string_view code, const std::string& selector) {
+  try {
+    DataMatrix matrix;
+    if (kind == "F") {
+      size_t dot = source.rfind('.');
+      if (dot == std::string::npos) return false;
+      if (!ReadDataFile(job, source, matrix, KindOfExtension(source.substr(dot + 1)), selector)) {
+        return false;
+      }
+    } else if (kind == "D") {
+      if (!ReadDirectValues(job, source, code, matrix)) return false;
+    } else {
+      return false;
+    }
+
+    if (code == "IT") {
+      ComputeInputRanges(job, matrix);
+      ScaleColumns(job, matrix, job.TrainingInputMax, job.TrainingInputMin);
+    } else if (code == "OT") {
+      ComputeOutputRanges(job, matrix);
+      ScaleColumns(job, matrix, job.TrainingOutputMax, job.TrainingOutputMin);
+    } else {
+      // Prediction inputs are scaled with the training inputs' ranges, never their own.
+      ScaleColumns(job, matrix, job.TrainingInputMax, job.TrainingInputMin);
+    }
+    target = std::move(matrix);
+    return true;
+  } catch (const std::exception&) {
+    // The failures that reach here are silent by design: the log says nothing about them.
+    return false;
+  }
 }
 
 }  // namespace tarvex

@@ -25,8 +25,7 @@ bool ConvertOutOfRange(const std::string& c_text, double& value) {
 
 }  // namespace
 
-bool ConvertLocaleNumber(std::string_view text, std::string_view decimal_separator,
-                         double& value) {
+bool ConvertLocaleNumber(std::string_view text, std::string_view decimal_separator, double& value) {
   const char* p = text.data();
   const char* end = p + text.size();
   while (p < end && IsBlank(*p)) ++p;

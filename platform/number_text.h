@@ -11,8 +11,7 @@ namespace tarvex::platform {
 // most one decimal separator (digits on at least one side), an optional exponent, optional white
 // space, and nothing else. On success stores the correctly rounded double and returns true; a
 // magnitude too large for a double is not a number, one too small reads as zero.
-bool ConvertLocaleNumber(std::string_view text, std::string_view decimal_separator,
-                         double& value);
+bool ConvertLocaleNumber(std::string_view text, std::string_view decimal_separator, double& value);
 
 // The general text form: 15 significant digits, no trailing zeros, plain notation from 0.0001 up
 // to below 1E+15, else mantissa, "E", sign and at least two exponent digits.

@@ -42,9 +42,7 @@ bool FolderExists(const std::string& native_path) {
   return stat(native_path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-bool CreateFolder(const std::string& native_path) {
-  return mkdir(native_path.c_str(), 0777) == 0;
-}
+bool CreateFolder(const std::string& native_path) { return mkdir(native_path.c_str(), 0777) == 0; }
 
 std::string SystemErrorText(int error_number) {
   char buffer[256];

@@ -47,7 +47,8 @@ std::string ProfileReader::Read(std::string_view section, std::string_view key) 
     if (line.empty() || line.front() == ';') continue;
     if (line.front() == '[') {
       size_t close = line.find(']');
-      std::string_view name = line.substr(1, close == std::string_view::npos ? line.npos : close - 1);
+      std::string_view name =
+          line.substr(1, close == std::string_view::npos ? line.npos : close - 1);
       in_section = EqualIgnoringCase(Trim(name), section);
       continue;
     }

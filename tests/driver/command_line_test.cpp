@@ -115,8 +115,8 @@ TEST(ReadCommandLineTest, ParameterFileWithBadWholeNumberEndsTheStage) {
   job.DecimalSeparator = ".";
   SetDefaults(job);
   EXPECT_FALSE(ReadCommandLine(job, "/ini=" + Backslashed(folder / "job.ini")));
-  EXPECT_EQ(job.ep, 7);      // read before the failure
-  EXPECT_EQ(job.iw, 0.3);    // never reached
+  EXPECT_EQ(job.ep, 7);    // read before the failure
+  EXPECT_EQ(job.iw, 0.3);  // never reached
   EXPECT_TRUE(job.pof.empty());
 }
 

@@ -17,10 +17,18 @@ TEST(ConvertWholeNumberTest, RoundsHalvesToEvenAndRejectsWhatDoesNotFit) {
     std::int32_t value;
   };
   const Case cases[] = {
-      {"12.5", ".", true, 12},   {"13.5", ".", true, 14},      {"-12.5", ".", true, -12},
-      {"0.5", ".", true, 0},     {"1.5", ".", true, 2},        {"2.4999", ".", true, 2},
-      {" 5000 ", ".", true, 5000}, {"1e3", ".", true, 1000},   {"abc", ".", false, 0},
-      {"", ".", false, 0},       {"12,5", ",", true, 12},      {"12.5", ",", false, 0},
+      {"12.5", ".", true, 12},
+      {"13.5", ".", true, 14},
+      {"-12.5", ".", true, -12},
+      {"0.5", ".", true, 0},
+      {"1.5", ".", true, 2},
+      {"2.4999", ".", true, 2},
+      {" 5000 ", ".", true, 5000},
+      {"1e3", ".", true, 1000},
+      {"abc", ".", false, 0},
+      {"", ".", false, 0},
+      {"12,5", ",", true, 12},
+      {"12.5", ",", false, 0},
       {"2147483647", ".", true, std::numeric_limits<std::int32_t>::max()},
       {"-2147483648", ".", true, std::numeric_limits<std::int32_t>::min()},
       {"2147483647.4", ".", true, std::numeric_limits<std::int32_t>::max()},
@@ -62,9 +70,9 @@ TEST(ParseNumberTest, ReadsAPointUnderEveryLocale) {
     double value;
   };
   const Case cases[] = {
-      {"0.05", ".", true, 0.05}, {"0.05", ",", true, 0.05}, {"0,05", ",", true, 0.05},
-      {"0,05", ".", false, 0},   {"1.2,3", ",", false, 0}, {"1.2.3", ",", false, 0},
-      {"-1.5e-3", ",", true, -0.0015}, {"abc", ",", false, 0}, {"", ",", false, 0},
+      {"0.05", ".", true, 0.05},       {"0.05", ",", true, 0.05}, {"0,05", ",", true, 0.05},
+      {"0,05", ".", false, 0},         {"1.2,3", ",", false, 0},  {"1.2.3", ",", false, 0},
+      {"-1.5e-3", ",", true, -0.0015}, {"abc", ",", false, 0},    {"", ",", false, 0},
   };
   for (const Case& c : cases) {
     double target = 0.3;

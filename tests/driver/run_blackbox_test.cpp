@@ -52,6 +52,8 @@ TEST_F(RunDriverTest, MissingSourcesAreNamedInOrder) {
   };
   const Case cases[] = {
       {{"/pof=po.txt"}, "The Parameter '/tif' is empty."},
+      {{"/pof=po.txt", "/tiv=1;2"}, "The Parameter '/tof' is empty."},
+      {{"/pof=po.txt", "/tiv=1;2", "/tov=1;2"}, "The Parameter '/pif' is empty."},
   };
   for (const Case& c : cases) {
     std::filesystem::remove(folder_ / "run.log");

@@ -22,7 +22,10 @@ TEST(LowerCaseTextTest, LowersUtf8LettersWithoutBreakingSequences) {
   EXPECT_EQ(LowerCaseText("\xC3\x84RGER"), "\xC3\xA4rger");          // Ä -> ä
   EXPECT_EQ(LowerCaseText("\xCE\xA3\xCE\x91"), "\xCF\x83\xCE\xB1");  // ΣΑ -> σα
   // A lone continuation byte and a cut sequence stay as they are, and what follows still lowers.
-  EXPECT_EQ(LowerCaseText("A\x80" "B\xC3"), "a\x80" "b\xC3");
+  EXPECT_EQ(LowerCaseText("A\x80"
+                          "B\xC3"),
+            "a\x80"
+            "b\xC3");
   EXPECT_EQ(LowerCaseText(std::string("X\0Y", 3)), std::string("x\0y", 3));
 }
 

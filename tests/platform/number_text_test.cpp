@@ -34,27 +34,27 @@ TEST_P(NumberTest, AcceptsExactlyTheDecimalForms) {
 
 INSTANTIATE_TEST_SUITE_P(
     PointAndComma, NumberTest,
-    ::testing::Values(
-        NumberCase{"0.5", ".", true, 0.5}, NumberCase{"  -2.25\r\n", ".", true, -2.25},
-        NumberCase{"\t+3e2 ", ".", true, 300}, NumberCase{".5", ".", true, 0.5},
-        NumberCase{"5.", ".", true, 5}, NumberCase{"-0", ".", true, -0.0},
-        NumberCase{"1E-3", ".", true, 0.001}, NumberCase{"1e-400", ".", true, 0.0},
-        NumberCase{"-1e-400", ".", true, -0.0},
-        NumberCase{"4.9406564584124654e-324", ".", true, 4.9406564584124654e-324},
-        NumberCase{"1.7976931348623157e308", ".", true, 1.7976931348623157e308},
-        NumberCase{"1e400", ".", false, 0}, NumberCase{"-1e400", ".", false, 0},
-        NumberCase{"1.2.3", ".", false, 0}, NumberCase{"0x10", ".", false, 0},
-        NumberCase{"inf", ".", false, 0}, NumberCase{"nan", ".", false, 0},
-        NumberCase{"1,5", ".", false, 0}, NumberCase{"", ".", false, 0},
-        NumberCase{" ", ".", false, 0}, NumberCase{".", ".", false, 0},
-        NumberCase{"-", ".", false, 0}, NumberCase{"1e", ".", false, 0},
-        NumberCase{"1e+", ".", false, 0}, NumberCase{"e5", ".", false, 0},
-        NumberCase{"1 000", ".", false, 0}, NumberCase{"$1", ".", false, 0},
-        NumberCase{"1\v", ".", false, 0}, NumberCase{"--1", ".", false, 0},
-        NumberCase{"1,5", ",", true, 1.5}, NumberCase{",5", ",", true, 0.5},
-        NumberCase{"-2,25e1", ",", true, -22.5}, NumberCase{"1.5", ",", false, 0},
-        NumberCase{"1,2,3", ",", false, 0}, NumberCase{"1.000,5", ",", false, 0},
-        NumberCase{"42", ",", true, 42}));
+    ::testing::Values(NumberCase{"0.5", ".", true, 0.5},
+                      NumberCase{"  -2.25\r\n", ".", true, -2.25},
+                      NumberCase{"\t+3e2 ", ".", true, 300}, NumberCase{".5", ".", true, 0.5},
+                      NumberCase{"5.", ".", true, 5}, NumberCase{"-0", ".", true, -0.0},
+                      NumberCase{"1E-3", ".", true, 0.001}, NumberCase{"1e-400", ".", true, 0.0},
+                      NumberCase{"-1e-400", ".", true, -0.0},
+                      NumberCase{"4.9406564584124654e-324", ".", true, 4.9406564584124654e-324},
+                      NumberCase{"1.7976931348623157e308", ".", true, 1.7976931348623157e308},
+                      NumberCase{"1e400", ".", false, 0}, NumberCase{"-1e400", ".", false, 0},
+                      NumberCase{"1.2.3", ".", false, 0}, NumberCase{"0x10", ".", false, 0},
+                      NumberCase{"inf", ".", false, 0}, NumberCase{"nan", ".", false, 0},
+                      NumberCase{"1,5", ".", false, 0}, NumberCase{"", ".", false, 0},
+                      NumberCase{" ", ".", false, 0}, NumberCase{".", ".", false, 0},
+                      NumberCase{"-", ".", false, 0}, NumberCase{"1e", ".", false, 0},
+                      NumberCase{"1e+", ".", false, 0}, NumberCase{"e5", ".", false, 0},
+                      NumberCase{"1 000", ".", false, 0}, NumberCase{"$1", ".", false, 0},
+                      NumberCase{"1\v", ".", false, 0}, NumberCase{"--1", ".", false, 0},
+                      NumberCase{"1,5", ",", true, 1.5}, NumberCase{",5", ",", true, 0.5},
+                      NumberCase{"-2,25e1", ",", true, -22.5}, NumberCase{"1.5", ",", false, 0},
+                      NumberCase{"1,2,3", ",", false, 0}, NumberCase{"1.000,5", ",", false, 0},
+                      NumberCase{"42", ",", true, 42}));
 
 TEST(NumberTest, ConvertsToTheCorrectlyRoundedDouble) {
   // Strings that a naive digit-by-digit conversion gets wrong.

@@ -88,7 +88,8 @@ TEST_F(ProfileTest, MissingFolderOrGarbageFilesReadAsEmpty) {
 
 TEST_F(ProfileTest, ReadsLargeFiles) {
   std::string text = "[Parameter]\n";
-  for (int i = 0; i < 100000; ++i) text += "/k" + std::to_string(i) + "=" + std::to_string(i) + "\n";
+  for (int i = 0; i < 100000; ++i)
+    text += "/k" + std::to_string(i) + "=" + std::to_string(i) + "\n";
   text += "/ep=77\n";
   ProfileReader profile(Write(text));
   EXPECT_EQ(profile.Read("Parameter", "/ep"), "77");

@@ -32,7 +32,7 @@ struct RunResult {
 };
 
 struct RunOptions {
-  fs::path working_folder;                                  // empty: the test's own
+  fs::path working_folder;                                       // empty: the test's own
   std::vector<std::pair<std::string, std::string>> environment;  // set in the child
 };
 

@@ -1,0 +1,218 @@
+#include "input/delimited_text.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <exception>
+#include <limits>
+
+#include "driver/message_template.h"
+#include "driver/parse_number.h"
+#include "driver/run_log.h"
+#include "platform/locale_text.h"
+
+namespace tarvex {
+
+namespace {
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+// Column indices of the conversion are 16-bit, which files written for it respect.
+constexpr Index kColumnLimit = 32767;
+constexpr double kTextCell = std::numeric_limits<double>::quiet_NaN();
+
+void LogFileNameError(const JobSettings& job, const std::string& path,
+                      std::string_view description) {
+  WriteLog(job.log, "File Name: " + path + "  Error: " + std::string(description));
+}
+
+void LogInvalidData(const JobSettings& job, const std::string& path) {
+  WriteLog(job.log, FillTemplate(kInvalidDataTemplate, path));
+}
+
+// Walks the lines of the text; the LF and one CR before it are not part of a line.
+class LineReader {
+ public:
+  explicit LineReader(std::string_view text) : text_(text) {}
+  bool Next(std::string_view& line) {
+    if (done_) return false;
+    const char* start = text_.data() + position_;
+    size_t left = text_.size() - position_;
+    const char* lf = static_cast<const char*>(std::memchr(start, '\n', left));
+    size_t length = lf ? static_cast<size_t>(lf - start) : left;
+    line = std::string_view(start, length);
+    if (lf) {
+      position_ += length + 1;
+      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    } else {
+      done_ = true;  // the text after the last LF is a line too (blank when empty)
+    }
+    return true;
+  }
+
+ private:
+  std::string_view text_;
+  size_t position_ = 0;
+  bool done_ = false;
+};
+
+// Blank means nothing but spaces; a TAB makes a line non-blank.
+bool IsBlank(std::string_view line) {
+  for (char c : line) {
+    if (c != ' ') return false;
+  }
+  return true;
+}
+
+std::vector<std::string_view> Split(std::string_view text, char delimiter) {
+  std::vector<std::string_view> parts;
+  for (size_t start = 0;;) {
+    size_t at = text.find(delimiter, start);
+    if (at == std::string_view::npos) {
+      parts.push_back(text.substr(start));
+      return parts;
+    }
+    parts.push_back(text.substr(start, at - start));
+    start = at + 1;
+  }
+}
+
+std::string RemoveAll(std::string_view text, std::string_view what) {
+  std::string result;
+  for (size_t start = 0;;) {
+    size_t at = text.find(what, start);
+    result.append(text.substr(start, at == std::string_view::npos ? at : at - start));
+    if (at == std::string_view::npos) return result;
+    start = at + what.size();
+  }
+}
+
+}  // namespace
+
+bool ParseDelimitedText(const JobSettings& job, std::string_view text, DataMatrix& matrix,
+                        const std::string& path, char delimiter, const std::string& selector) {
+  try {
+    const bool header_mode = !selector.empty();
+    std::vector<std::string_view> header_names;
+    if (header_mode) header_names = Split(selector, ',');
+
+    // First pass: count lines and blank lines, so that the cells are allocated once.
+    Index line_count = 0;
+    Index blank_count = header_mode ? 1 : 0;  // the header line takes no row
+    {
+      LineReader lines(text);
+      for (std::string_view line; lines.Next(line);) {
+        ++line_count;
+        if (IsBlank(line)) ++blank_count;
+      }
+    }
+
+    // Second pass: fields into cells; a field that is not a number becomes a text cell.
+    DataMatrix cells;
+    bool has_text_cells = false;
+    std::string header_line;
+    std::vector<std::string_view> header_fields;
+    Index width = 0;
+    Index row = 0;
+    LineReader lines(text);
+    for (std::string_view line; lines.Next(line);) {
+      if (IsBlank(line)) continue;
+      if (!cells.HasDimensions()) {
+        width = static_cast<Index>(std::count(line.begin(), line.end(), delimiter)) + 1;
+        cells = DataMatrix(0, line_count - blank_count - 1, 0, width - 1);
+        if (header_mode) {
+          header_line = RemoveAll(line, kByteOrderMark);
+          header_fields = Split(header_line, delimiter);
+          continue;
+        }
+      }
+      std::span<double> values = cells.Row(row);
+      Index column = 0;
+      for (size_t start = 0;; ++column) {
+        const char* from = line.data() + start;
+        const void* at = std::memchr(from, delimiter, line.size() - start);
+        size_t length =
+            at ? static_cast<size_t>(static_cast<const char*>(at) - from) : line.size() - start;
+        // A line longer than the first non-blank line does not fit the cells.
+        if (column >= width) throw Failure(kSubscriptOutOfRange);
+        double& cell = values[column];
+        if (!ParseNumber(std::string_view(from, length), cell, job.DecimalSeparator)) {
+          cell = kTextCell;
+          has_text_cells = true;
+        }
+        if (!at) break;
+        start += length + 1;
+      }
+      ++row;
+    }
+    return ConvertCellMatrix(job, cells, has_text_cells, matrix, header_names, header_fields, path);
+  } catch (const std::exception& failure) {
+    LogFileNameError(job, path, DescribeFailure(failure));
+    return false;
+  }
+}
+
+bool ConvertCellMatrix(const JobSettings& job, DataMatrix& cells, bool has_text_cells,
+                       DataMatrix& matrix, const std::vector<std::string_view>& header_names,
+                       const std::vector<std::string_view>& header_fields,
+                       const std::string& path) {
+  try {
+    if (!cells.HasDimensions()) throw Failure(kSubscriptOutOfRange);
+    if (header_names.empty()) {
+      if (cells.ColumnCount() > kColumnLimit) throw Failure(kOverflow);
+      if (has_text_cells) {
+        // The number test knows nothing beyond what the reading already tried, so a text cell
+        // is never a number: the first one in row order fails the file.
+        LogInvalidData(job, path);
+        return false;
+      }
+      matrix = std::move(cells);
+      return true;
+    }
+
+    if (static_cast<Index>(header_names.size()) > kColumnLimit) throw Failure(kOverflow);
+    std::vector<std::string> lowered_fields;
+    lowered_fields.reserve(header_fields.size());
+    for (std::string_view field : header_fields) {
+      lowered_fields.push_back(platform::LowerCaseText(field));
+    }
+    // -1 for a name that matches no field; the first row then fails at that name.
+    std::vector<Index> column_map;
+    for (std::string_view name : header_names) {
+      std::string lowered = platform::LowerCaseText(name);
+      Index found = -1;
+      for (size_t c = 0; c < lowered_fields.size(); ++c) {
+        if (lowered_fields[c] == lowered) {
+          found = static_cast<Index>(c);
+          break;
+        }
+      }
+      if (found > kColumnLimit) throw Failure(kOverflow);
+      column_map.push_back(found);
+    }
+
+    DataMatrix result(cells.RowLow(), cells.RowHigh(), 0,
+                      static_cast<Index>(header_names.size()) - 1);
+    for (Index r = cells.RowLow(); r <= cells.RowHigh(); ++r) {
+      std::span<const double> from = cells.Row(r);
+      std::span<double> to = result.Row(r);
+      for (size_t k = 0; k < column_map.size(); ++k) {
+        if (column_map[k] < 0 || column_map[k] >= static_cast<Index>(from.size())) {
+          throw Failure(kSubscriptOutOfRange);
+        }
+        double value = from[column_map[k]];
+        if (std::isnan(value)) {
+          LogInvalidData(job, path);
+          return false;
+        }
+        to[k] = value;
+      }
+    }
+    matrix = std::move(result);
+    return true;
+  } catch (const std::exception& failure) {
+    LogFileNameError(job, path, DescribeFailure(failure));
+    return false;
+  }
+}
+
+}  // namespace tarvex

@@ -1,0 +1,100 @@
+// Runs of the built program whose data cannot be loaded or checked: each ends with its log line.
+#include "tests/support/tarvex_run.h"
+
+namespace tarvex {
+namespace {
+
+using tarvex::testing::TarvexRun;
+
+struct FailureCase {
+  const char* name;
+  std::vector<std::string> arguments;
+  std::string message;  // empty: the run fails without a log line
+};
+
+void PrintTo(const FailureCase& c, std::ostream* out) { *out << c.name; }
+
+class LoadFailureTest : public TarvexRun, public ::testing::WithParamInterface<FailureCase> {
+ protected:
+  LoadFailureTest() {
+    Write("ti.txt", "1\t2\n3\t4\n5\t6\n");
+    Write("to.txt", "1\n2\n3\n");
+    Write("pi.txt", "1\t2\n");
+    Write("bad.csv", "1,2\n3,x\n");
+    Write("long.csv", "1,2\n3,4,5\n");
+    Write("short.txt", "1\n2\n");
+    Write("wide.txt", "1\t2\t3\n");
+    Write("empty.txt", "");
+    Write("book.xls", "not really a workbook");
+    Write("data.mdb", "not really a database");
+  }
+};
+
+TEST_P(LoadFailureTest, EndsWithItsLogLine) {
+  std::vector<std::string> arguments = GetParam().arguments;
+  arguments.push_back("/log=run.log");
+  arguments.push_back("/pof=po.txt");
+  EXPECT_EQ(Run(arguments), 1);
+  std::vector<std::string> expected;
+  if (!GetParam().message.empty()) expected.push_back(GetParam().message);
+  EXPECT_EQ(Log(), expected);
+  EXPECT_FALSE(Exists("po.txt"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LoadFailureTest,
+    ::testing::Values(
+        FailureCase{"FileNotFound",
+                    {"/tif=missing.txt", "/tov=1", "/piv=1"},
+                    "File not found: missing.txt"},
+        FailureCase{"PathWithoutDot", {"/tif=nodot", "/tov=1", "/piv=1"}, ""},
+        FailureCase{"FolderIsNoFile", {"/tif=.", "/tov=1", "/piv=1"}, "File not found: ."},
+        FailureCase{"TextCell",
+                    {"/tif=ti.txt", "/tof=bad.csv", "/piv=1,2"},
+                    "Invalid data. Values must be numerical. File: 'bad.csv'"},
+        FailureCase{"LongerLine",
+                    {"/tif=long.csv", "/tov=1", "/piv=1"},
+                    "File Name: long.csv  Error: Subscript out of range"},
+        FailureCase{"EmptyFile",
+                    {"/tif=empty.txt", "/tov=1", "/piv=1"},
+                    "File Name: empty.txt  Error: Subscript out of range"},
+        FailureCase{"MissingHeaderName",
+                    {"/tif=ti.txt", "/tifh=zz", "/tov=1", "/piv=1"},
+                    "File Name: ti.txt  Error: Subscript out of range"},
+        FailureCase{"DirectText",
+                    {"/tiv=1;2", "/tov=1;x", "/piv=1"},
+                    "Invalid data. Values must be numerical. File: ''Training Outputs''"},
+        FailureCase{"DirectLongerRow", {"/tiv=1;2,3", "/tov=1;2", "/piv=1"}, ""},
+        FailureCase{
+            "PredictionWiderThanTraining", {"/tif=ti.txt", "/tof=to.txt", "/piv=1,2,3"}, ""},
+        FailureCase{"RowsNotAligned",
+                    {"/tif=ti.txt", "/tof=short.txt", "/pif=pi.txt"},
+                    "Input and output rows are not aligned. Parameters: ''Training Inputs'' and "
+                    " ''Training Outputs''.   Traning Inputs Array(3,2)   Traning Outputs "
+                    "Array(2,1)"},
+        FailureCase{"PredictionNarrower",
+                    {"/tif=wide.txt", "/tov=1", "/piv=1,2"},
+                    "Input and output rows are not aligned. Parameters: ''Training Inputs'' and "
+                    " ''Prediction Inputs''.   Traning Inputs Array(1,3)   Prediction Inputs "
+                    "Array(1,2)"},
+        FailureCase{"Workbook",
+                    {"/tif=book.xls", "/tov=1", "/piv=1"},
+                    "File name: book.xls  Reading workbook files is not available yet."},
+        FailureCase{"Database",
+                    {"/tif=ti.txt", "/tof=data.mdb", "/piv=1"},
+                    "File name: data.mdb  Reading database files is not available yet."}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+using LoadLocaleTest = TarvexRun;
+
+TEST_F(LoadLocaleTest, CommaLocaleFailsOnTheSameLinesWithTheSameWords) {
+  Write("ti.csv", "1.5,2\n3,x\n");
+  EXPECT_EQ(Run({"/tif=ti.csv", "/tov=1", "/piv=1", "/pof=po.txt", "/log=run.log"},
+                tarvex::testing::kCommaLocale),
+            1);
+  EXPECT_EQ(Log(),
+            std::vector<std::string>{"Invalid data. Values must be numerical. File: 'ti.csv'"});
+}
+
+}  // namespace
+}  // namespace tarvex

@@ -1,0 +1,143 @@
+#include "input/load_data_set.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "tests/support/job_fixture.h"
+
+namespace tarvex {
+namespace {
+
+using Rows = std::vector<std::vector<double>>;
+using tarvex::testing::RowsOf;
+
+class LoadDataSetTest : public tarvex::testing::JobFixture {
+ protected:
+  LoadDataSetTest() {
+    // A range of 0..1 that leaves unscaled values recognisable: v -> 1 - v for a 0..1 column.
+    job_.ScaleLow = 0;
+    job_.ScaleHigh = 1;
+  }
+  bool LoadValues(const std::string& values, std::string_view code = "IT") {
+    return LoadDataSet(job_, values, matrix_, "D", code, "");
+  }
+  DataMatrix matrix_;
+};
+
+TEST_F(LoadDataSetTest, DirectValuesKeepTheirShape) {
+  job_.ScaleLow = job_.ScaleHigh = 0;  // every value becomes 0: the shape is what counts
+  const std::pair<const char*, Index> cases[] = {
+      {"1,2;3,4", 2}, {"1,2;;3,4;", 2}, {" ;1,2; ;3,4", 2}, {"1,2;3", 2}, {"5", 1},
+  };
+  for (const auto& [values, rows] : cases) {
+    ASSERT_TRUE(LoadValues(values)) << values;
+    EXPECT_EQ(matrix_.RowLow(), 0);
+    EXPECT_EQ(matrix_.RowCount(), rows) << values;
+    EXPECT_EQ(matrix_.ColumnLow(), 0);
+  }
+  EXPECT_TRUE(TakeLog().empty());
+}
+
+TEST_F(LoadDataSetTest, DirectValuesAreScaledMaximumToLow) {
+  ASSERT_TRUE(LoadValues("1,2;3"));  // rows (1, 2) and (3, 0) before scaling
+  EXPECT_EQ(RowsOf(matrix_), (Rows{{1, 0}, {0, 1}}));
+  EXPECT_EQ(job_.TrainingInputMin.At(0), 1);
+  EXPECT_EQ(job_.TrainingInputMax.At(0), 3);
+  EXPECT_EQ(job_.TrainingInputMin.At(1), 0);
+  EXPECT_EQ(job_.TrainingInputMax.At(1), 2);
+}
+
+TEST_F(LoadDataSetTest, DirectValueFailures) {
+  EXPECT_FALSE(LoadValues("1;2,3"));  // a later row longer than the first: silent
+  EXPECT_FALSE(LoadValues(" ; ;"));   // no row at all: silent
+  EXPECT_TRUE(TakeLog().empty());
+  EXPECT_FALSE(LoadValues("1,x", "IT"));
+  EXPECT_FALSE(LoadValues("1,x", "OT"));
+  ASSERT_TRUE(LoadValues("1,2"));
+  EXPECT_FALSE(LoadValues("1,x", "IP"));
+  EXPECT_EQ(TakeLog(), (std::vector<std::string>{
+                           "Invalid data. Values must be numerical. File: ''Training Inputs''",
+                           "Invalid data. Values must be numerical. File: ''Training Outputs''",
+                           "Invalid data. Values must be numerical. File: ''Predict Inputs''"}));
+  EXPECT_FALSE(LoadDataSet(job_, "1", matrix_, "X", "IT", "")) << "unknown kind";
+}
+
+TEST_F(LoadDataSetTest, PredictionInputsUseTheTrainingRanges) {
+  job_.ScaleLow = 0.1;
+  job_.ScaleHigh = 0.9;
+  ASSERT_TRUE(LoadDataSet(job_, "2;4;6", job_.TrainingInputs, "D", "IT", ""));
+  EXPECT_EQ(RowsOf(job_.TrainingInputs), (Rows{{0.9}, {0.5}, {0.1}}));
+  ASSERT_TRUE(LoadDataSet(job_, "8;4", job_.PredictionInputs, "D", "IP", ""));
+  EXPECT_NEAR(job_.PredictionInputs.At(0, 0), -0.3, 1e-15);  // nothing is clamped
+  EXPECT_EQ(job_.PredictionInputs.At(1, 0), 0.5);
+  // More prediction columns than training columns: silent failure, the matrix stays.
+  EXPECT_FALSE(LoadDataSet(job_, "1,2", job_.PredictionInputs, "D", "IP", ""));
+  EXPECT_EQ(job_.PredictionInputs.RowCount(), 2);
+  EXPECT_TRUE(TakeLog().empty());
+}
+
+TEST_F(LoadDataSetTest, ExtensionChoosesTheDelimiter) {
+  struct Case {
+    const char* name;
+    std::string content;
+    bool loads;
+  };
+  const Case cases[] = {
+      {"a.TXT", "1\t2\n3\t4\n", true},   {"b.asc", "1\t2\n3\t4\n", true},
+      {"c.csv", "1,2\n3,4\n", true},     {"d.xlsx", "1,2\r\n3,4\r\n", true},
+      {"e.dat", "1,2\n3,4\n", true},     {"f.txt", "1,2\n3,4\n", false},
+      {"g. Txt ", "1\t2\n3\t4\n", true}, {"trailing.", "1,2\n3,4\n", true},
+  };
+  for (const Case& c : cases) {
+    std::string path = File(c.name, c.content);
+    EXPECT_EQ(LoadDataSet(job_, path, matrix_, "F", "IT", ""), c.loads) << c.name;
+    if (c.loads) {
+      EXPECT_EQ(matrix_.ColumnCount(), 2) << c.name;
+    }
+  }
+}
+
+TEST_F(LoadDataSetTest, FileFailuresAndTheirLines) {
+  EXPECT_FALSE(LoadDataSet(job_, "no-dot-at-all", matrix_, "F", "IT", ""));
+  EXPECT_TRUE(TakeLog().empty());
+
+  std::string missing = (folder_ / "missing.txt").string();
+  EXPECT_FALSE(LoadDataSet(job_, missing, matrix_, "F", "IT", ""));
+  EXPECT_EQ(TakeLog(), std::vector<std::string>{"File not found: " + missing});
+
+  std::filesystem::create_directory(folder_ / "folder.txt");
+  std::string folder = (folder_ / "folder.txt").string();
+  EXPECT_FALSE(LoadDataSet(job_, folder, matrix_, "F", "IT", ""));
+  EXPECT_EQ(TakeLog(), std::vector<std::string>{"File not found: " + folder});
+
+  // A "." in a folder name makes the rest of the path the extension: comma-separated text.
+  std::filesystem::create_directory(folder_ / "data.old");
+  File("data.old/set", "1,2\n");
+  EXPECT_TRUE(LoadDataSet(job_, (folder_ / "data.old/set").string(), matrix_, "F", "IT", ""));
+
+  // Backslashes reach the file system as "/".
+  std::string backslashed = tarvex::testing::Backslashed(File("bs.csv", "7\n"));
+  EXPECT_TRUE(LoadDataSet(job_, backslashed, matrix_, "F", "IT", ""));
+
+  std::string workbook = File("book.xlsm", "");
+  EXPECT_FALSE(LoadDataSet(job_, workbook, matrix_, "F", "IT", "Data!A1:B2"));
+  EXPECT_EQ(TakeLog(), std::vector<std::string>{"File name: " + workbook +
+                                                "  Reading workbook files is not available yet."});
+}
+
+TEST_F(LoadDataSetTest, UnreadableFileCarriesTheSystemText) {
+  if (geteuid() == 0) GTEST_SKIP() << "permission bits do not stop root";
+  std::string path = File("locked.txt", "1\n");
+  std::filesystem::permissions(path, std::filesystem::perms::none);
+  EXPECT_FALSE(LoadDataSet(job_, path, matrix_, "F", "IT", ""));
+  EXPECT_EQ(TakeLog(), std::vector<std::string>{"File name: " + path + "  Permission denied"});
+}
+
+TEST_F(LoadDataSetTest, ScalingOverflowFailsSilently) {
+  EXPECT_FALSE(LoadValues("-1.7e308;1.7e308"));
+  EXPECT_TRUE(TakeLog().empty());
+  EXPECT_FALSE(matrix_.HasDimensions());
+}
+
+}  // namespace
+}  // namespace tarvex
