@@ -7,7 +7,13 @@
 namespace tarvex {
 
 bool ParseNumber(std::string_view text, double& target, std::string_view decimal_separator) {
-  if (decimal_separator == "." || text.find('.') == std::string_view::npos) {
+  if (decimal_separator.size() == 1) {
+    // Replacing "." by the separator and testing is the same as letting either one serve.
+    const char* end = text.data() + text.size();
+    return platform::ScanNumberField(text.data(), end, -1, '.', decimal_separator[0], target) ==
+           end;
+  }
+  if (text.find('.') == std::string_view::npos) {
     return platform::ConvertLocaleNumber(text, decimal_separator, target);
   }
   std::string translated;

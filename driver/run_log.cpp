@@ -16,8 +16,10 @@ void WriteLog(const std::string& log, std::string_view message) {
   if (log.empty() || message.empty()) return;
   try {
     CreateFolderPath(log);
-    std::string entry = "[" + platform::LocalTimeStamp() + " ] - ";
-    entry.append(message);
+    std::string entry(1, '[');
+    entry += platform::LocalTimeStamp();
+    entry += " ] - ";
+    entry += message;
     entry += "\r\n";
     // Each entry opens, appends and closes: no handle stays open between entries.
     int fd =

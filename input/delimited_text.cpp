@@ -10,6 +10,7 @@
 #include "driver/parse_number.h"
 #include "driver/run_log.h"
 #include "platform/locale_text.h"
+#include "platform/number_text.h"
 
 namespace tarvex {
 
@@ -63,6 +64,31 @@ bool IsBlank(std::string_view line) {
   return true;
 }
 
+// Reads the number that a field holds, the field ending at the delimiter or the line end; the
+// same test as ParseNumber on the field alone, without cutting the field out first.
+class FieldNumbers {
+ public:
+  FieldNumbers(char delimiter, const std::string& decimal_separator)
+      : delimiter_(delimiter), decimal_separator_(decimal_separator) {}
+
+  // The end of the field when it is a number (stored in value), else nullptr.
+  const char* Read(const char* field, const char* line_end, double& value) const {
+    if (decimal_separator_.size() == 1) {
+      return platform::ScanNumberField(field, line_end, delimiter_, '.', decimal_separator_[0],
+                                       value);
+    }
+    const char* at = static_cast<const char*>(std::memchr(field, delimiter_, line_end - field));
+    const char* field_end = at ? at : line_end;
+    return ParseNumber(std::string_view(field, field_end - field), value, decimal_separator_)
+               ? field_end
+               : nullptr;
+  }
+
+ private:
+  char delimiter_;
+  const std::string& decimal_separator_;
+};
+
 std::vector<std::string_view> Split(std::string_view text, char delimiter) {
   std::vector<std::string_view> parts;
   for (size_t start = 0;;) {
@@ -107,6 +133,7 @@ bool ParseDelimitedText(const JobSettings& job, std::string_view text, DataMatri
     }
 
     // Second pass: fields into cells; a field that is not a number becomes a text cell.
+    const FieldNumbers numbers(delimiter, job.DecimalSeparator);
     DataMatrix cells;
     bool has_text_cells = false;
     std::string header_line;
@@ -126,21 +153,20 @@ bool ParseDelimitedText(const JobSettings& job, std::string_view text, DataMatri
         }
       }
       std::span<double> values = cells.Row(row);
-      Index column = 0;
-      for (size_t start = 0;; ++column) {
-        const char* from = line.data() + start;
-        const void* at = std::memchr(from, delimiter, line.size() - start);
-        size_t length =
-            at ? static_cast<size_t>(static_cast<const char*>(at) - from) : line.size() - start;
+      const char* field = line.data();
+      const char* line_end = line.data() + line.size();
+      for (Index column = 0;; ++column) {
         // A line longer than the first non-blank line does not fit the cells.
         if (column >= width) throw Failure(kSubscriptOutOfRange);
-        double& cell = values[column];
-        if (!ParseNumber(std::string_view(from, length), cell, job.DecimalSeparator)) {
-          cell = kTextCell;
+        const char* field_end = numbers.Read(field, line_end, values[column]);
+        if (field_end == nullptr) {
+          values[column] = kTextCell;
           has_text_cells = true;
+          field_end = static_cast<const char*>(std::memchr(field, delimiter, line_end - field));
+          if (field_end == nullptr) field_end = line_end;
         }
-        if (!at) break;
-        start += length + 1;
+        if (field_end == line_end) break;
+        field = field_end + 1;
       }
       ++row;
     }

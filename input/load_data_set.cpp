@@ -1,6 +1,8 @@
 #include "input/load_data_set.h"
 
+#include <cmath>
 #include <exception>
+#include <optional>
 #include <vector>
 
 #include "driver/message_template.h"
@@ -55,14 +57,14 @@ bool ReadDataFile(const JobSettings& job, const std::string& path, DataMatrix& m
     case Reader::kText:
       break;
   }
-  std::string text;
+  std::optional<platform::FileText> text;
   try {
-    text = platform::ReadWholeFile(native);
+    text.emplace(native);
   } catch (const std::exception& failure) {
     WriteLog(job.log, "File name: " + path + "  " + DescribeFailure(failure));
     return false;
   }
-  return ParseDelimitedText(job, text, matrix, path, kind.delimiter, selector);
+  return ParseDelimitedText(job, text->view(), matrix, path, kind.delimiter, selector);
 }
 
 std::string_view LabelOf(std::string_view code) {
@@ -121,21 +123,20 @@ bool ReadDirectValues(const JobSettings& job, std::string_view source, std::stri
 // Maximum to ScaleLow, minimum to ScaleHigh, column by column with the given ranges.
 void ScaleColumns(const JobSettings& job, DataMatrix& matrix, const BoundedVector& maximum,
                   const BoundedVector& minimum) {
-  // Every column must have its range; checked once instead of once per value.
-  maximum.At(matrix.ColumnLow());
-  maximum.At(matrix.ColumnHigh());
-  minimum.At(matrix.ColumnLow());
-  minimum.At(matrix.ColumnHigh());
-  const size_t offset = static_cast<size_t>(matrix.ColumnLow() - maximum.Low());
-  std::span<const double> high = maximum.Values().subspan(offset);
-  std::span<const double> low = minimum.Values().subspan(offset);
+  std::vector<ColumnRescaler> columns;
+  for (Index j = matrix.ColumnLow(); j <= matrix.ColumnHigh(); ++j) {
+    columns.emplace_back(maximum.At(j), minimum.At(j), job.ScaleLow, job.ScaleHigh);
+  }
   std::span<double> values = matrix.Values();
-  const size_t columns = static_cast<size_t>(matrix.ColumnCount());
-  for (size_t start = 0; start < values.size(); start += columns) {
-    for (size_t j = 0; j < columns; ++j) {
-      values[start + j] = Rescale(values[start + j], high[j], low[j], job.ScaleLow, job.ScaleHigh);
+  bool finite = true;
+  for (size_t start = 0; start < values.size(); start += columns.size()) {
+    for (size_t j = 0; j < columns.size(); ++j) {
+      double scaled = columns[j].Unchecked(values[start + j]);
+      finite &= std::isfinite(scaled);
+      values[start + j] = scaled;
     }
   }
+  if (!finite) throw Failure(kOverflow);
 }
 
 }  // namespace

@@ -66,12 +66,17 @@ void ComputeOutputRanges(JobSettings& job, const DataMatrix& matrix) {
   ComputeRanges(matrix, job.TrainingOutputMin, job.TrainingOutputMax);
 }
 
+ColumnRescaler::ColumnRescaler(double from_a, double from_b, double to_a, double to_b)
+    : constant_(to_a == to_b || from_a == from_b),
+      from_a_(from_a),
+      from_span_(constant_ ? 1 : Finite(from_b - from_a)),
+      to_a_(to_a),
+      to_span_(constant_ ? 0 : Finite(to_b - to_a)) {}
+
 double Rescale(double value, double from_a, double from_b, double to_a, double to_b) {
-  if (to_a == to_b) return to_a;
-  if (from_a == from_b) return to_a;
-  // In exactly this order, so that results match to the last bit wherever they are computed.
-  double quotient = Finite(value - from_a) / Finite(from_b - from_a);
-  return Finite(Finite(quotient * Finite(to_b - to_a)) + to_a);
+  ColumnRescaler rescaler(from_a, from_b, to_a, to_b);
+  // An infinite difference value - from_a leaves an infinite or undefined result as well.
+  return Finite(rescaler.Unchecked(value));
 }
 
 }  // namespace tarvex

@@ -20,4 +20,23 @@ void ComputeOutputRanges(JobSettings& job, const DataMatrix& matrix);
 // or undefined result.
 double Rescale(double value, double from_a, double from_b, double to_a, double to_b);
 
+// Rescale for many values of one column: the differences of the bounds are taken once (the same
+// doubles Rescale computes each time), and the caller checks the results for finiteness.
+class ColumnRescaler {
+ public:
+  // Throws Failure ("Overflow") when a difference of the bounds is not finite.
+  ColumnRescaler(double from_a, double from_b, double to_a, double to_b);
+
+  // Possibly infinite or NaN where Rescale would fail.
+  double Unchecked(double value) const {
+    if (constant_) return to_a_;
+    // In exactly this order, so that results match to the last bit wherever they are computed.
+    return (value - from_a_) / from_span_ * to_span_ + to_a_;
+  }
+
+ private:
+  bool constant_;
+  double from_a_, from_span_, to_a_, to_span_;
+};
+
 }  // namespace tarvex

@@ -1,8 +1,12 @@
 #include "platform/number_text.h"
 
+#include <algorithm>
+#include <bit>
 #include <charconv>
 #include <clocale>
 #include <cmath>
+#include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -23,18 +27,137 @@ bool ConvertOutOfRange(const std::string& c_text, double& value) {
   return true;
 }
 
+// Eight ASCII digits at once, read as one little-endian word.
+std::uint64_t LoadEight(const char* p) {
+  std::uint64_t word;
+  std::memcpy(&word, p, 8);
+  if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
+  return word;
+}
+
+bool IsEightDigits(const char* p) {
+  std::uint64_t word = LoadEight(p);
+  return ((word & 0xF0F0F0F0F0F0F0F0) |
+          (((word + 0x0606060606060606) & 0xF0F0F0F0F0F0F0F0) >> 4)) == 0x3333333333333333;
+}
+
+std::uint64_t EightDigitsValue(const char* p) {
+  std::uint64_t word = LoadEight(p) - 0x3030303030303030;
+  word = (word * 10) + (word >> 8);  // pairs of digits
+  return (((word & 0x000000FF000000FF) * 0x000F424000000064) +
+          (((word >> 16) & 0x000000FF000000FF) * 0x0000271000000001)) >>
+         32;
+}
+
+// Reads a run of digits into mantissa (wrapping on overflow; callers count the digits).
+[[gnu::always_inline]] inline const char* TakeDigits(const char* p, const char* end,
+                                                     std::uint64_t& mantissa) {
+  while (end - p >= 8 && IsEightDigits(p)) {
+    mantissa = mantissa * 100000000 + EightDigitsValue(p);
+    p += 8;
+  }
+  for (; p < end && IsDigit(*p); ++p) mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+  return p;
+}
+
 }  // namespace
 
-bool ConvertLocaleNumber(std::string_view text, std::string_view decimal_separator, double& value) {
-  const char* p = text.data();
-  const char* end = p + text.size();
-  while (p < end && IsBlank(*p)) ++p;
+const char* ScanNumberField(const char* p, const char* end, int delimiter, char decimal_a,
+                            char decimal_b, double& value) {
+  while (p < end && IsBlank(*p) && *p != delimiter) ++p;
   const char* number_start = p;
   bool negative = false;
-  if (p < end && (*p == '+' || *p == '-')) {
+  if (p < end) {
     negative = *p == '-';
-    ++p;
+    p += (*p == '-' || *p == '+');
   }
+  // Leading zeros are skipped, so that every digit read into the mantissa is significant.
+  const char* digits_start = p;
+  while (p < end && *p == '0') ++p;
+  std::uint64_t mantissa = 0;
+  const char* significant_start = p;
+  p = TakeDigits(p, end, mantissa);
+  std::ptrdiff_t significant = p - significant_start;
+  std::ptrdiff_t digit_count = p - digits_start;
+  int exponent = 0;
+  const char* separator_at = nullptr;
+  if (p < end && (*p == decimal_a || *p == decimal_b) && *p != delimiter) {
+    separator_at = p++;
+    const char* fraction_start = p;
+    if (significant == 0) {
+      while (p < end && *p == '0') ++p;
+    }
+    const char* fraction_significant = p;
+    p = TakeDigits(p, end, mantissa);
+    significant += p - fraction_significant;
+    digit_count += p - fraction_start;
+    exponent = -static_cast<int>(std::min<std::ptrdiff_t>(p - fraction_start, 1000000));
+  }
+  if (digit_count == 0) return nullptr;
+  if (p < end && (*p == 'e' || *p == 'E')) {
+    ++p;
+    bool negative_exponent = false;
+    if (p < end && (*p == '+' || *p == '-')) {
+      negative_exponent = *p == '-';
+      ++p;
+    }
+    if (p == end || !IsDigit(*p)) return nullptr;
+    int written = 0;
+    for (; p < end && IsDigit(*p); ++p) {
+      if (written < 100000) written = written * 10 + (*p - '0');  // beyond any double anyway
+    }
+    exponent += negative_exponent ? -written : written;
+  }
+  // More than 19 significant digits do not fit the mantissa: the slow path converts them.
+  const bool exact = significant <= 19;
+  const char* number_end = p;
+  while (p < end && IsBlank(*p) && *p != delimiter) ++p;
+  if (p != end && *p != delimiter) return nullptr;
+
+  // Clinger's fast path: both operands are exact doubles, so one operation rounds correctly.
+  static constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                            1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                            1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  double converted;
+  if (exact && mantissa == 0) {
+    converted = negative ? -0.0 : 0.0;
+  } else if (exact && mantissa <= (std::uint64_t{1} << 53) && exponent >= -22 && exponent <= 22) {
+    double m = static_cast<double>(mantissa);
+    converted = exponent < 0 ? m / kPowersOfTen[-exponent] : m * kPowersOfTen[exponent];
+    if (negative) converted = -converted;
+  } else {
+    std::string c_text;
+    c_text.reserve(number_end - number_start);
+    for (const char* q = number_start; q < number_end; ++q) {
+      if (q == separator_at) {
+        c_text += '.';
+      } else if (*q != '+' || q != number_start) {
+        c_text += *q;
+      }
+    }
+    auto [ptr, ec] = std::from_chars(c_text.data(), c_text.data() + c_text.size(), converted);
+    if (ec == std::errc::result_out_of_range) {
+      if (!ConvertOutOfRange(c_text, converted)) return nullptr;
+    } else if (ec != std::errc() || ptr != c_text.data() + c_text.size()) {
+      return nullptr;
+    }
+  }
+  value = converted;
+  return p;
+}
+
+bool ConvertLocaleNumber(std::string_view text, std::string_view decimal_separator, double& value) {
+  const char* end = text.data() + text.size();
+  if (decimal_separator.size() == 1) {
+    return ScanNumberField(text.data(), end, -1, decimal_separator[0], decimal_separator[0],
+                           value) == end;
+  }
+  // A separator of several bytes (a few locales have one): test the syntax, then convert a copy
+  // written with ".".
+  const char* p = text.data();
+  while (p < end && IsBlank(*p)) ++p;
+  const char* number_start = p;
+  if (p < end && (*p == '+' || *p == '-')) ++p;
   const char* digits_start = p;
   while (p < end && IsDigit(*p)) ++p;
   size_t digit_count = p - digits_start;
@@ -58,33 +181,15 @@ bool ConvertLocaleNumber(std::string_view text, std::string_view decimal_separat
   const char* number_end = p;
   while (p < end && IsBlank(*p)) ++p;
   if (p != end) return false;
-
-  // from_chars wants "." as separator and no "+"; the common case needs no copy.
-  if (separator_at == nullptr || decimal_separator == ".") {
-    const char* first = (*number_start == '+') ? number_start + 1 : number_start;
-    double parsed;
-    auto [ptr, ec] = std::from_chars(first, number_end, parsed);
-    if (ec == std::errc() && ptr == number_end) {
-      value = parsed;
-      return true;
-    }
-    if (ec != std::errc::result_out_of_range) return false;
-    return ConvertOutOfRange(std::string(first, number_end), value);
-  }
   std::string c_text;
-  c_text.reserve(number_end - number_start);
-  if (negative) c_text += '-';
-  c_text.append(digits_start, separator_at);
-  c_text += '.';
-  c_text.append(separator_at + decimal_separator.size(), number_end);
-  double parsed;
-  auto [ptr, ec] = std::from_chars(c_text.data(), c_text.data() + c_text.size(), parsed);
-  if (ec == std::errc() && ptr == c_text.data() + c_text.size()) {
-    value = parsed;
-    return true;
+  if (*number_start == '-') c_text += '-';
+  c_text.append(digits_start, separator_at ? separator_at : number_end);
+  if (separator_at) {
+    c_text += '.';
+    c_text.append(separator_at + decimal_separator.size(), number_end);
   }
-  if (ec != std::errc::result_out_of_range) return false;
-  return ConvertOutOfRange(c_text, value);
+  return ScanNumberField(c_text.data(), c_text.data() + c_text.size(), -1, '.', '.', value) ==
+         c_text.data() + c_text.size();
 }
 
 std::string FormatGeneralNumber(double value, std::string_view decimal_separator) {
@@ -131,9 +236,8 @@ std::string FormatGeneralNumber(double value, std::string_view decimal_separator
   }
   text += 'E';
   text += exponent < 0 ? '-' : '+';
-  std::string exponent_digits = std::to_string(std::abs(exponent));
-  if (exponent_digits.size() < 2) exponent_digits.insert(0, "0");
-  text += exponent_digits;
+  if (std::abs(exponent) < 10) text += '0';
+  text += std::to_string(std::abs(exponent));
   return text;
 }
 

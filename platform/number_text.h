@@ -13,6 +13,14 @@ namespace tarvex::platform {
 // magnitude too large for a double is not a number, one too small reads as zero.
 bool ConvertLocaleNumber(std::string_view text, std::string_view decimal_separator, double& value);
 
+// The number test on one field of a delimited line: the field runs from first to the first
+// delimiter or to end. Either of two characters may serve as the decimal separator (at most one
+// of them, once). Returns where the field ends (at the delimiter or end) when the whole field is
+// a number and stores it; returns nullptr otherwise and leaves value alone. A delimiter of -1
+// means that the field runs to end.
+const char* ScanNumberField(const char* first, const char* end, int delimiter, char decimal_a,
+                            char decimal_b, double& value);
+
 // The general text form: 15 significant digits, no trailing zeros, plain notation from 0.0001 up
 // to below 1E+15, else mantissa, "E", sign and at least two exponent digits.
 std::string FormatGeneralNumber(double value, std::string_view decimal_separator);

@@ -1,6 +1,7 @@
 #include "platform/paths.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -81,6 +82,30 @@ std::string ReadWholeFile(const std::string& native_path) {
   }
   close(fd);
   return text;
+}
+
+FileText::FileText(const std::string& native_path) {
+  int fd = open(native_path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw Failure(SystemErrorText(errno));
+  struct stat info;
+  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+    // Populated at once: the pages come straight from the page cache, without a copy.
+    void* mapping = mmap(nullptr, info.st_size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+    if (mapping != MAP_FAILED) {
+      close(fd);
+      mapping_ = mapping;
+      mapped_size_ = static_cast<size_t>(info.st_size);
+      view_ = std::string_view(static_cast<const char*>(mapping), mapped_size_);
+      return;
+    }
+  }
+  close(fd);
+  copy_ = ReadWholeFile(native_path);
+  view_ = copy_;
+}
+
+FileText::~FileText() {
+  if (mapping_ != nullptr) munmap(mapping_, mapped_size_);
 }
 
 }  // namespace tarvex::platform

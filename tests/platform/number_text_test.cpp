@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <limits>
+#include <random>
 #include <string>
 
 namespace tarvex::platform {
@@ -121,6 +124,58 @@ TEST(FormatGeneralNumberTest, ReadsBackWithinFifteenDigits) {
     double back;
     ASSERT_TRUE(ConvertLocaleNumber(FormatGeneralNumber(value, "."), ".", back));
     EXPECT_NEAR(back, value, std::fabs(value) * 1e-14);
+  }
+}
+
+}  // namespace
+}  // namespace tarvex::platform
+
+namespace tarvex::platform {
+namespace {
+
+// The fast paths against the C library's correctly rounded strtod, on the forms data files hold.
+TEST(NumberTest, AgreesWithStrtodOnRandomNumbers) {
+  std::mt19937_64 generator(2026);
+  std::uniform_real_distribution<double> unit(-1, 1);
+  std::uniform_int_distribution<int> power(-320, 310);
+  std::uniform_int_distribution<int> digit_count(1, 40);
+  char text[128];
+  for (int i = 0; i < 200000; ++i) {
+    switch (i % 4) {
+      case 0:
+        std::snprintf(text, sizeof text, "%.17g",
+                      unit(generator) * std::pow(10.0, power(generator) % 30));
+        break;
+      case 1:
+        std::snprintf(text, sizeof text, "%.10g",
+                      unit(generator) * std::pow(10.0, power(generator)));
+        break;
+      case 2: {  // long digit strings with a point somewhere and an exponent
+        int n = digit_count(generator);
+        std::string digits;
+        for (int d = 0; d < n; ++d) digits += static_cast<char>('0' + generator() % 10);
+        digits.insert(generator() % (n + 1), ".");
+        std::snprintf(text, sizeof text, "%s%se%d", (generator() & 1) ? "-" : "", digits.c_str(),
+                      power(generator));
+        if (std::strcmp(text, ".") == 0) continue;
+        break;
+      }
+      default:
+        std::snprintf(text, sizeof text, "%.6f", unit(generator) * 1000);
+        break;
+    }
+    errno = 0;
+    char* end;
+    double expected = std::strtod(text, &end);
+    double value = 0;
+    bool accepted = ConvertLocaleNumber(text, ".", value);
+    if (std::isinf(expected)) {
+      EXPECT_FALSE(accepted) << text;
+      continue;
+    }
+    ASSERT_TRUE(accepted) << text;
+    ASSERT_EQ(value, expected) << text;
+    ASSERT_EQ(std::signbit(value), std::signbit(expected)) << text;
   }
 }
 
