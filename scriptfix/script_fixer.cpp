@@ -1,0 +1,100 @@
+#include "scriptfix/script_fixer.h"
+
+#include <exception>
+
+#include "platform/locale_text.h"
+#include "platform/paths.h"
+#include "scriptfix/script_file.h"
+
+namespace tarvex::scriptfix {
+
+namespace {
+
+void ReadItem(ScriptFolders& folders, std::string_view item) {
+  size_t first = item.find_first_not_of(' ');
+  if (first == std::string_view::npos) return;
+  item = item.substr(first, item.find_last_not_of(' ') - first + 1);
+  // Quotes only matter to the shell that started us; a folder with blanks arrives whole anyway.
+  std::string unquoted;
+  unquoted.reserve(item.size());
+  for (char c : item) {
+    if (c != '"') unquoted += c;
+  }
+  const std::string lowered = platform::LowerCaseText(unquoted);
+  size_t equals = lowered.find('=');
+  if (equals == std::string::npos) return;
+  // Not trimmed again: "/pexe = x" has the key "pexe ", which names nothing.
+  std::string_view key = std::string_view(lowered).substr(0, equals);
+  std::string_view value = std::string_view(lowered).substr(equals + 1);
+  if (key == "pexe") {
+    folders.pexe = value;
+  } else if (key == "pdoc") {
+    folders.pdoc = value;
+  } else if (key == "pbat") {
+    folders.pbat = value;
+  }
+}
+
+// Every occurrence, left to right; text that was put in is not searched again.
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
+  std::string result;
+  result.reserve(text.size());
+  for (size_t start = 0;;) {
+    size_t found = text.find(from, start);
+    if (found == std::string_view::npos) {
+      result.append(text.substr(start));
+      return result;
+    }
+    result.append(text.substr(start, found - start));
+    result.append(to);
+    start = found + from.size();
+  }
+}
+
+}  // namespace
+
+ScriptFolders ReadScriptFolders(std::string_view command_text) {
+  ScriptFolders folders;
+  // Every "/" splits, inside quotes or values too: there is no escape.
+  for (size_t start = 0;;) {
+    size_t slash = command_text.find('/', start);
+    size_t end = slash == std::string_view::npos ? command_text.size() : slash;
+    ReadItem(folders, command_text.substr(start, end - start));
+    if (slash == std::string_view::npos) return folders;
+    start = slash + 1;
+  }
+}
+
+std::string FixScriptText(std::string_view text, const ScriptFolders& folders) {
+  const std::string called = ReplaceAll(text, "Tarvex.exe", "\"" + folders.pexe + "\\Tarvex.exe\"");
+  // Runs over the text above, so a .\ inside pexe is replaced too. Only an opening quote goes in,
+  // deliberately: Tarvex drops every quote and ends a value at the next "/" anyway.
+  return ReplaceAll(called, ".\\", "\"" + folders.pdoc + "\\");
+}
+
+bool FixScriptFile(const std::string& path, const ScriptFolders& folders) {
+  try {
+    std::string text;
+    // A missing script is skipped by design; one that exists but cannot be read is a failure.
+    if (!ReadWholeFile(path, text)) return !platform::IsExistingFile(platform::ToNativePath(path));
+    return WriteWholeFile(path, FixScriptText(text, folders));
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+bool FixExampleScripts(std::string_view command_text) {
+  if (command_text.empty()) return true;
+  try {
+    const ScriptFolders folders = ReadScriptFolders(command_text);
+    bool all_fixed = true;
+    for (const char* name : {"\\ExampleParam.bat", "\\ExampleXLS.bat", "\\ExampleTXT.bat"}) {
+      if (!FixScriptFile(folders.pbat + name, folders)) all_fixed = false;
+    }
+    return all_fixed;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+}  // namespace tarvex::scriptfix
