@@ -9,35 +9,12 @@
 #include "driver/run_log.h"
 #include "input/load_data_set.h"
 #include "network/scaling.h"
-#include "platform/locale_text.h"
+#include "platform/command_text.h"
 #include "platform/paths.h"
 
 namespace tarvex {
 
 namespace {
-
-void ReadItem(JobSettings& job, std::string_view item) {
-  size_t first = item.find_first_not_of(' ');
-  if (first == std::string_view::npos) return;
-  item = item.substr(first, item.find_last_not_of(' ') - first + 1);
-  // Quotes are never needed (only "/" separates items), so they are simply dropped.
-  std::string unquoted;
-  unquoted.reserve(item.size());
-  for (char c : item) {
-    if (c != '"') unquoted += c;
-  }
-  std::string lowered = platform::LowerCaseText(unquoted);
-  size_t equals = lowered.find('=');
-  if (equals == std::string::npos) return;
-  std::string_view key = std::string_view(lowered).substr(0, equals);
-  std::string_view value = std::string_view(lowered).substr(equals + 1);
-  for (const OptionRow& option : CommandLineOptions()) {
-    if (option.key == key) {
-      option.apply(job, value);
-      return;
-    }
-  }
-}
 
 // A file given for a data set wins over values given for it.
 bool LoadFromFileOrValues(JobSettings& job, const std::string& file, const std::string& values,
@@ -55,15 +32,14 @@ bool ReadCommandLine(JobSettings& job, std::string_view command_text) {
   // No log path is known yet, so an empty command text ends the run without a word.
   if (command_text.empty()) return false;
   try {
-    // Every "/" splits, inside quotes or values too: there is no escape.
-    for (size_t start = 0;;) {
-      size_t slash = command_text.find('/', start);
-      ReadItem(job,
-               command_text.substr(start, slash == std::string_view::npos ? std::string_view::npos
-                                                                          : slash - start));
-      if (slash == std::string_view::npos) break;
-      start = slash + 1;
-    }
+    platform::ForEachOptionItem(command_text, [&job](std::string_view key, std::string_view value) {
+      for (const OptionRow& option : CommandLineOptions()) {
+        if (option.key == key) {
+          option.apply(job, value);  // a later item with the same key overwrites
+          return;
+        }
+      }
+    });
     // The parameter file is read last, so its values replace the command line's.
     if (!job.ini.empty() && !ReadParameterFile(job, job.ini)) return false;
 

@@ -2,38 +2,13 @@
 
 #include <exception>
 
-#include "platform/locale_text.h"
+#include "platform/command_text.h"
 #include "platform/paths.h"
 #include "scriptfix/script_file.h"
 
 namespace tarvex::scriptfix {
 
 namespace {
-
-void ReadItem(ScriptFolders& folders, std::string_view item) {
-  size_t first = item.find_first_not_of(' ');
-  if (first == std::string_view::npos) return;
-  item = item.substr(first, item.find_last_not_of(' ') - first + 1);
-  // Quotes only matter to the shell that started us; a folder with blanks arrives whole anyway.
-  std::string unquoted;
-  unquoted.reserve(item.size());
-  for (char c : item) {
-    if (c != '"') unquoted += c;
-  }
-  const std::string lowered = platform::LowerCaseText(unquoted);
-  size_t equals = lowered.find('=');
-  if (equals == std::string::npos) return;
-  // Not trimmed again: "/pexe = x" has the key "pexe ", which names nothing.
-  std::string_view key = std::string_view(lowered).substr(0, equals);
-  std::string_view value = std::string_view(lowered).substr(equals + 1);
-  if (key == "pexe") {
-    folders.pexe = value;
-  } else if (key == "pdoc") {
-    folders.pdoc = value;
-  } else if (key == "pbat") {
-    folders.pbat = value;
-  }
-}
 
 // Every occurrence, left to right; text that was put in is not searched again.
 std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
@@ -55,14 +30,19 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
 
 ScriptFolders ReadScriptFolders(std::string_view command_text) {
   ScriptFolders folders;
-  // Every "/" splits, inside quotes or values too: there is no escape.
-  for (size_t start = 0;;) {
-    size_t slash = command_text.find('/', start);
-    size_t end = slash == std::string_view::npos ? command_text.size() : slash;
-    ReadItem(folders, command_text.substr(start, end - start));
-    if (slash == std::string_view::npos) return folders;
-    start = slash + 1;
-  }
+  platform::ForEachOptionItem(command_text,
+                              [&folders](std::string_view key, std::string_view value) {
+                                // Keys are compared exactly: "/pexe = x" has the key "pexe ", which
+                                // names nothing.
+                                if (key == "pexe") {
+                                  folders.pexe = value;
+                                } else if (key == "pdoc") {
+                                  folders.pdoc = value;
+                                } else if (key == "pbat") {
+                                  folders.pbat = value;
+                                }
+                              });
+  return folders;
 }
 
 std::string FixScriptText(std::string_view text, const ScriptFolders& folders) {
