@@ -1,0 +1,24 @@
+// The training results report and its number forms.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "driver/job_settings.h"
+
+namespace tarvex {
+
+// "hh:mm:ss." and then characters 8 to 10 of the elapsed time in days written with 16
+// decimals; log readers know these three odd characters, so they stay.
+std::string ElapsedTimeText(std::int64_t elapsed_seconds, std::string_view decimal_separator);
+
+// The pattern "# ##0.0000000": seven decimals, and a space always in front of the last three
+// integer positions.
+std::string FormatWeightDelta(double value, std::string_view decimal_separator);
+
+// The whole report, each line ending with CR LF.
+std::string TrainingReport(const JobSettings& job, std::int32_t hidden_size,
+                           std::int32_t output_size, std::int64_t elapsed_seconds);
+
+}  // namespace tarvex
