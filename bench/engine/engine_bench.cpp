@@ -13,6 +13,8 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
+#include <iostream>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -207,6 +209,21 @@ Matrix ScaledLikeTarvex(const Matrix& m, const Matrix& ranges_from) {
   return scaled;
 }
 
+struct TempFolder {
+  TempFolder() {
+    char pattern[] = "/tmp/tarvex-bench-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) throw std::runtime_error("cannot create a temporary folder");
+    path = pattern;
+  }
+  ~TempFolder() {
+    std::error_code ignored;
+    fs::remove_all(path, ignored);
+  }
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  fs::path path;
+};
+
 struct RunResult {
   int status;
   double seconds;  // processor time, user and system
@@ -239,9 +256,8 @@ void CompareWholeJob(const EngineLibrary& library, const fs::path& tarvex) {
   Matrix train_out = RandomMatrix(442, 1, 25, 350, generator);
   Matrix predict_in = RandomMatrix(100, 13, 0, 200, generator);
 
-  char pattern[] = "/tmp/tarvex-bench-XXXXXX";
-  if (mkdtemp(pattern) == nullptr) throw std::runtime_error("cannot create a temporary folder");
-  const fs::path folder = pattern;
+  const TempFolder temp;
+  const fs::path& folder = temp.path;
   WriteTable(folder / "ti.txt", train_in);
   WriteTable(folder / "to.txt", train_out);
   WriteTable(folder / "pi.txt", predict_in);
@@ -280,21 +296,20 @@ void CompareWholeJob(const EngineLibrary& library, const fs::path& tarvex) {
 
   std::printf("\nWhole job, shape 13-28-1, 442 rows, %d epochs, af=2 (processor time)\n", kEpochs);
   std::printf("engine alone: %.3f s\n", engine_seconds);
-  std::error_code ignored;
   if (!fs::exists(tarvex)) {
     std::printf("tarvex: not found at %s; whole-job timing skipped\n", tarvex.c_str());
   } else {
     const RunResult run = RunProgram(tarvex, folder, "/ini=job.ini");
     if (run.status != 0) {
-      std::printf("tarvex: exit status %d (see %s); whole-job timing skipped\n", run.status,
-                  (folder / "run.log").c_str());
+      std::printf("tarvex: exit status %d; whole-job timing skipped. Its run log:\n", run.status);
       std::fflush(stdout);
-      return;  // the folder stays for a look at the log
+      std::ifstream log(folder / "run.log", std::ios::binary);
+      std::cout << log.rdbuf() << std::endl;
+      return;
     }
     std::printf("tarvex:       %.3f s\nratio tarvex / engine alone: %.3f\n", run.seconds,
                 run.seconds / engine_seconds);
   }
-  fs::remove_all(folder, ignored);
 }
 
 }  // namespace
