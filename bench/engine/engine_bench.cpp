@@ -299,12 +299,13 @@ void CompareWholeJob(const EngineLibrary& library, const fs::path& tarvex) {
   if (!fs::exists(tarvex)) {
     std::printf("tarvex: not found at %s; whole-job timing skipped\n", tarvex.c_str());
   } else {
+    std::fflush(stdout);
     const RunResult run = RunProgram(tarvex, folder, "/ini=job.ini");
     if (run.status != 0) {
       std::printf("tarvex: exit status %d; whole-job timing skipped. Its run log:\n", run.status);
       std::fflush(stdout);
       std::ifstream log(folder / "run.log", std::ios::binary);
-      std::cout << log.rdbuf() << std::endl;
+      if (log.peek() != std::ifstream::traits_type::eof()) std::cout << log.rdbuf() << std::endl;
       return;
     }
     std::printf("tarvex:       %.3f s\nratio tarvex / engine alone: %.3f\n", run.seconds,
@@ -322,7 +323,7 @@ int main(int argc, char** argv) {
     if (argument == "--library" && i + 1 < argc) {
       library_path = argv[++i];
     } else if (argument == "--whole-job" && i + 1 < argc) {
-      tarvex = argv[++i];
+      tarvex = std::filesystem::absolute(argv[++i]);  // it runs in the job's folder
     } else {
       std::fprintf(stderr, "usage: %s [--library PATH] [--whole-job TARVEX]\n", argv[0]);
       return 2;
