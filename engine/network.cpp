@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <stdexcept>
 #include <string>
@@ -62,8 +63,10 @@ Network::Network(std::int32_t input_count, std::int32_t hidden_count, std::int32
     hidden_errors_.assign(hidden_stride_, 0.0);
     outputs_.assign(output_count_, 0.0);
     output_deltas_.assign(output_count_, 0.0);
-  } catch (const std::length_error&) {
-    throw std::bad_alloc();
+  } catch (const std::exception&) {  // std::bad_alloc, or std::length_error past max_size()
+    throw std::runtime_error("Out of memory: a network of " + Plural(input_count_, "input") + ", " +
+                             Plural(hidden_count_, "hidden neuron") + " and " +
+                             Plural(output_count_, "output neuron") + " does not fit");
   }
   // The constant inputs of the biases; padding stays 0 and so do the weights that face it.
   query_inputs_[input_count_] = 1.0;
@@ -87,8 +90,12 @@ Network::Network(std::int32_t input_count, std::int32_t hidden_count, std::int32
     }
   }
   if (!std::isfinite(weight_squares)) {
-    throw std::overflow_error("Overflow: the initial weights are not finite numbers (iw=" +
-                              std::to_string(initial_weights) + ")");
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "Overflow: initial weights of up to %g are too large for the network's "
+                  "arithmetic",
+                  initial_weights);
+    throw std::overflow_error(text);
   }
 }
 

@@ -12,7 +12,8 @@
 
 namespace tarvex::engine {
 
-// Keeps every weight row on a cache-line boundary, so that no vector load straddles two lines.
+// Buffers start on a cache line and rows are whole vectors long, so no vector load straddles
+// two lines.
 template <typename T>
 struct CacheAligned {
   using value_type = T;

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -70,6 +71,7 @@ TEST(EngineInterface, CreateNetworkRejectsBadLayouts) {
       {2, 3, {8, 0}, "at least one output neuron"},
       {2, 3, {8}, "Subscript out of range"},
       {2, 3, {8, 1, 1}, "Subscript out of range"},
+      {2, INT32_MAX, {INT32_MAX, 1}, "Out of memory"},
   };
   for (const Row& row : rows) {
     auto engine = NewEngine();

@@ -356,7 +356,7 @@ TEST(Network, DivergingTrainingThrowsOverflow) {
   }
 }
 
-TEST(Network, NonFiniteOutputThrowsOverflow) {
+TEST(Network, NonFiniteOutputsAndWeightsThrowOverflow) {
   const std::array<double, 2> inputs = {0.5, 0.5};
   Network huge(2, 2, 1, 0.3, 5);
   huge.OutputWeight(0, 0) = std::numeric_limits<double>::max();
@@ -371,6 +371,8 @@ TEST(Network, NonFiniteOutputThrowsOverflow) {
   not_a_number.HiddenWeight(1, 0) = std::numeric_limits<double>::quiet_NaN();
   not_a_number.SetInputs(inputs);
   ExpectOverflow([&] { not_a_number.ComputeOutputs(); });
+
+  ExpectOverflow([] { Network too_large(2, 2, 1, 1e300, 0); });
 }
 
 TEST(Network, LearningRateAndMomentumMustBeFinite) {
