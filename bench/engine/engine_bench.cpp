@@ -242,7 +242,9 @@ RunResult RunProgram(const fs::path& program, const fs::path& folder, const std:
   rusage usage{};
   while (wait4(child, &status, 0, &usage) < 0) {
   }
-  const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec * 1e-6; };
+  const auto seconds = [](const timeval& t) {
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
+  };
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1,
           seconds(usage.ru_utime) + seconds(usage.ru_stime)};
 }

@@ -55,6 +55,7 @@ TEST(Activation, ValueDoesNotDependOnPositionOrArrayLength) {
         std::vector<double> values(length, -2.5);
         values[position] = x;
         Activate(function, values.data(), length);
+        // NOLINTNEXTLINE(bugprone-suspicious-memory-comparison): the bits are the point
         EXPECT_EQ(std::memcmp(&values[position], &alone, sizeof alone), 0)
             << "length " << length << ", position " << position;
       }

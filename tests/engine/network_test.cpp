@@ -211,6 +211,7 @@ TEST(Network, SameJobGivesTheSamePredictionsBitForBit) {
   for (std::int16_t af : kCodes) {
     const std::vector<double> first = TrainFixedJob(af), second = TrainFixedJob(af);
     ASSERT_EQ(first.size(), second.size());
+    // NOLINTNEXTLINE(bugprone-suspicious-memory-comparison): the bits are the point
     EXPECT_EQ(std::memcmp(first.data(), second.data(), first.size() * sizeof(double)), 0)
         << "af=" << af;
   }
@@ -343,9 +344,10 @@ void ExpectOverflow(const std::function<void()>& action) {
 
 TEST(Network, DivergingTrainingThrowsOverflow) {
   const std::array<double, 3> inputs = {0.9, -0.9, 0.9};
-  for (std::int16_t af : {3, 4, 5}) {
+  const std::int16_t linear_output_codes[] = {3, 4, 5};
+  for (std::int16_t af : linear_output_codes) {
     SCOPED_TRACE("af=" + std::to_string(af));
-    Network network(3, 7, 1, 0.3, static_cast<std::int16_t>(af));
+    Network network(3, 7, 1, 0.3, af);
     network.SetLearningRate(1000);
     ExpectOverflow([&] {
       for (int step = 0; step < 10000; ++step) {
