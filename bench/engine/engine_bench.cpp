@@ -304,10 +304,14 @@ void CompareWholeJob(const EngineLibrary& library, const fs::path& tarvex) {
     std::fflush(stdout);
     const RunResult run = RunProgram(tarvex, folder, "/ini=job.ini");
     if (run.status != 0) {
-      std::printf("tarvex: exit status %d; whole-job timing skipped. Its run log:\n", run.status);
+      std::printf("tarvex: exit status %d; whole-job timing skipped\n", run.status);
       std::fflush(stdout);
       std::ifstream log(folder / "run.log", std::ios::binary);
-      if (log.peek() != std::ifstream::traits_type::eof()) std::cout << log.rdbuf() << std::endl;
+      if (log.peek() == std::ifstream::traits_type::eof()) {
+        std::printf("(it wrote no run log)\n");
+      } else {
+        std::cout << "Its run log:\n" << log.rdbuf() << std::endl;
+      }
       return;
     }
     std::printf("tarvex:       %.3f s\nratio tarvex / engine alone: %.3f\n", run.seconds,
