@@ -96,21 +96,6 @@ TEST(EngineInterface, MismatchedVectorsAreSubscriptErrors) {
             "Subscript out of range: 3 target values given to a network with 2 outputs");
 }
 
-TEST(EngineInterface, CreateNetworkAgainStartsAFreshNetwork) {
-  auto engine = NewEngine();
-  const std::array<std::int32_t, 2> first_sizes = {4, 1}, second_sizes = {6, 3};
-  engine->CreateNetwork(2, 2, first_sizes, 0.3, 2);
-  const std::array<double, 2> inputs = {0.5, -0.5};
-  const std::array<double, 1> target = {0.9};
-  engine->TrainSample(inputs, target);
-  engine->CreateNetwork(2, 4, second_sizes, 0.3, 2);
-  EXPECT_EQ(engine->GetMinWeightDelta(), 0.0);
-  const std::array<double, 4> four_inputs = {0.1, 0.2, 0.3, 0.4};
-  engine->SetInputs(four_inputs);
-  engine->ComputeOutputs();
-  EXPECT_EQ(engine->GetOutputs().size(), 3u);
-}
-
 // The training stage's own sequence, on XOR, against the library that tarvex loads.
 TEST(EngineInterface, SharedLibraryLoadsAndLearns) {
   const std::string path = (testing::BinFolder() / network::kNetworkEngineLibrary).string();
