@@ -108,7 +108,7 @@ TEST(EngineInterface, SharedLibraryLoadsAndLearns) {
     std::unique_ptr<NetworkEngine> engine(create());
     ASSERT_NE(engine, nullptr);
     const std::array<std::int32_t, 2> sizes = {6, 1};
-    engine->CreateNetwork(2, 2, sizes, 0.5, 2);
+    engine->CreateNetwork(2, 2, sizes, 1.0, 2);
     engine->SetLearningRate(0.3);
     engine->SetMomentum(0.6);
     const double rows[4][3] = {
@@ -123,7 +123,7 @@ TEST(EngineInterface, SharedLibraryLoadsAndLearns) {
       return error;
     };
     const double before = total_error();
-    for (int epoch = 0; epoch < 500; ++epoch) {
+    for (int epoch = 0; epoch < 1000; ++epoch) {
       for (const auto& row : rows) {
         engine->TrainSample(std::span(row, 2), std::span(row + 2, 1));
         EXPECT_GE(engine->GetMinWeightDelta(), 0.0);
