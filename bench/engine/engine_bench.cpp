@@ -1,0 +1,350 @@
+// Speed of the network engine against FANN, trained on the same data in the same run, and (with
+// --whole-job) the cost of a whole tarvex run next to the engine alone on the same job.
+#include <dlfcn.h>
+#include <doublefann.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "engine/weight_generator.h"
+#include "network/network_engine.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+// Processor time of this thread: the machine may be busy with other work (a build), and that
+// should slow neither side of a comparison.
+struct ThreadClock {
+  using duration = std::chrono::nanoseconds;
+  static duration now() {
+    timespec t;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return std::chrono::seconds(t.tv_sec) + std::chrono::nanoseconds(t.tv_nsec);
+  }
+};
+using Clock = ThreadClock;
+
+constexpr double kLearningRate = 0.3;
+constexpr double kMomentum = 0.6;
+constexpr double kInitialWeights = 0.3;
+// Each case runs this often, alternating the two sides, and the fastest run counts: a shared
+// machine only ever makes a run slower.
+constexpr int kRounds = 3;
+
+struct Shape {
+  const char* name;
+  int inputs;
+  int hidden;
+  int outputs;
+  int rows;
+  int epochs;
+};
+
+struct ActivationPair {
+  const char* name;
+  std::int16_t ours;
+  fann_activationfunc_enum fann;
+  double low;  // the range that the product scales data into for this activation
+  double high;
+};
+
+// Rows of values, one contiguous block per matrix.
+struct Matrix {
+  int rows = 0;
+  int columns = 0;
+  std::vector<double> values;
+  double* Row(int r) { return values.data() + static_cast<std::size_t>(r) * columns; }
+};
+
+Matrix RandomMatrix(int rows, int columns, double low, double high,
+                    tarvex::engine::WeightGenerator& generator) {
+  Matrix m{rows, columns, std::vector<double>(static_cast<std::size_t>(rows) * columns)};
+  const double middle = (low + high) / 2;
+  for (double& v : m.values) v = middle + generator.NextWeight((high - low) / 2);
+  return m;
+}
+
+double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+class EngineLibrary {
+ public:
+  explicit EngineLibrary(const std::string& path) : handle_(dlopen(path.c_str(), RTLD_NOW)) {
+    if (handle_ == nullptr) throw std::runtime_error(dlerror());
+    create_ = reinterpret_cast<Entry>(dlsym(handle_, tarvex::network::kNetworkEngineEntry));
+    if (create_ == nullptr) throw std::runtime_error(dlerror());
+  }
+  ~EngineLibrary() { dlclose(handle_); }
+  EngineLibrary(const EngineLibrary&) = delete;
+  EngineLibrary& operator=(const EngineLibrary&) = delete;
+
+  std::unique_ptr<tarvex::network::NetworkEngine> Create() const {
+    std::unique_ptr<tarvex::network::NetworkEngine> engine(create_());
+    if (!engine) throw std::runtime_error("the library made no engine");
+    return engine;
+  }
+
+ private:
+  using Entry = tarvex::network::NetworkEngine* (*)();
+  void* handle_;
+  Entry create_;
+};
+
+// The training stage's loop: TrainSample and GetMinWeightDelta per row, the stop test per epoch.
+// IsTargetReached(0) stops it only if the weights freeze, which would make the figure a lie.
+double TimeOurs(const EngineLibrary& library, const Shape& shape, std::int16_t activation,
+                Matrix& inputs, Matrix& targets) {
+  auto engine = library.Create();
+  const std::int32_t sizes[] = {shape.hidden, shape.outputs};
+  engine->CreateNetwork(2, shape.inputs, sizes, kInitialWeights, activation);
+  engine->SetLearningRate(kLearningRate);
+  engine->SetMomentum(kMomentum);
+  double sink = 0;
+  const auto start = Clock::now();
+  for (int epoch = 0; epoch < shape.epochs; ++epoch) {
+    for (int r = 0; r < inputs.rows; ++r) {
+      engine->TrainSample({inputs.Row(r), static_cast<std::size_t>(inputs.columns)},
+                          {targets.Row(r), static_cast<std::size_t>(targets.columns)});
+      sink += engine->GetMinWeightDelta();
+    }
+    if (engine->IsTargetReached(0)) throw std::runtime_error("our engine's weights froze");
+  }
+  const double seconds = Seconds(Clock::now() - start);
+  if (!(sink > 0)) throw std::runtime_error("our engine did not train");
+  return seconds;
+}
+
+double TimeFann(const Shape& shape, fann_activationfunc_enum activation, Matrix& inputs,
+                Matrix& targets) {
+  fann* ann = fann_create_standard(3, shape.inputs, shape.hidden, shape.outputs);
+  if (ann == nullptr) throw std::runtime_error("FANN made no network");
+  fann_set_training_algorithm(ann, FANN_TRAIN_INCREMENTAL);
+  fann_set_learning_rate(ann, static_cast<float>(kLearningRate));
+  fann_set_learning_momentum(ann, static_cast<float>(kMomentum));
+  fann_set_activation_function_hidden(ann, activation);
+  fann_set_activation_function_output(ann, activation);
+  fann_randomize_weights(ann, -kInitialWeights, kInitialWeights);
+  const auto start = Clock::now();
+  for (int epoch = 0; epoch < shape.epochs; ++epoch) {
+    for (int r = 0; r < inputs.rows; ++r) fann_train(ann, inputs.Row(r), targets.Row(r));
+  }
+  const double seconds = Seconds(Clock::now() - start);
+  fann_destroy(ann);
+  return seconds;
+}
+
+void CompareWithFann(const EngineLibrary& library) {
+  const Shape shapes[] = {{"3-8-1", 3, 8, 1, 12, 100'000},
+                          {"13-28-1", 13, 28, 1, 442, 2'000},
+                          {"50-102-5", 50, 102, 5, 5'000, 50}};
+  const ActivationPair activations[] = {{"tanh", 2, FANN_SIGMOID_SYMMETRIC, -0.9, 0.9},
+                                        {"logistic", 1, FANN_SIGMOID, 0.1, 0.9}};
+  std::printf(
+      "Training speed, samples per second of processor time, best of %d (lr %.1f, m %.1f, "
+      "weights in +-%.1f)\n",
+      kRounds, kLearningRate, kMomentum, kInitialWeights);
+  std::printf("%-10s %-9s %10s %12s %12s %10s\n", "shape", "function", "samples", "ours", "FANN",
+              "ours/FANN");
+  for (const Shape& shape : shapes) {
+    for (const ActivationPair& activation : activations) {
+      tarvex::engine::WeightGenerator generator(20240611);
+      Matrix inputs =
+          RandomMatrix(shape.rows, shape.inputs, activation.low, activation.high, generator);
+      Matrix targets =
+          RandomMatrix(shape.rows, shape.outputs, activation.low, activation.high, generator);
+      const double samples = static_cast<double>(shape.rows) * shape.epochs;
+      double ours_seconds = INFINITY, fann_seconds = INFINITY;
+      for (int round = 0; round < kRounds; ++round) {
+        ours_seconds =
+            std::min(ours_seconds, TimeOurs(library, shape, activation.ours, inputs, targets));
+        fann_seconds = std::min(fann_seconds, TimeFann(shape, activation.fann, inputs, targets));
+      }
+      const double ours = samples / ours_seconds;
+      const double fann = samples / fann_seconds;
+      std::printf("%-10s %-9s %10.0f %12.0f %12.0f %10.2f\n", shape.name, activation.name, samples,
+                  ours, fann, ours / fann);
+      std::fflush(stdout);
+    }
+  }
+}
+
+void WriteTable(const fs::path& path, Matrix& m) {
+  std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "w"), std::fclose);
+  if (!file) throw std::runtime_error("cannot write " + path.string());
+  for (int r = 0; r < m.rows; ++r) {
+    for (int c = 0; c < m.columns; ++c) {
+      std::fprintf(file.get(), c == 0 ? "%.17g" : "\t%.17g", m.Row(r)[c]);
+    }
+    std::fputc('\n', file.get());
+  }
+}
+
+// What tarvex's loader does with af=2: each column's maximum to -0.9, its minimum to 0.9.
+Matrix ScaledLikeTarvex(const Matrix& m, const Matrix& ranges_from) {
+  Matrix scaled = m;
+  for (int c = 0; c < m.columns; ++c) {
+    double low = ranges_from.values[c], high = low;
+    for (int r = 0; r < ranges_from.rows; ++r) {
+      low = std::min(low, ranges_from.values[static_cast<std::size_t>(r) * m.columns + c]);
+      high = std::max(high, ranges_from.values[static_cast<std::size_t>(r) * m.columns + c]);
+    }
+    for (int r = 0; r < m.rows; ++r) {
+      double& v = scaled.Row(r)[c];
+      v = (v - high) / (low - high) * (0.9 - -0.9) + -0.9;
+    }
+  }
+  return scaled;
+}
+
+struct TempFolder {
+  TempFolder() {
+    char pattern[] = "/tmp/tarvex-bench-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) throw std::runtime_error("cannot create a temporary folder");
+    path = pattern;
+  }
+  ~TempFolder() {
+    std::error_code ignored;
+    fs::remove_all(path, ignored);
+  }
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  fs::path path;
+};
+
+struct RunResult {
+  int status;
+  double seconds;  // processor time, user and system
+};
+
+RunResult RunProgram(const fs::path& program, const fs::path& folder, const std::string& argument) {
+  const pid_t child = fork();
+  if (child < 0) throw std::runtime_error("fork failed");
+  if (child == 0) {
+    if (chdir(folder.c_str()) != 0) _exit(126);
+    setenv("LC_ALL", "C", 1);  // the files use "." as the decimal separator
+    execl(program.c_str(), program.c_str(), argument.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int status = 0;
+  rusage usage{};
+  while (wait4(child, &status, 0, &usage) < 0) {
+  }
+  const auto seconds = [](const timeval& t) {
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
+  };
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1,
+          seconds(usage.ru_utime) + seconds(usage.ru_stime)};
+}
+
+// Shape (b) as a real job: tarvex loads, checks, scales, trains 2,000 epochs, predicts and
+// writes; the engine alone does the same training and prediction on the same scaled data.
+void CompareWholeJob(const EngineLibrary& library, const fs::path& tarvex) {
+  constexpr int kEpochs = 2000;
+  tarvex::engine::WeightGenerator generator(20240612);
+  Matrix train_in = RandomMatrix(442, 13, 0, 200, generator);
+  Matrix train_out = RandomMatrix(442, 1, 25, 350, generator);
+  Matrix predict_in = RandomMatrix(100, 13, 0, 200, generator);
+
+  const TempFolder temp;
+  const fs::path& folder = temp.path;
+  WriteTable(folder / "ti.txt", train_in);
+  WriteTable(folder / "to.txt", train_out);
+  WriteTable(folder / "pi.txt", predict_in);
+  {
+    std::unique_ptr<FILE, int (*)(FILE*)> ini(std::fopen((folder / "job.ini").c_str(), "w"),
+                                              std::fclose);
+    if (!ini) throw std::runtime_error("cannot write job.ini");
+    std::fprintf(ini.get(),
+                 "[Parameter]\n/tif=ti.txt\n/tof=to.txt\n/pif=pi.txt\n/pof=po.txt\n/log=run.log\n"
+                 "/ep=%d\n/wd=0\n/af=2\n",
+                 kEpochs);
+  }
+
+  Matrix inputs = ScaledLikeTarvex(train_in, train_in);
+  Matrix targets = ScaledLikeTarvex(train_out, train_out);
+  Matrix predict = ScaledLikeTarvex(predict_in, train_in);
+  const auto engine_start = Clock::now();
+  auto engine = library.Create();
+  const std::int32_t sizes[] = {2 * 13 + 2, 1};
+  engine->CreateNetwork(2, 13, sizes, kInitialWeights, 2);
+  engine->SetLearningRate(kLearningRate);
+  engine->SetMomentum(kMomentum);
+  for (int epoch = 0; epoch < kEpochs; ++epoch) {
+    for (int r = 0; r < inputs.rows; ++r) {
+      engine->TrainSample({inputs.Row(r), 13}, {targets.Row(r), 1});
+      engine->GetMinWeightDelta();
+    }
+    if (engine->IsTargetReached(0)) break;
+  }
+  for (int r = 0; r < predict.rows; ++r) {
+    engine->SetInputs({predict.Row(r), 13});
+    engine->ComputeOutputs();
+    engine->GetOutputs();
+  }
+  const double engine_seconds = Seconds(Clock::now() - engine_start);
+
+  std::printf("\nWhole job, shape 13-28-1, 442 rows, %d epochs, af=2 (processor time)\n", kEpochs);
+  std::printf("engine alone: %.3f s\n", engine_seconds);
+  if (!fs::exists(tarvex)) {
+    std::printf("tarvex: not found at %s; whole-job timing skipped\n", tarvex.c_str());
+  } else {
+    std::fflush(stdout);
+    const RunResult run = RunProgram(tarvex, folder, "/ini=job.ini");
+    if (run.status != 0) {
+      std::printf("tarvex: exit status %d; whole-job timing skipped\n", run.status);
+      std::fflush(stdout);
+      std::ifstream log(folder / "run.log", std::ios::binary);
+      if (log.peek() == std::ifstream::traits_type::eof()) {
+        std::printf("(it wrote no run log)\n");
+      } else {
+        std::cout << "Its run log:\n" << log.rdbuf() << std::endl;
+      }
+      return;
+    }
+    std::printf("tarvex:       %.3f s\nratio tarvex / engine alone: %.3f\n", run.seconds,
+                run.seconds / engine_seconds);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string library_path = TARVEX_ENGINE_LIBRARY;
+  std::string tarvex;
+  for (int i = 1; i < argc; ++i) {
+    const std::string argument = argv[i];
+    if (argument == "--library" && i + 1 < argc) {
+      library_path = argv[++i];
+    } else if (argument == "--whole-job" && i + 1 < argc) {
+      tarvex = std::filesystem::absolute(argv[++i]);  // it runs in the job's folder
+    } else {
+      std::fprintf(stderr, "usage: %s [--library PATH] [--whole-job TARVEX]\n", argv[0]);
+      return 2;
+    }
+  }
+  try {
+    const EngineLibrary library(library_path);
+    if (tarvex.empty()) {
+      CompareWithFann(library);
+    } else {
+      CompareWholeJob(library, tarvex);
+    }
+  } catch (const std::exception& failure) {
+    std::fprintf(stderr, "engine_bench: %s\n", failure.what());
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,33 @@
+// The activation functions of the engine's neurons and their derivatives, applied a layer at a
+// time so that the choice of function is made once per layer, not once per neuron.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace tarvex::engine {
+
+enum class Activation {
+  kCentredLogistic,  // logistic minus one half: -0.5 .. 0.5
+  kLogistic,         // 0 .. 1
+  kTanh,             // -1 .. 1
+  kLinear,           // output layer of the codes 3 to 5
+};
+
+struct LayerActivations {
+  Activation hidden;
+  Activation output;
+};
+
+// The job's activation code: 0, 1, 2 use one function in both layers, 3, 4, 5 the same hidden
+// functions with a linear output layer; any other code behaves as 0.
+LayerActivations ActivationsForCode(std::int16_t code);
+
+// values[i] = f(values[i]) for i < count.
+void Activate(Activation function, double* values, std::size_t count);
+
+// deltas[i] *= f'(x) where outputs[i] = f(x); every derivative here is a function of the output.
+void ScaleByDerivative(Activation function, const double* outputs, double* deltas,
+                       std::size_t count);
+
+}  // namespace tarvex::engine

@@ -1,0 +1,64 @@
+// The component's face: the NetworkEngine that Tarvex loads from libnetworkengine.so, a thin
+// wrapper that checks the calls and hands them to Network.
+#include <new>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+#include "engine/network.h"
+#include "network/network_engine.h"
+
+namespace tarvex::engine {
+
+namespace {
+
+class Engine final : public network::NetworkEngine {
+ public:
+  void CreateNetwork(std::int32_t layer_count, std::int32_t input_count,
+                     std::span<const std::int32_t> layer_sizes, double initial_weights,
+                     std::int16_t activation) override {
+    network_.reset();
+    if (layer_count != 2) {
+      throw std::invalid_argument(
+          "The network must have 2 layers of neurons (hidden and output); " +
+          std::to_string(layer_count) + " were asked for");
+    }
+    if (layer_sizes.size() != 2) {
+      throw std::out_of_range("Subscript out of range: " + std::to_string(layer_sizes.size()) +
+                              " layer sizes given for 2 layers");
+    }
+    network_.emplace(input_count, layer_sizes[0], layer_sizes[1], initial_weights, activation);
+  }
+
+  void SetMomentum(double momentum) override { Get().SetMomentum(momentum); }
+  void SetLearningRate(double learning_rate) override { Get().SetLearningRate(learning_rate); }
+  std::span<const double> GetOutputs() override { return Get().Outputs(); }
+  void SetInputs(std::span<const double> inputs) override { Get().SetInputs(inputs); }
+  void ComputeOutputs() override { Get().ComputeOutputs(); }
+  bool IsTargetReached(double target_percent) override {
+    return Get().IsTargetReached(target_percent);
+  }
+  void TrainSample(std::span<const double> inputs, std::span<const double> targets) override {
+    Get().TrainSample(inputs, targets);
+  }
+  double GetMinWeightDelta() override { return Get().LastWeightDelta(); }
+
+ private:
+  Network& Get() {
+    if (!network_) {
+      throw std::logic_error("The network engine has no network: CreateNetwork must come first");
+    }
+    return *network_;
+  }
+
+  std::optional<Network> network_;
+};
+
+}  // namespace
+
+}  // namespace tarvex::engine
+
+extern "C" __attribute__((visibility("default"))) tarvex::network::NetworkEngine*
+TarvexCreateNetworkEngine() {
+  return new (std::nothrow) tarvex::engine::Engine();
+}

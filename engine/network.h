@@ -1,0 +1,95 @@
+// The network itself: one hidden layer and one output layer, trained online by backpropagation
+// with momentum. The shared library's engine is a thin wrapper around it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <new>
+#include <span>
+#include <vector>
+
+#include "engine/activation.h"
+
+namespace tarvex::engine {
+
+// Buffers start on a cache line and rows are whole vectors long, so no vector load straddles
+// two lines.
+template <typename T>
+struct CacheAligned {
+  using value_type = T;
+  static constexpr std::align_val_t kAlignment{64};
+
+  CacheAligned() = default;
+  template <typename U>
+  CacheAligned(const CacheAligned<U>&) {}
+
+  T* allocate(std::size_t n) { return static_cast<T*>(::operator new(n * sizeof(T), kAlignment)); }
+  void deallocate(T* p, std::size_t) { ::operator delete(p, kAlignment); }
+  bool operator==(const CacheAligned&) const = default;
+};
+
+using AlignedBuffer = std::vector<double, CacheAligned<double>>;
+
+class Network {
+ public:
+  // Sizes below 1 throw std::invalid_argument; weights and biases start uniform in
+  // [-initial_weights, +initial_weights] from the engine's fixed-seed generator.
+  Network(std::int32_t input_count, std::int32_t hidden_count, std::int32_t output_count,
+          double initial_weights, std::int16_t activation_code);
+
+  std::size_t InputCount() const { return input_count_; }
+  std::size_t HiddenCount() const { return hidden_count_; }
+  std::size_t OutputCount() const { return output_count_; }
+
+  void SetLearningRate(double learning_rate);
+  void SetMomentum(double momentum);
+
+  // The inputs for ComputeOutputs; training keeps its own copy and does not disturb them.
+  void SetInputs(std::span<const double> inputs);
+  // Throws "Overflow..." when an output is not a finite number.
+  void ComputeOutputs();
+  // The outputs of the last forward pass (ComputeOutputs or TrainSample).
+  std::span<const double> Outputs() const { return {outputs_.data(), output_count_}; }
+
+  // One backpropagation step on the squared error of one sample. Throws "Overflow..." when a
+  // weight stops being a finite number.
+  void TrainSample(std::span<const double> inputs, std::span<const double> targets);
+  // 100 x |change of all weights| / |all weights| of the last step; 0 before the first.
+  double LastWeightDelta() const { return last_weight_delta_; }
+  // True when no step since the previous call had a weight delta above target_percent.
+  bool IsTargetReached(double target_percent);
+
+  // Direct access for tests and tools: the weight from input (or hidden neuron) `from` into a
+  // neuron; `from` equal to the count of the layer below addresses the neuron's bias.
+  double& HiddenWeight(std::size_t neuron, std::size_t from);
+  double& OutputWeight(std::size_t neuron, std::size_t from);
+
+ private:
+  void ForwardPass(const double* inputs);
+
+  std::size_t input_count_;
+  std::size_t hidden_count_;
+  std::size_t output_count_;
+  // Row lengths: the inputs of a layer, then a constant 1 for the bias, then zero padding.
+  std::size_t input_stride_;
+  std::size_t hidden_stride_;
+  LayerActivations activations_;
+  double learning_rate_ = 0.3;
+  double momentum_ = 0.6;
+
+  // Hidden rows then output rows; the previous change of each weight in the same places.
+  AlignedBuffer weights_;
+  AlignedBuffer changes_;
+  AlignedBuffer query_inputs_;
+  AlignedBuffer train_inputs_;
+  AlignedBuffer hidden_;
+  AlignedBuffer hidden_errors_;
+  AlignedBuffer outputs_;
+  AlignedBuffer output_deltas_;
+
+  double last_weight_delta_ = 0.0;
+  // The largest weight delta since the last IsTargetReached; -inf when no step was taken.
+  double largest_weight_delta_;
+};
+
+}  // namespace tarvex::engine
