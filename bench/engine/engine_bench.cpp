@@ -276,25 +276,29 @@ void CompareWholeJob(const EngineLibrary& library, const fs::path& tarvex) {
   Matrix inputs = ScaledLikeTarvex(train_in, train_in);
   Matrix targets = ScaledLikeTarvex(train_out, train_out);
   Matrix predict = ScaledLikeTarvex(predict_in, train_in);
-  const auto engine_start = Clock::now();
-  auto engine = library.Create();
-  const std::int32_t sizes[] = {2 * 13 + 2, 1};
-  engine->CreateNetwork(2, 13, sizes, kInitialWeights, 2);
-  engine->SetLearningRate(kLearningRate);
-  engine->SetMomentum(kMomentum);
-  for (int epoch = 0; epoch < kEpochs; ++epoch) {
-    for (int r = 0; r < inputs.rows; ++r) {
-      engine->TrainSample({inputs.Row(r), 13}, {targets.Row(r), 1});
-      engine->GetMinWeightDelta();
+  // Best of three for both, as for the engine table: the machine may be busy with other work.
+  double engine_seconds = 1e300;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const auto engine_start = Clock::now();
+    auto engine = library.Create();
+    const std::int32_t sizes[] = {2 * 13 + 2, 1};
+    engine->CreateNetwork(2, 13, sizes, kInitialWeights, 2);
+    engine->SetLearningRate(kLearningRate);
+    engine->SetMomentum(kMomentum);
+    for (int epoch = 0; epoch < kEpochs; ++epoch) {
+      for (int r = 0; r < inputs.rows; ++r) {
+        engine->TrainSample({inputs.Row(r), 13}, {targets.Row(r), 1});
+        engine->GetMinWeightDelta();
+      }
+      if (engine->IsTargetReached(0)) break;
     }
-    if (engine->IsTargetReached(0)) break;
+    for (int r = 0; r < predict.rows; ++r) {
+      engine->SetInputs({predict.Row(r), 13});
+      engine->ComputeOutputs();
+      engine->GetOutputs();
+    }
+    engine_seconds = std::min(engine_seconds, Seconds(Clock::now() - engine_start));
   }
-  for (int r = 0; r < predict.rows; ++r) {
-    engine->SetInputs({predict.Row(r), 13});
-    engine->ComputeOutputs();
-    engine->GetOutputs();
-  }
-  const double engine_seconds = Seconds(Clock::now() - engine_start);
 
   std::printf("\nWhole job, shape 13-28-1, 442 rows, %d epochs, af=2 (processor time)\n", kEpochs);
   std::printf("engine alone: %.3f s\n", engine_seconds);
@@ -302,7 +306,11 @@ void CompareWholeJob(const EngineLibrary& library, const fs::path& tarvex) {
     std::printf("tarvex: not found at %s; whole-job timing skipped\n", tarvex.c_str());
   } else {
     std::fflush(stdout);
-    const RunResult run = RunProgram(tarvex, folder, "/ini=job.ini");
+    RunResult run = RunProgram(tarvex, folder, "/ini=job.ini");
+    for (int attempt = 1; attempt < 3 && run.status == 0; ++attempt) {
+      RunResult again = RunProgram(tarvex, folder, "/ini=job.ini");
+      if (again.status != 0 || again.seconds < run.seconds) run = again;
+    }
     if (run.status != 0) {
       std::printf("tarvex: exit status %d; whole-job timing skipped\n", run.status);
       std::fflush(stdout);
