@@ -11,6 +11,7 @@
 #include "driver/run_log.h"
 #include "platform/locale_text.h"
 #include "platform/number_text.h"
+#include "platform/parallel.h"
 
 namespace tarvex {
 
@@ -34,6 +35,8 @@ void LogInvalidData(const JobSettings& job, const std::string& path) {
 class LineReader {
  public:
   explicit LineReader(std::string_view text) : text_(text) {}
+  // The text after the lines read so far.
+  std::string_view Rest() const { return done_ ? std::string_view() : text_.substr(position_); }
   bool Next(std::string_view& line) {
     if (done_) return false;
     const char* start = text_.data() + position_;
@@ -112,6 +115,74 @@ std::string RemoveAll(std::string_view text, std::string_view what) {
   }
 }
 
+// A stretch of whole lines and the rows its non-blank lines take.
+struct Stretch {
+  std::string_view text;
+  Index rows = 0;
+  Index first_row = 0;
+  bool too_long = false;
+  bool has_text_cells = false;
+};
+
+// Files below this size are read on one thread: starting others would cost more than it saves.
+constexpr size_t kStretchMinimum = 4 << 20;
+
+std::vector<Stretch> SplitIntoStretches(std::string_view text) {
+  const size_t count = platform::PartsFor(text.size(), kStretchMinimum);
+  std::vector<Stretch> stretches;
+  size_t start = 0;
+  for (size_t i = 1; i < count; ++i) {
+    // Each stretch ends right after a line end, so that no line is cut.
+    size_t cut = text.find('\n', std::max(start, text.size() * i / count));
+    if (cut == std::string_view::npos) break;
+    stretches.push_back({text.substr(start, cut + 1 - start)});
+    start = cut + 1;
+  }
+  stretches.push_back({text.substr(start)});
+  return stretches;
+}
+
+Index CountRows(std::string_view text) {
+  Index rows = 0;
+  LineReader lines(text);
+  for (std::string_view line; lines.Next(line);) rows += IsBlank(line) ? 0 : 1;
+  return rows;
+}
+
+// Fields into cells; a field that is not a number becomes a text cell. False when the line has
+// more fields than there are cells.
+bool ParseLine(std::string_view line, std::span<double> values, char delimiter,
+               const FieldNumbers& numbers, bool& has_text_cells) {
+  const char* field = line.data();
+  const char* line_end = line.data() + line.size();
+  for (size_t column = 0;; ++column) {
+    if (column >= values.size()) return false;
+    const char* field_end = numbers.Read(field, line_end, values[column]);
+    if (field_end == nullptr) {
+      values[column] = kTextCell;
+      has_text_cells = true;
+      field_end = static_cast<const char*>(std::memchr(field, delimiter, line_end - field));
+      if (field_end == nullptr) field_end = line_end;
+    }
+    if (field_end == line_end) return true;
+    field = field_end + 1;
+  }
+}
+
+void ParseStretch(Stretch& stretch, DataMatrix& cells, char delimiter,
+                  const FieldNumbers& numbers) {
+  Index row = stretch.first_row;
+  LineReader lines(stretch.text);
+  for (std::string_view line; lines.Next(line);) {
+    if (IsBlank(line)) continue;
+    if (!ParseLine(line, cells.Row(row), delimiter, numbers, stretch.has_text_cells)) {
+      stretch.too_long = true;
+      return;
+    }
+    ++row;
+  }
+}
+
 }  // namespace
 
 bool ParseDelimitedText(const JobSettings& job, std::string_view text, DataMatrix& matrix,
@@ -121,54 +192,42 @@ bool ParseDelimitedText(const JobSettings& job, std::string_view text, DataMatri
     std::vector<std::string_view> header_names;
     if (header_mode) header_names = Split(selector, ',');
 
-    // First pass: count lines and blank lines, so that the cells are allocated once.
-    Index line_count = 0;
-    Index blank_count = header_mode ? 1 : 0;  // the header line takes no row
-    {
-      LineReader lines(text);
-      for (std::string_view line; lines.Next(line);) {
-        ++line_count;
-        if (IsBlank(line)) ++blank_count;
-      }
-    }
-
-    // Second pass: fields into cells; a field that is not a number becomes a text cell.
-    const FieldNumbers numbers(delimiter, job.DecimalSeparator);
-    DataMatrix cells;
-    bool has_text_cells = false;
+    // The first non-blank line fixes the width; in header mode it is the header line.
+    LineReader lines(text);
+    std::string_view first_line;
+    bool found = false;
+    while (!found && lines.Next(first_line)) found = !IsBlank(first_line);
+    if (!found) throw Failure(kSubscriptOutOfRange);  // no cells at all
+    const Index width =
+        static_cast<Index>(std::count(first_line.begin(), first_line.end(), delimiter)) + 1;
     std::string header_line;
     std::vector<std::string_view> header_fields;
-    Index width = 0;
-    Index row = 0;
-    LineReader lines(text);
-    for (std::string_view line; lines.Next(line);) {
-      if (IsBlank(line)) continue;
-      if (!cells.HasDimensions()) {
-        width = static_cast<Index>(std::count(line.begin(), line.end(), delimiter)) + 1;
-        cells = DataMatrix(0, line_count - blank_count - 1, 0, width - 1);
-        if (header_mode) {
-          header_line = RemoveAll(line, kByteOrderMark);
-          header_fields = Split(header_line, delimiter);
-          continue;
-        }
-      }
-      std::span<double> values = cells.Row(row);
-      const char* field = line.data();
-      const char* line_end = line.data() + line.size();
-      for (Index column = 0;; ++column) {
-        // A line longer than the first non-blank line does not fit the cells.
-        if (column >= width) throw Failure(kSubscriptOutOfRange);
-        const char* field_end = numbers.Read(field, line_end, values[column]);
-        if (field_end == nullptr) {
-          values[column] = kTextCell;
-          has_text_cells = true;
-          field_end = static_cast<const char*>(std::memchr(field, delimiter, line_end - field));
-          if (field_end == nullptr) field_end = line_end;
-        }
-        if (field_end == line_end) break;
-        field = field_end + 1;
-      }
-      ++row;
+    if (header_mode) {
+      header_line = RemoveAll(first_line, kByteOrderMark);
+      header_fields = Split(header_line, delimiter);
+    }
+
+    // The rest in stretches of whole lines, read in parallel: first the non-blank lines are
+    // counted, so that the cells are allocated once, then each stretch fills its own rows.
+    std::vector<Stretch> stretches = SplitIntoStretches(lines.Rest());
+    platform::RunInParallel(stretches.size(),
+                            [&](size_t i) { stretches[i].rows = CountRows(stretches[i].text); });
+    Index rows = header_mode ? 0 : 1;
+    for (Stretch& stretch : stretches) {
+      stretch.first_row = rows;
+      rows += stretch.rows;
+    }
+    DataMatrix cells(0, rows - 1, 0, width - 1);  // fails for a header line without data
+
+    const FieldNumbers numbers(delimiter, job.DecimalSeparator);
+    bool has_text_cells = false;
+    if (!header_mode) ParseLine(first_line, cells.Row(0), delimiter, numbers, has_text_cells);
+    platform::RunInParallel(
+        stretches.size(), [&](size_t i) { ParseStretch(stretches[i], cells, delimiter, numbers); });
+    for (const Stretch& stretch : stretches) {
+      // A line longer than the first non-blank line does not fit the cells.
+      if (stretch.too_long) throw Failure(kSubscriptOutOfRange);
+      has_text_cells |= stretch.has_text_cells;
     }
     return ConvertCellMatrix(job, cells, has_text_cells, matrix, header_names, header_fields, path);
   } catch (const std::exception& failure) {

@@ -1,5 +1,6 @@
 #include "input/load_data_set.h"
 
+#include <algorithm>
 #include <cmath>
 #include <exception>
 #include <optional>
@@ -13,6 +14,7 @@
 #include "input/workbook_reader.h"
 #include "network/scaling.h"
 #include "platform/locale_text.h"
+#include "platform/parallel.h"
 #include "platform/paths.h"
 
 namespace tarvex {
@@ -127,16 +129,25 @@ void ScaleColumns(const JobSettings& job, DataMatrix& matrix, const BoundedVecto
   for (Index j = matrix.ColumnLow(); j <= matrix.ColumnHigh(); ++j) {
     columns.emplace_back(maximum.At(j), minimum.At(j), job.ScaleLow, job.ScaleHigh);
   }
-  std::span<double> values = matrix.Values();
-  bool finite = true;
-  for (size_t start = 0; start < values.size(); start += columns.size()) {
-    for (size_t j = 0; j < columns.size(); ++j) {
-      double scaled = columns[j].Unchecked(values[start + j]);
-      finite &= std::isfinite(scaled);
-      values[start + j] = scaled;
+  // Rows in parts of their own: each value depends on its column's range alone.
+  const size_t width = columns.size();
+  const size_t rows = static_cast<size_t>(matrix.RowCount());
+  const size_t parts = platform::PartsFor(rows * width, 1 << 20);
+  std::vector<char> finite(parts, 1);
+  platform::RunInParallel(parts, [&](size_t part) {
+    std::span<double> values = matrix.Values().subspan(
+        rows * part / parts * width, (rows * (part + 1) / parts - rows * part / parts) * width);
+    bool all_finite = true;
+    for (size_t start = 0; start < values.size(); start += width) {
+      for (size_t j = 0; j < width; ++j) {
+        double scaled = columns[j].Unchecked(values[start + j]);
+        all_finite &= std::isfinite(scaled);
+        values[start + j] = scaled;
+      }
     }
-  }
-  if (!finite) throw Failure(kOverflow);
+    finite[part] = all_finite;
+  });
+  if (std::find(finite.begin(), finite.end(), 0) != finite.end()) throw Failure(kOverflow);
 }
 
 }  // namespace

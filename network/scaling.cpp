@@ -1,6 +1,10 @@
 #include "network/scaling.h"
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
+
+#include "platform/parallel.h"
 
 namespace tarvex {
 
@@ -27,21 +31,46 @@ ScaleRange RangeFor(std::int16_t af) {
   }
 }
 
-void ComputeRanges(const DataMatrix& matrix, BoundedVector& minimum, BoundedVector& maximum) {
-  BoundedVector new_minimum(matrix.ColumnLow(), matrix.ColumnHigh());
-  BoundedVector new_maximum(matrix.ColumnLow(), matrix.ColumnHigh());
-  std::span<double> low = new_minimum.Values();
-  std::span<double> high = new_maximum.Values();
-  std::span<const double> first = matrix.Row(matrix.RowLow());
-  std::copy(first.begin(), first.end(), low.begin());
-  std::copy(first.begin(), first.end(), high.begin());
-  // Rows outer, columns inner: each column still sees its values in row order, so the result is
-  // the same as walking column by column, without striding through the whole matrix per column.
-  for (Index row = matrix.RowLow(); row <= matrix.RowHigh(); ++row) {
+// Minimum and maximum of each column over rows [first, last), strict comparisons, starting from
+// the first row's values.
+void RangesOfRows(const DataMatrix& matrix, Index first, Index last, std::span<double> low,
+                  std::span<double> high) {
+  std::span<const double> start = matrix.Row(first);
+  std::copy(start.begin(), start.end(), low.begin());
+  std::copy(start.begin(), start.end(), high.begin());
+  for (Index row = first; row < last; ++row) {
     std::span<const double> values = matrix.Row(row);
     for (size_t j = 0; j < values.size(); ++j) {
       if (values[j] < low[j]) low[j] = values[j];
       if (values[j] > high[j]) high[j] = values[j];
+    }
+  }
+}
+
+void ComputeRanges(const DataMatrix& matrix, BoundedVector& minimum, BoundedVector& maximum) {
+  BoundedVector new_minimum(matrix.ColumnLow(), matrix.ColumnHigh());
+  BoundedVector new_maximum(matrix.ColumnLow(), matrix.ColumnHigh());
+  // Rows outer, columns inner, in parts of rows whose results are combined in row order with the
+  // same strict comparisons: each column still sees its values in row order, so the result is
+  // that of walking column by column from the first row.
+  const size_t width = static_cast<size_t>(matrix.ColumnCount());
+  const Index rows = matrix.RowCount();
+  const size_t parts = platform::PartsFor(static_cast<size_t>(rows) * width, 1 << 20);
+  std::vector<double> lows(parts * width), highs(parts * width);
+  platform::RunInParallel(parts, [&](size_t part) {
+    Index first = matrix.RowLow() + rows * static_cast<Index>(part) / static_cast<Index>(parts);
+    Index last = matrix.RowLow() + rows * static_cast<Index>(part + 1) / static_cast<Index>(parts);
+    RangesOfRows(matrix, first, last, std::span(lows).subspan(part * width, width),
+                 std::span(highs).subspan(part * width, width));
+  });
+  std::span<double> low = new_minimum.Values();
+  std::span<double> high = new_maximum.Values();
+  std::copy_n(lows.begin(), width, low.begin());
+  std::copy_n(highs.begin(), width, high.begin());
+  for (size_t part = 1; part < parts; ++part) {
+    for (size_t j = 0; j < width; ++j) {
+      if (lows[part * width + j] < low[j]) low[j] = lows[part * width + j];
+      if (highs[part * width + j] > high[j]) high[j] = highs[part * width + j];
     }
   }
   minimum = std::move(new_minimum);

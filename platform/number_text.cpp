@@ -27,7 +27,7 @@ bool ConvertOutOfRange(const std::string& c_text, double& value) {
   return true;
 }
 
-// Eight ASCII digits at once, read as one little-endian word.
+// Eight bytes as one word, the first byte lowest.
 std::uint64_t LoadEight(const char* p) {
   std::uint64_t word;
   std::memcpy(&word, p, 8);
@@ -35,26 +35,30 @@ std::uint64_t LoadEight(const char* p) {
   return word;
 }
 
-bool IsEightDigits(const char* p) {
-  std::uint64_t word = LoadEight(p);
-  return ((word & 0xF0F0F0F0F0F0F0F0) |
-          (((word + 0x0606060606060606) & 0xF0F0F0F0F0F0F0F0) >> 4)) == 0x3333333333333333;
-}
+constexpr std::uint64_t kWholePowersOfTen[] = {1,      10,      100,      1000,     10000,
+                                               100000, 1000000, 10000000, 100000000};
 
-std::uint64_t EightDigitsValue(const char* p) {
-  std::uint64_t word = LoadEight(p) - 0x3030303030303030;
-  word = (word * 10) + (word >> 8);  // pairs of digits
-  return (((word & 0x000000FF000000FF) * 0x000F424000000064) +
-          (((word >> 16) & 0x000000FF000000FF) * 0x0000271000000001)) >>
-         32;
-}
-
-// Reads a run of digits into mantissa (wrapping on overflow; callers count the digits).
+// Reads a run of digits into mantissa (wrapping on overflow; callers count the digits). Eight
+// bytes at a time where there are eight: the run's length within them comes from a mask rather
+// than from a branch per digit, which data files make unpredictable.
 [[gnu::always_inline]] inline const char* TakeDigits(const char* p, const char* end,
                                                      std::uint64_t& mantissa) {
-  while (end - p >= 8 && IsEightDigits(p)) {
-    mantissa = mantissa * 100000000 + EightDigitsValue(p);
-    p += 8;
+  while (end - p >= 8) {
+    const std::uint64_t values = LoadEight(p) ^ 0x3030303030303030;
+    // A byte is a digit when its value is below 10; the top bit of each byte says it is not.
+    const std::uint64_t non_digits =
+        (((values & 0x7F7F7F7F7F7F7F7F) + 0x7676767676767676) | values) & 0x8080808080808080;
+    const int count = non_digits != 0 ? std::countr_zero(non_digits) >> 3 : 8;
+    if (count == 0) return p;
+    // The run moves to the top of the word; the bytes below it read as leading zeros.
+    std::uint64_t digits = values << (8 * (8 - count));
+    digits = (digits * 10) + (digits >> 8);
+    digits = (((digits & 0x000000FF000000FF) * 0x000F424000000064) +
+              (((digits >> 16) & 0x000000FF000000FF) * 0x0000271000000001)) >>
+             32;
+    mantissa = mantissa * kWholePowersOfTen[count] + digits;
+    p += count;
+    if (count < 8) return p;
   }
   for (; p < end && IsDigit(*p); ++p) mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
   return p;
@@ -71,20 +75,18 @@ const char* ScanNumberField(const char* p, const char* end, int delimiter, char 
     negative = *p == '-';
     p += (*p == '-' || *p == '+');
   }
-  // Leading zeros are skipped, so that every digit read into the mantissa is significant.
   const char* digits_start = p;
-  while (p < end && *p == '0') ++p;
   std::uint64_t mantissa = 0;
-  const char* significant_start = p;
   p = TakeDigits(p, end, mantissa);
-  std::ptrdiff_t significant = p - significant_start;
+  // Leading zeros of the integer part count as significant here; that matters only past 19.
   std::ptrdiff_t digit_count = p - digits_start;
+  std::ptrdiff_t significant = mantissa != 0 ? digit_count : 0;
   int exponent = 0;
   const char* separator_at = nullptr;
   if (p < end && (*p == decimal_a || *p == decimal_b) && *p != delimiter) {
     separator_at = p++;
     const char* fraction_start = p;
-    if (significant == 0) {
+    if (mantissa == 0) {
       while (p < end && *p == '0') ++p;
     }
     const char* fraction_significant = p;
@@ -124,7 +126,9 @@ const char* ScanNumberField(const char* p, const char* end, int delimiter, char 
   } else if (exact && mantissa <= (std::uint64_t{1} << 53) && exponent >= -22 && exponent <= 22) {
     double m = static_cast<double>(mantissa);
     converted = exponent < 0 ? m / kPowersOfTen[-exponent] : m * kPowersOfTen[exponent];
-    if (negative) converted = -converted;
+    // The sign goes in without a branch: it is as unpredictable as the data.
+    converted = std::bit_cast<double>(std::bit_cast<std::uint64_t>(converted) |
+                                      (static_cast<std::uint64_t>(negative) << 63));
   } else {
     std::string c_text;
     c_text.reserve(number_end - number_start);

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -68,7 +69,7 @@ int Load(const char* path) {
     std::printf("load failed\n");
     return 1;
   }
-  double megabytes = tarvex::platform::ReadWholeFile(path).size() / 1e6;
+  double megabytes = std::filesystem::file_size(path) / 1e6;
   double matrix_megabytes = job.TrainingInputs.Values().size() * sizeof(double) / 1e6;
   std::printf("rows %lld columns %lld\n", static_cast<long long>(job.TrainingInputs.RowCount()),
               static_cast<long long>(job.TrainingInputs.ColumnCount()));

@@ -118,6 +118,32 @@ TEST_F(TextReaderLimitsTest, CommaLocaleReadsPointAndComma) {
   EXPECT_FALSE(ParseDelimitedText(job_, "1.5,5\n", matrix, "in.txt", '\t', ""));
 }
 
+TEST_F(TextReaderLimitsTest, LargeFilesReadInPartsGiveTheSameRowsAndFailures) {
+  // Large enough to be read in several parts on a machine with several cores.
+  std::string text;
+  const int rows = 1000000;
+  for (int i = 0; i < rows; ++i) {
+    text += std::to_string(i) + "," + std::to_string(-i) + (i % 1000 == 7 ? "\r\n \n" : "\n");
+  }
+  DataMatrix matrix;
+  ASSERT_TRUE(ParseDelimitedText(job_, text, matrix, "big.csv", ',', ""));
+  ASSERT_EQ(matrix.RowCount(), rows);
+  for (int i : {0, 1, 499999, 500000, 777777, rows - 1}) {
+    EXPECT_EQ(matrix.At(i, 0), i);
+    EXPECT_EQ(matrix.At(i, 1), -i);
+  }
+  std::string with_text = text;
+  with_text.replace(with_text.find("\n654321,"), 8, "\n65432x,");
+  EXPECT_FALSE(ParseDelimitedText(job_, with_text, matrix, "big.csv", ',', ""));
+  EXPECT_EQ(TakeLog(),
+            std::vector<std::string>{"Invalid data. Values must be numerical. File: 'big.csv'"});
+  // A line too long anywhere wins over a text cell anywhere, as a whole-file reading would have it.
+  EXPECT_FALSE(ParseDelimitedText(job_, with_text + "1,2,3\n", matrix, "big.csv", ',', ""));
+  EXPECT_EQ(TakeLog(),
+            std::vector<std::string>{"File Name: big.csv  Error: Subscript out of range"});
+  EXPECT_EQ(matrix.RowCount(), rows) << "the earlier matrix stays";
+}
+
 TEST_F(TextReaderLimitsTest, ManyRowsLoadInOrder) {
   std::string text;
   for (int i = 0; i < 100000; ++i) text += std::to_string(i) + "," + std::to_string(-i) + "\r\n";
