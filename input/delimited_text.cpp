@@ -12,6 +12,7 @@
 #include "platform/locale_text.h"
 #include "platform/number_text.h"
 #include "platform/parallel.h"
+#include "platform/text.h"
 
 namespace tarvex {
 
@@ -92,29 +93,6 @@ class FieldNumbers {
   const std::string& decimal_separator_;
 };
 
-std::vector<std::string_view> Split(std::string_view text, char delimiter) {
-  std::vector<std::string_view> parts;
-  for (size_t start = 0;;) {
-    size_t at = text.find(delimiter, start);
-    if (at == std::string_view::npos) {
-      parts.push_back(text.substr(start));
-      return parts;
-    }
-    parts.push_back(text.substr(start, at - start));
-    start = at + 1;
-  }
-}
-
-std::string RemoveAll(std::string_view text, std::string_view what) {
-  std::string result;
-  for (size_t start = 0;;) {
-    size_t at = text.find(what, start);
-    result.append(text.substr(start, at == std::string_view::npos ? at : at - start));
-    if (at == std::string_view::npos) return result;
-    start = at + what.size();
-  }
-}
-
 // A stretch of whole lines and the rows its non-blank lines take.
 struct Stretch {
   std::string_view text;
@@ -190,7 +168,7 @@ bool ParseDelimitedText(const JobSettings& job, std::string_view text, DataMatri
   try {
     const bool header_mode = !selector.empty();
     std::vector<std::string_view> header_names;
-    if (header_mode) header_names = Split(selector, ',');
+    if (header_mode) header_names = platform::SplitAll(selector, ',');
 
     // The first non-blank line fixes the width; in header mode it is the header line.
     LineReader lines(text);
@@ -203,8 +181,8 @@ bool ParseDelimitedText(const JobSettings& job, std::string_view text, DataMatri
     std::string header_line;
     std::vector<std::string_view> header_fields;
     if (header_mode) {
-      header_line = RemoveAll(first_line, kByteOrderMark);
-      header_fields = Split(header_line, delimiter);
+      header_line = platform::ReplaceAll(first_line, kByteOrderMark, "");
+      header_fields = platform::SplitAll(header_line, delimiter);
     }
 
     // The rest in stretches of whole lines, read in parallel: first the non-blank lines are

@@ -16,6 +16,7 @@
 #include "platform/locale_text.h"
 #include "platform/parallel.h"
 #include "platform/paths.h"
+#include "platform/text.h"
 
 namespace tarvex {
 
@@ -30,12 +31,7 @@ struct FileKind {
 
 // The extension is the text after the last "." of the path, trimmed and lower-cased; so a "."
 // in a folder name makes the rest of the path the extension, which callers rely on.
-FileKind KindOfExtension(std::string_view extension) {
-  size_t first = extension.find_first_not_of(' ');
-  extension = first == std::string_view::npos
-                  ? std::string_view()
-                  : extension.substr(first, extension.find_last_not_of(' ') - first + 1);
-  std::string lowered = platform::LowerCaseText(extension);
+FileKind KindOfExtension(const std::string& lowered) {
   if (lowered == "txt" || lowered == "asc") return {Reader::kText, '\t'};
   if (lowered == "csv") return {Reader::kText, ','};
   if (lowered == "mdb") return {Reader::kDatabase, 0};
@@ -75,25 +71,13 @@ std::string_view LabelOf(std::string_view code) {
   return "'Predict Inputs'";
 }
 
-std::vector<std::string_view> SplitAll(std::string_view text, char separator) {
-  std::vector<std::string_view> parts;
-  for (size_t start = 0;;) {
-    size_t at = text.find(separator, start);
-    parts.push_back(text.substr(start, at == std::string_view::npos ? at : at - start));
-    if (at == std::string_view::npos) return parts;
-    start = at + 1;
-  }
-}
-
-bool IsBlankText(std::string_view text) {
-  return text.find_first_not_of(' ') == std::string_view::npos;
-}
+bool IsBlankText(std::string_view text) { return platform::TrimSpaces(text).empty(); }
 
 // Rows at ";", values at ","; blank rows are skipped and the first non-blank row fixes the width.
 // Throws for what fails silently (a longer later row, no row at all).
 bool ReadDirectValues(const JobSettings& job, std::string_view source, std::string_view code,
                       DataMatrix& matrix) {
-  std::vector<std::string_view> rows = SplitAll(source, ';');
+  std::vector<std::string_view> rows = platform::SplitAll(source, ';');
   Index blank_rows = 0;
   for (std::string_view row : rows) {
     if (IsBlankText(row)) ++blank_rows;
@@ -102,7 +86,7 @@ bool ReadDirectValues(const JobSettings& job, std::string_view source, std::stri
   Index r = 0;
   for (std::string_view row : rows) {
     if (IsBlankText(row)) continue;
-    std::vector<std::string_view> texts = SplitAll(row, ',');
+    std::vector<std::string_view> texts = platform::SplitAll(row, ',');
     if (!values.HasDimensions()) {
       values = DataMatrix(0, static_cast<Index>(rows.size()) - blank_rows - 1, 0,
                           static_cast<Index>(texts.size()) - 1);
@@ -157,9 +141,9 @@ bool LoadDataSet(JobSettings& job, const std::string& source, DataMatrix& target
   try {
     DataMatrix matrix;
     if (kind == "F") {
-      size_t dot = source.rfind('.');
-      if (dot == std::string::npos) return false;
-      if (!ReadDataFile(job, source, matrix, KindOfExtension(source.substr(dot + 1)), selector)) {
+      std::optional<std::string> extension = platform::LowerCaseExtension(source);
+      if (!extension) return false;
+      if (!ReadDataFile(job, source, matrix, KindOfExtension(*extension), selector)) {
         return false;
       }
     } else if (kind == "D") {

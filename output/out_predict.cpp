@@ -1,12 +1,13 @@
 #include "output/out_predict.h"
 
 #include <exception>
+#include <optional>
 #include <string>
 
 #include "driver/run_log.h"
 #include "output/text_writer.h"
 #include "platform/failure.h"
-#include "platform/locale_text.h"
+#include "platform/text.h"
 
 namespace tarvex {
 
@@ -22,14 +23,9 @@ struct OutputKind {
 // The extension is the text after the last "." of pof, trimmed and lower-cased; without a "."
 // the target is comma-separated text under that exact name.
 OutputKind KindOfTarget(const std::string& pof) {
-  size_t dot = pof.rfind('.');
-  if (dot == std::string::npos) return {Target::kText, ','};
-  std::string_view extension = std::string_view(pof).substr(dot + 1);
-  size_t first = extension.find_first_not_of(' ');
-  extension = first == std::string_view::npos
-                  ? std::string_view()
-                  : extension.substr(first, extension.find_last_not_of(' ') - first + 1);
-  std::string lowered = platform::LowerCaseText(extension);
+  std::optional<std::string> extension = platform::LowerCaseExtension(pof);
+  if (!extension) return {Target::kText, ','};
+  const std::string& lowered = *extension;
   if (lowered == "txt" || lowered == "asc") return {Target::kText, '\t'};
   if (lowered == "csv") return {Target::kText, ','};
   if (lowered == "xls" || lowered == "xlsm") return {Target::kWorkbook, 0};

@@ -1,6 +1,7 @@
 #include "platform/command_text.h"
 
 #include "platform/locale_text.h"
+#include "platform/text.h"
 
 namespace tarvex::platform {
 
@@ -20,9 +21,8 @@ void ForEachOptionItem(
     size_t slash = command_text.find('/', start);
     std::string_view item = command_text.substr(
         start, slash == std::string_view::npos ? std::string_view::npos : slash - start);
-    size_t first = item.find_first_not_of(' ');
-    if (first != std::string_view::npos) {
-      item = item.substr(first, item.find_last_not_of(' ') - first + 1);
+    item = TrimSpaces(item);
+    if (!item.empty()) {
       // Quotes are never needed (only "/" separates items), so they are simply dropped.
       std::string unquoted;
       unquoted.reserve(item.size());

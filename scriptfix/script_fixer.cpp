@@ -4,29 +4,12 @@
 
 #include "platform/command_text.h"
 #include "platform/paths.h"
+#include "platform/text.h"
 #include "scriptfix/script_file.h"
 
 namespace tarvex::scriptfix {
 
-namespace {
-
-// Every occurrence, left to right; text that was put in is not searched again.
-std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
-  std::string result;
-  result.reserve(text.size());
-  for (size_t start = 0;;) {
-    size_t found = text.find(from, start);
-    if (found == std::string_view::npos) {
-      result.append(text.substr(start));
-      return result;
-    }
-    result.append(text.substr(start, found - start));
-    result.append(to);
-    start = found + from.size();
-  }
-}
-
-}  // namespace
+namespace {}  // namespace
 
 ScriptFolders ReadScriptFolders(std::string_view command_text) {
   ScriptFolders folders;
@@ -46,10 +29,11 @@ ScriptFolders ReadScriptFolders(std::string_view command_text) {
 }
 
 std::string FixScriptText(std::string_view text, const ScriptFolders& folders) {
-  const std::string called = ReplaceAll(text, "Tarvex.exe", "\"" + folders.pexe + "\\Tarvex.exe\"");
+  const std::string called =
+      platform::ReplaceAll(text, "Tarvex.exe", "\"" + folders.pexe + "\\Tarvex.exe\"");
   // Runs over the text above, so a .\ inside pexe is replaced too. Only an opening quote goes in,
   // deliberately: Tarvex drops every quote and ends a value at the next "/" anyway.
-  return ReplaceAll(called, ".\\", "\"" + folders.pdoc + "\\");
+  return platform::ReplaceAll(called, ".\\", "\"" + folders.pdoc + "\\");
 }
 
 bool FixScriptFile(const std::string& path, const ScriptFolders& folders) {

@@ -1,0 +1,47 @@
+#include "platform/text.h"
+
+#include "platform/locale_text.h"
+
+namespace tarvex::platform {
+
+std::string ReplaceAll(std::string_view text, std::string_view what, std::string_view with) {
+  std::string result;
+  result.reserve(text.size());
+  for (size_t start = 0;;) {
+    size_t found = text.find(what, start);
+    if (found == std::string_view::npos || what.empty()) {
+      result.append(text.substr(start));
+      return result;
+    }
+    result.append(text.substr(start, found - start));
+    result.append(with);
+    start = found + what.size();
+  }
+}
+
+std::vector<std::string_view> SplitAll(std::string_view text, char separator) {
+  std::vector<std::string_view> parts;
+  for (size_t start = 0;;) {
+    size_t at = text.find(separator, start);
+    if (at == std::string_view::npos) {
+      parts.push_back(text.substr(start));
+      return parts;
+    }
+    parts.push_back(text.substr(start, at - start));
+    start = at + 1;
+  }
+}
+
+std::string_view TrimSpaces(std::string_view text) {
+  size_t first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+std::optional<std::string> LowerCaseExtension(std::string_view path) {
+  size_t dot = path.rfind('.');
+  if (dot == std::string_view::npos) return std::nullopt;
+  return LowerCaseText(TrimSpaces(path.substr(dot + 1)));
+}
+
+}  // namespace tarvex::platform

@@ -1,0 +1,24 @@
+// Small text operations that several parts of both programs use.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarvex::platform {
+
+// Every occurrence, left to right; text that was put in is not searched again.
+std::string ReplaceAll(std::string_view text, std::string_view what, std::string_view with);
+
+// The parts between separators; empty parts count, so "a,,b," gives four.
+std::vector<std::string_view> SplitAll(std::string_view text, char separator);
+
+// Without leading and trailing space characters (only the space).
+std::string_view TrimSpaces(std::string_view text);
+
+// The text after the last "." of a path, trimmed and lower-cased; none without a ".". A "." in a
+// folder name makes the rest of the path the extension, which users' paths may rely on.
+std::optional<std::string> LowerCaseExtension(std::string_view path);
+
+}  // namespace tarvex::platform
