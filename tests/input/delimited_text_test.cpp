@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "tests/support/job_fixture.h"
 #include "tests/support/locale_guard.h"
 
@@ -142,6 +144,25 @@ TEST_F(TextReaderLimitsTest, LargeFilesReadInPartsGiveTheSameRowsAndFailures) {
   EXPECT_EQ(TakeLog(),
             std::vector<std::string>{"File Name: big.csv  Error: Subscript out of range"});
   EXPECT_EQ(matrix.RowCount(), rows) << "the earlier matrix stays";
+}
+
+TEST_F(TextReaderLimitsTest, BinaryGarbageEndsWithOneLineOrLoads) {
+  std::mt19937 generator(99);
+  for (int round = 0; round < 300; ++round) {
+    std::string garbage(generator() % 2000, '\0');
+    // Mostly digits and separators now and then, so that some of it gets far into the reader.
+    for (char& c : garbage) {
+      unsigned pick = generator() % 10;
+      c = pick < 4   ? static_cast<char>('0' + generator() % 10)
+          : pick < 6 ? "\t,\n\r .-e"[generator() % 8]
+                     : static_cast<char>(generator());
+    }
+    DataMatrix matrix;
+    bool loaded = ParseDelimitedText(job_, garbage, matrix, "junk.txt", round % 2 ? '\t' : ',',
+                                     round % 3 ? "" : "a,b");
+    EXPECT_EQ(TakeLog().size(), loaded ? 0u : 1u) << round;
+    EXPECT_EQ(matrix.HasDimensions(), loaded);
+  }
 }
 
 TEST_F(TextReaderLimitsTest, ManyRowsLoadInOrder) {

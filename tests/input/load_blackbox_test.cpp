@@ -98,3 +98,34 @@ TEST_F(LoadLocaleTest, CommaLocaleFailsOnTheSameLinesWithTheSameWords) {
 
 }  // namespace
 }  // namespace tarvex
+
+namespace tarvex {
+namespace {
+
+using PermissionTest = tarvex::testing::TarvexRun;
+
+TEST_F(PermissionTest, UnreadableFileAndUnwritableLogFolderAsAnOrdinaryUser) {
+  namespace fs = std::filesystem;
+  fs::permissions(folder_.path(), fs::perms::all);
+  Write("ti.txt", "1\n2\n");
+  fs::permissions(folder_ / "ti.txt", fs::perms::none);
+  fs::create_directory(folder_ / "locked");
+  fs::permissions(folder_ / "locked", fs::perms::owner_read | fs::perms::owner_exec |
+                                          fs::perms::others_read | fs::perms::others_exec);
+  tarvex::testing::RunOptions options;
+  options.working_folder = folder_.path();
+  options.unprivileged = true;
+  auto run = tarvex::testing::RunProgram(
+      program_, {"/tif=ti.txt", "/tov=1;2", "/piv=1", "/pof=po.txt", "/log=run.log"}, options);
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_EQ(Log(), std::vector<std::string>{"File name: ti.txt  Permission denied"});
+
+  // The entry is lost, nothing is printed, and the run goes on to its end.
+  run = tarvex::testing::RunProgram(program_, {"/log=locked\\run.log"}, options);
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_EQ(run.standard_output + run.standard_error, "");
+  EXPECT_FALSE(fs::exists(folder_ / "locked/run.log"));
+}
+
+}  // namespace
+}  // namespace tarvex

@@ -1,6 +1,7 @@
 #include "tests/support/test_support.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -66,6 +67,10 @@ RunResult RunProgram(const fs::path& program, const std::vector<std::string>& ar
   if (child == 0) {
     if (!options.working_folder.empty() && chdir(options.working_folder.c_str()) != 0) _exit(126);
     for (const auto& [name, value] : options.environment) setenv(name.c_str(), value.c_str(), 1);
+    if (options.unprivileged && geteuid() == 0) {
+      constexpr uid_t kNobody = 65534;
+      if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0) _exit(125);
+    }
     int null_fd = open("/dev/null", O_RDONLY);
     dup2(null_fd, 0);
     dup2(out_fd, 1);

@@ -34,6 +34,9 @@ struct RunResult {
 struct RunOptions {
   fs::path working_folder;                                       // empty: the test's own
   std::vector<std::pair<std::string, std::string>> environment;  // set in the child
+  // Run as the unprivileged user "nobody" when the tests run as root, so that permission bits
+  // take effect (the folders it works in must then be open to everyone).
+  bool unprivileged = false;
 };
 
 // Runs a program with the given arguments, waits for it and captures what it printed.
