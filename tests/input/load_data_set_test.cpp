@@ -1,7 +1,6 @@
 #include "input/load_data_set.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include "tests/support/job_fixture.h"
 
@@ -123,14 +122,6 @@ TEST_F(LoadDataSetTest, FileFailuresAndTheirLines) {
   EXPECT_FALSE(LoadDataSet(job_, workbook, matrix_, "F", "IT", "Data!A1:B2"));
   EXPECT_EQ(TakeLog(), std::vector<std::string>{"File name: " + workbook +
                                                 "  Reading workbook files is not available yet."});
-}
-
-TEST_F(LoadDataSetTest, UnreadableFileCarriesTheSystemText) {
-  if (geteuid() == 0) GTEST_SKIP() << "permission bits do not stop root";
-  std::string path = File("locked.txt", "1\n");
-  std::filesystem::permissions(path, std::filesystem::perms::none);
-  EXPECT_FALSE(LoadDataSet(job_, path, matrix_, "F", "IT", ""));
-  EXPECT_EQ(TakeLog(), std::vector<std::string>{"File name: " + path + "  Permission denied"});
 }
 
 TEST_F(LoadDataSetTest, ScalingOverflowFailsSilently) {
