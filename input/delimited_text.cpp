@@ -42,7 +42,8 @@ class LineReader {
     if (done_) return false;
     const char* start = text_.data() + position_;
     size_t left = text_.size() - position_;
-    const char* lf = static_cast<const char*>(std::memchr(start, '\n', left));
+    // memchr wants a valid pointer even for no bytes; an empty view may have none.
+    const char* lf = left == 0 ? nullptr : static_cast<const char*>(std::memchr(start, '\n', left));
     size_t length = lf ? static_cast<size_t>(lf - start) : left;
     line = std::string_view(start, length);
     if (lf) {
