@@ -117,6 +117,9 @@ TEST_F(PermissionTest, UnreadableFileAndUnwritableLogFolderAsAnOrdinaryUser) {
   options.unprivileged = true;
   auto run = tarvex::testing::RunProgram(
       program_, {"/tif=ti.txt", "/tov=1;2", "/piv=1", "/pof=po.txt", "/log=run.log"}, options);
+  if (run.exit_status == tarvex::testing::kCouldNotDropPrivileges) {
+    GTEST_SKIP() << "this system does not let the tests run a program as nobody";
+  }
   EXPECT_EQ(run.exit_status, 1);
   EXPECT_EQ(Log(), std::vector<std::string>{"File name: ti.txt  Permission denied"});
 

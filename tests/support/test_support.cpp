@@ -69,7 +69,9 @@ RunResult RunProgram(const fs::path& program, const std::vector<std::string>& ar
     for (const auto& [name, value] : options.environment) setenv(name.c_str(), value.c_str(), 1);
     if (options.unprivileged && geteuid() == 0) {
       constexpr uid_t kNobody = 65534;
-      if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0) _exit(125);
+      if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0) {
+        _exit(kCouldNotDropPrivileges);
+      }
     }
     int null_fd = open("/dev/null", O_RDONLY);
     dup2(null_fd, 0);

@@ -39,6 +39,9 @@ struct RunOptions {
   bool unprivileged = false;
 };
 
+// The exit status of a run whose privileges could not be dropped.
+inline constexpr int kCouldNotDropPrivileges = 125;
+
 // Runs a program with the given arguments, waits for it and captures what it printed.
 RunResult RunProgram(const fs::path& program, const std::vector<std::string>& arguments,
                      const RunOptions& options = {});
