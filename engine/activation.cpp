@@ -2,13 +2,7 @@
 
 #include <cstring>
 
-// As in kernels.cpp: baseline code plus an AVX2 copy chosen at load time; both run the same
-// operations lane by lane, so they give the same bits.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-#define TARVEX_ENGINE_CLONES __attribute__((target_clones("avx2", "default")))
-#else
-#define TARVEX_ENGINE_CLONES
-#endif
+#include "engine/clones.h"
 
 namespace tarvex::engine {
 

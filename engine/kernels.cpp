@@ -2,13 +2,7 @@
 
 #include <cstring>
 
-// The build targets the baseline x86-64; the loops below are also compiled for AVX2 and the
-// loader picks the best copy for the processor at hand.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-#define TARVEX_ENGINE_CLONES __attribute__((target_clones("avx2", "default")))
-#else
-#define TARVEX_ENGINE_CLONES
-#endif
+#include "engine/clones.h"
 
 namespace tarvex::engine {
 
