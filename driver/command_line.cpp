@@ -3,16 +3,20 @@
 #include <exception>
 #include <string>
 
-#include "driver/message_template.h"
 #include "driver/options.h"
 #include "driver/parameter_file.h"
-#include "driver/run_log.h"
 #include "input/load_data_set.h"
-#include "network/scaling.h"
+#include "job/messages.h"
+#include "job/run_log.h"
+#include "job/scaling.h"
 #include "platform/command_text.h"
 #include "platform/paths.h"
 
-namespace tarvex {
+namespace tarvex::driver {
+
+using job::DataMatrix;
+using job::JobSettings;
+using job::WriteLog;
 
 namespace {
 
@@ -20,9 +24,9 @@ namespace {
 bool LoadFromFileOrValues(JobSettings& job, const std::string& file, const std::string& values,
                           const std::string& selector, DataMatrix& target, std::string_view code,
                           std::string_view option_name) {
-  if (!file.empty()) return LoadDataSet(job, file, target, "F", code, selector);
-  if (!values.empty()) return LoadDataSet(job, values, target, "D", code, "");
-  WriteLog(job.log, FillTemplate(kEmptyParameterTemplate, option_name));
+  if (!file.empty()) return input::LoadDataSet(job, file, target, "F", code, selector);
+  if (!values.empty()) return input::LoadDataSet(job, values, target, "D", code, "");
+  WriteLog(job.log, job::FillTemplate(job::kEmptyParameterTemplate, option_name));
   return false;
 }
 
@@ -44,11 +48,11 @@ bool ReadCommandLine(JobSettings& job, std::string_view command_text) {
     if (!job.ini.empty() && !ReadParameterFile(job, job.ini)) return false;
 
     // Fixed before any loading: the loader scales every value into this range.
-    job.ScaleLow = GetScaleLow(job);
-    job.ScaleHigh = GetScaleHigh(job);
+    job.ScaleLow = job::GetScaleLow(job);
+    job.ScaleHigh = job::GetScaleHigh(job);
 
     if (job.pof.empty()) {
-      WriteLog(job.log, FillTemplate(kEmptyParameterTemplate, "'/pof'"));
+      WriteLog(job.log, job::FillTemplate(job::kEmptyParameterTemplate, "'/pof'"));
       return false;
     }
     job.pof = ApplyProgramFolderRule(job.pof, platform::ProgramFolder());
@@ -65,4 +69,4 @@ bool ReadCommandLine(JobSettings& job, std::string_view command_text) {
   }
 }
 
-}  // namespace tarvex
+}  // namespace tarvex::driver

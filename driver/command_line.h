@@ -4,11 +4,11 @@
 
 #include <string_view>
 
-#include "driver/job_settings.h"
+#include "job/job_settings.h"
 
-namespace tarvex {
+namespace tarvex::driver {
 
 // Returns true only when all three data sets were loaded.
-bool ReadCommandLine(JobSettings& job, std::string_view command_text);
+bool ReadCommandLine(job::JobSettings& job, std::string_view command_text);
 
-}  // namespace tarvex
+}  // namespace tarvex::driver

@@ -6,5 +6,5 @@
 
 int main(int argc, char** argv) {
   tarvex::platform::UseUserLocale();
-  return tarvex::RunMain(tarvex::platform::CommandText(argc, argv));
+  return tarvex::driver::RunMain(tarvex::platform::CommandText(argc, argv));
 }

@@ -3,18 +3,21 @@
 #include <cmath>
 #include <limits>
 
-#include "driver/parse_number.h"
+#include "job/parse_number.h"
 #include "platform/number_text.h"
 #include "platform/paths.h"
 
-namespace tarvex {
+namespace tarvex::driver {
+
+using job::Failure;
+using job::JobSettings;
 
 namespace {
 
 template <double JobSettings::*field>
 void Decimal(JobSettings& job, std::string_view value) {
   // A value that is not a number leaves the setting as it was.
-  ParseNumber(value, job.*field, job.DecimalSeparator);
+  job::ParseNumber(value, job.*field, job.DecimalSeparator);
 }
 
 template <std::int32_t JobSettings::*field>
@@ -28,7 +31,7 @@ void Short(JobSettings& job, std::string_view value) {
   if (!ConvertWholeNumber(value, job.DecimalSeparator, number)) return;
   if (number < std::numeric_limits<std::int16_t>::min() ||
       number > std::numeric_limits<std::int16_t>::max()) {
-    throw Failure(kOverflow);
+    throw Failure(job::kOverflow);
   }
   job.*field = static_cast<std::int16_t>(number);
 }
@@ -91,10 +94,10 @@ bool ConvertWholeNumber(std::string_view value, std::string_view decimal_separat
   double rounded = std::nearbyint(parsed);  // the default rounding mode sends halves to even
   if (!(rounded >= std::numeric_limits<std::int32_t>::min() &&
         rounded <= std::numeric_limits<std::int32_t>::max())) {
-    throw Failure(kOverflow);
+    throw Failure(job::kOverflow);
   }
   number = static_cast<std::int32_t>(rounded);
   return true;
 }
 
-}  // namespace tarvex
+}  // namespace tarvex::driver

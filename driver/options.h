@@ -6,13 +6,13 @@
 #include <string>
 #include <string_view>
 
-#include "driver/job_settings.h"
+#include "job/job_settings.h"
 
-namespace tarvex {
+namespace tarvex::driver {
 
 struct OptionRow {
   std::string_view key;
-  void (*apply)(JobSettings& job, std::string_view value);
+  void (*apply)(job::JobSettings& job, std::string_view value);
 };
 
 // In the order in which the keys are tested.
@@ -29,4 +29,4 @@ std::string ApplyProgramFolderRule(std::string_view path, std::string_view progr
 bool ConvertWholeNumber(std::string_view value, std::string_view decimal_separator,
                         std::int32_t& number);
 
-}  // namespace tarvex
+}  // namespace tarvex::driver

@@ -6,7 +6,9 @@
 #include "platform/paths.h"
 #include "platform/profile.h"
 
-namespace tarvex {
+namespace tarvex::driver {
+
+using job::JobSettings;
 
 bool ReadParameterFile(JobSettings& job, const std::string& path) {
   try {
@@ -23,4 +25,4 @@ bool ReadParameterFile(JobSettings& job, const std::string& path) {
   }
 }
 
-}  // namespace tarvex
+}  // namespace tarvex::driver

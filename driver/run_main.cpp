@@ -3,13 +3,15 @@
 #include <exception>
 
 #include "driver/command_line.h"
-#include "driver/job_settings.h"
+#include "job/job_settings.h"
 #include "network/data_check.h"
 #include "network/train_predict.h"
 #include "output/out_predict.h"
 #include "platform/locale_text.h"
 
-namespace tarvex {
+namespace tarvex::driver {
+
+using job::JobSettings;
 
 int RunMain(std::string_view command_text) {
   constexpr int kSucceeded = 0;
@@ -17,15 +19,15 @@ int RunMain(std::string_view command_text) {
   try {
     JobSettings job;
     job.DecimalSeparator = platform::LocaleDecimalSeparator();
-    SetDefaults(job);
+    job::SetDefaults(job);
     // Each stage logs its own failure; a stage runs only when every stage before it succeeded.
     if (!ReadCommandLine(job, command_text)) return kFailed;
-    if (!CheckTrainingData(job)) return kFailed;
-    if (!TrainAndPredict(job)) return kFailed;
-    return OutPredictToFile(job) ? kSucceeded : kFailed;
+    if (!network::CheckTrainingData(job)) return kFailed;
+    if (!network::TrainAndPredict(job)) return kFailed;
+    return output::OutPredictToFile(job) ? kSucceeded : kFailed;
   } catch (const std::exception&) {
     return kFailed;
   }
 }
 
-}  // namespace tarvex
+}  // namespace tarvex::driver

@@ -3,12 +3,12 @@
 
 #include <string>
 
-#include "driver/job_settings.h"
+#include "job/job_settings.h"
 
-namespace tarvex {
+namespace tarvex::input {
 
 // selector is the command text that is executed. Logs its own failure line.
-bool ReadDatabaseQuery(const JobSettings& job, const std::string& selector, DataMatrix& matrix,
-                       const std::string& path);
+bool ReadDatabaseQuery(const job::JobSettings& job, const std::string& selector,
+                       job::DataMatrix& matrix, const std::string& path);
 
-}  // namespace tarvex
+}  // namespace tarvex::input

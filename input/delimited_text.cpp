@@ -6,15 +6,21 @@
 #include <exception>
 #include <limits>
 
-#include "driver/message_template.h"
-#include "driver/parse_number.h"
-#include "driver/run_log.h"
+#include "job/messages.h"
+#include "job/parse_number.h"
+#include "job/run_log.h"
 #include "platform/locale_text.h"
 #include "platform/number_text.h"
 #include "platform/parallel.h"
 #include "platform/text.h"
 
-namespace tarvex {
+namespace tarvex::input {
+
+using job::DataMatrix;
+using job::Failure;
+using job::Index;
+using job::JobSettings;
+using job::WriteLog;
 
 namespace {
 
@@ -29,7 +35,7 @@ void LogFileNameError(const JobSettings& job, const std::string& path,
 }
 
 void LogInvalidData(const JobSettings& job, const std::string& path) {
-  WriteLog(job.log, FillTemplate(kInvalidDataTemplate, path));
+  WriteLog(job.log, job::FillTemplate(job::kInvalidDataTemplate, path));
 }
 
 // Walks the lines of the text; the LF and one CR before it are not part of a line.
@@ -84,7 +90,7 @@ class FieldNumbers {
     }
     const char* at = static_cast<const char*>(std::memchr(field, delimiter_, line_end - field));
     const char* field_end = at ? at : line_end;
-    return ParseNumber(std::string_view(field, field_end - field), value, decimal_separator_)
+    return job::ParseNumber(std::string_view(field, field_end - field), value, decimal_separator_)
                ? field_end
                : nullptr;
   }
@@ -176,7 +182,7 @@ bool ParseDelimitedText(const JobSettings& job, std::string_view text, DataMatri
     std::string_view first_line;
     bool found = false;
     while (!found && lines.Next(first_line)) found = !IsBlank(first_line);
-    if (!found) throw Failure(kSubscriptOutOfRange);  // no cells at all
+    if (!found) throw Failure(job::kSubscriptOutOfRange);  // no cells at all
     const Index width =
         static_cast<Index>(std::count(first_line.begin(), first_line.end(), delimiter)) + 1;
     std::string header_line;
@@ -205,12 +211,12 @@ bool ParseDelimitedText(const JobSettings& job, std::string_view text, DataMatri
         stretches.size(), [&](size_t i) { ParseStretch(stretches[i], cells, delimiter, numbers); });
     for (const Stretch& stretch : stretches) {
       // A line longer than the first non-blank line does not fit the cells.
-      if (stretch.too_long) throw Failure(kSubscriptOutOfRange);
+      if (stretch.too_long) throw Failure(job::kSubscriptOutOfRange);
       has_text_cells |= stretch.has_text_cells;
     }
     return ConvertCellMatrix(job, cells, has_text_cells, matrix, header_names, header_fields, path);
   } catch (const std::exception& failure) {
-    LogFileNameError(job, path, DescribeFailure(failure));
+    LogFileNameError(job, path, job::DescribeFailure(failure));
     return false;
   }
 }
@@ -220,9 +226,9 @@ bool ConvertCellMatrix(const JobSettings& job, DataMatrix& cells, bool has_text_
                        const std::vector<std::string_view>& header_fields,
                        const std::string& path) {
   try {
-    if (!cells.HasDimensions()) throw Failure(kSubscriptOutOfRange);
+    if (!cells.HasDimensions()) throw Failure(job::kSubscriptOutOfRange);
     if (header_names.empty()) {
-      if (cells.ColumnCount() > kColumnLimit) throw Failure(kOverflow);
+      if (cells.ColumnCount() > kColumnLimit) throw Failure(job::kOverflow);
       if (has_text_cells) {
         // The number test knows nothing beyond what the reading already tried, so a text cell
         // is never a number: the first one in row order fails the file.
@@ -233,7 +239,7 @@ bool ConvertCellMatrix(const JobSettings& job, DataMatrix& cells, bool has_text_
       return true;
     }
 
-    if (static_cast<Index>(header_names.size()) > kColumnLimit) throw Failure(kOverflow);
+    if (static_cast<Index>(header_names.size()) > kColumnLimit) throw Failure(job::kOverflow);
     std::vector<std::string> lowered_fields;
     lowered_fields.reserve(header_fields.size());
     for (std::string_view field : header_fields) {
@@ -250,7 +256,7 @@ bool ConvertCellMatrix(const JobSettings& job, DataMatrix& cells, bool has_text_
           break;
         }
       }
-      if (found > kColumnLimit) throw Failure(kOverflow);
+      if (found > kColumnLimit) throw Failure(job::kOverflow);
       column_map.push_back(found);
     }
 
@@ -261,7 +267,7 @@ bool ConvertCellMatrix(const JobSettings& job, DataMatrix& cells, bool has_text_
       std::span<double> to = result.Row(r);
       for (size_t k = 0; k < column_map.size(); ++k) {
         if (column_map[k] < 0 || column_map[k] >= static_cast<Index>(from.size())) {
-          throw Failure(kSubscriptOutOfRange);
+          throw Failure(job::kSubscriptOutOfRange);
         }
         double value = from[column_map[k]];
         if (std::isnan(value)) {
@@ -274,9 +280,9 @@ bool ConvertCellMatrix(const JobSettings& job, DataMatrix& cells, bool has_text_
     matrix = std::move(result);
     return true;
   } catch (const std::exception& failure) {
-    LogFileNameError(job, path, DescribeFailure(failure));
+    LogFileNameError(job, path, job::DescribeFailure(failure));
     return false;
   }
 }
 
-}  // namespace tarvex
+}  // namespace tarvex::input

@@ -6,22 +6,22 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/job_settings.h"
+#include "job/job_settings.h"
 
-namespace tarvex {
+namespace tarvex::input {
 
 // Parses the whole file text. A line ends at LF, and a CR right before the LF belongs to the
 // line end. A non-empty selector (comma-separated header names) switches on header mode: the
 // first non-blank line is the header line. Logs its own failure line and returns false; on
 // success fills matrix (0-based, values not yet scaled).
-bool ParseDelimitedText(const JobSettings& job, std::string_view text, DataMatrix& matrix,
+bool ParseDelimitedText(const job::JobSettings& job, std::string_view text, job::DataMatrix& matrix,
                         const std::string& path, char delimiter, const std::string& selector);
 
 // Checks and converts the parsed cells: cells that did not read as numbers hold NaN (no number
 // that passes the number test is NaN). Without header names every column is taken; with them,
 // the file columns that the names select, in the names' order.
-bool ConvertCellMatrix(const JobSettings& job, DataMatrix& cells, bool has_text_cells,
-                       DataMatrix& matrix, const std::vector<std::string_view>& header_names,
+bool ConvertCellMatrix(const job::JobSettings& job, job::DataMatrix& cells, bool has_text_cells,
+                       job::DataMatrix& matrix, const std::vector<std::string_view>& header_names,
                        const std::vector<std::string_view>& header_fields, const std::string& path);
 
-}  // namespace tarvex
+}  // namespace tarvex::input

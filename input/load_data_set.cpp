@@ -6,63 +6,61 @@
 #include <optional>
 #include <vector>
 
-#include "driver/message_template.h"
-#include "driver/parse_number.h"
-#include "driver/run_log.h"
 #include "input/database_reader.h"
 #include "input/delimited_text.h"
 #include "input/workbook_reader.h"
-#include "network/scaling.h"
-#include "platform/locale_text.h"
+#include "job/file_kind.h"
+#include "job/messages.h"
+#include "job/parse_number.h"
+#include "job/run_log.h"
+#include "job/scaling.h"
+#include "platform/files.h"
 #include "platform/parallel.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 
-namespace tarvex {
+namespace tarvex::input {
+
+using job::BoundedVector;
+using job::DataMatrix;
+using job::Failure;
+using job::Index;
+using job::JobSettings;
+using job::WriteLog;
+
+using job::BoundedVector;
+using job::DataMatrix;
+using job::Failure;
+using job::Index;
+using job::JobSettings;
+using job::WriteLog;
 
 namespace {
 
-enum class Reader { kText, kWorkbook, kDatabase };
-
-struct FileKind {
-  Reader reader;
-  char delimiter;
-};
-
-// The extension is the text after the last "." of the path, trimmed and lower-cased; so a "."
-// in a folder name makes the rest of the path the extension, which callers rely on.
-FileKind KindOfExtension(const std::string& lowered) {
-  if (lowered == "txt" || lowered == "asc") return {Reader::kText, '\t'};
-  if (lowered == "csv") return {Reader::kText, ','};
-  if (lowered == "mdb") return {Reader::kDatabase, 0};
-  if (lowered == "xls" || lowered == "xlsm") return {Reader::kWorkbook, 0};
-  return {Reader::kText, ','};
-}
-
 // The file step: the existence test and the hand-over to the reader that the extension chose.
 bool ReadDataFile(const JobSettings& job, const std::string& path, DataMatrix& matrix,
-                  const FileKind& kind, const std::string& selector) {
+                  const job::FileFormat& format, const std::string& selector) {
   std::string native = platform::ToNativePath(path);
   if (!platform::IsExistingFile(native)) {
-    WriteLog(job.log, "File not found: " + path);
+    WriteLog(job.log, std::string(job::kFileNotFound) + path);
     return false;
   }
-  switch (kind.reader) {
-    case Reader::kWorkbook:
+  switch (format.kind) {
+    case job::FileKind::kWorkbook:
       return ReadWorkbookRange(job, selector, matrix, path);
-    case Reader::kDatabase:
+    case job::FileKind::kDatabase:
       return ReadDatabaseQuery(job, selector, matrix, path);
-    case Reader::kText:
+    case job::FileKind::kText:
       break;
   }
   std::optional<platform::FileText> text;
   try {
     text.emplace(native);
   } catch (const std::exception& failure) {
-    WriteLog(job.log, "File name: " + path + "  " + DescribeFailure(failure));
+    WriteLog(job.log, job::FileNameLine(path, job::DescribeFailure(failure)));
     return false;
   }
-  return ParseDelimitedText(job, text->view(), matrix, path, kind.delimiter, selector);
+  return ParseDelimitedText(job, text->view(), matrix, path, format.delimiter, selector);
 }
 
 std::string_view LabelOf(std::string_view code) {
@@ -93,15 +91,15 @@ bool ReadDirectValues(const JobSettings& job, std::string_view source, std::stri
     }
     for (size_t c = 0; c < texts.size(); ++c) {
       double& cell = values.At(r, static_cast<Index>(c));
-      if (!ParseNumber(texts[c], cell, job.DecimalSeparator)) {
+      if (!job::ParseNumber(texts[c], cell, job.DecimalSeparator)) {
         // The label brings its own quotes, so it stands between doubled quotes.
-        WriteLog(job.log, FillTemplate(kInvalidDataTemplate, LabelOf(code)));
+        WriteLog(job.log, job::FillTemplate(job::kInvalidDataTemplate, LabelOf(code)));
         return false;
       }
     }
     ++r;
   }
-  if (!values.HasDimensions()) throw Failure(kSubscriptOutOfRange);
+  if (!values.HasDimensions()) throw Failure(job::kSubscriptOutOfRange);
   matrix = std::move(values);
   return true;
 }
@@ -109,7 +107,7 @@ bool ReadDirectValues(const JobSettings& job, std::string_view source, std::stri
 // Maximum to ScaleLow, minimum to ScaleHigh, column by column with the given ranges.
 void ScaleColumns(const JobSettings& job, DataMatrix& matrix, const BoundedVector& maximum,
                   const BoundedVector& minimum) {
-  std::vector<ColumnRescaler> columns;
+  std::vector<job::ColumnRescaler> columns;
   for (Index j = matrix.ColumnLow(); j <= matrix.ColumnHigh(); ++j) {
     columns.emplace_back(maximum.At(j), minimum.At(j), job.ScaleLow, job.ScaleHigh);
   }
@@ -131,7 +129,7 @@ void ScaleColumns(const JobSettings& job, DataMatrix& matrix, const BoundedVecto
     }
     finite[part] = all_finite;
   });
-  if (std::find(finite.begin(), finite.end(), 0) != finite.end()) throw Failure(kOverflow);
+  if (std::find(finite.begin(), finite.end(), 0) != finite.end()) throw Failure(job::kOverflow);
 }
 
 }  // namespace
@@ -141,11 +139,9 @@ bool LoadDataSet(JobSettings& job, const std::string& source, DataMatrix& target
   try {
     DataMatrix matrix;
     if (kind == "F") {
-      std::optional<std::string> extension = platform::LowerCaseExtension(source);
-      if (!extension) return false;
-      if (!ReadDataFile(job, source, matrix, KindOfExtension(*extension), selector)) {
-        return false;
-      }
+      std::optional<job::FileFormat> format = job::FormatOfPath(source);
+      if (!format) return false;
+      if (!ReadDataFile(job, source, matrix, *format, selector)) return false;
     } else if (kind == "D") {
       if (!ReadDirectValues(job, source, code, matrix)) return false;
     } else {
@@ -153,10 +149,10 @@ bool LoadDataSet(JobSettings& job, const std::string& source, DataMatrix& target
     }
 
     if (code == "IT") {
-      ComputeInputRanges(job, matrix);
+      job::ComputeInputRanges(job, matrix);
       ScaleColumns(job, matrix, job.TrainingInputMax, job.TrainingInputMin);
     } else if (code == "OT") {
-      ComputeOutputRanges(job, matrix);
+      job::ComputeOutputRanges(job, matrix);
       ScaleColumns(job, matrix, job.TrainingOutputMax, job.TrainingOutputMin);
     } else {
       // Prediction inputs are scaled with the training inputs' ranges, never their own.
@@ -170,4 +166,4 @@ bool LoadDataSet(JobSettings& job, const std::string& source, DataMatrix& target
   }
 }
 
-}  // namespace tarvex
+}  // namespace tarvex::input

@@ -5,14 +5,14 @@
 #include <string>
 #include <string_view>
 
-#include "driver/job_settings.h"
+#include "job/job_settings.h"
 
-namespace tarvex {
+namespace tarvex::input {
 
 // kind is "F" (source is a file path) or "D" (source holds the values); code is "IT", "OT" or
 // "IP". On success target holds the scaled matrix and, for "IT" and "OT", the job holds the new
 // column ranges. On failure target is unchanged.
-bool LoadDataSet(JobSettings& job, const std::string& source, DataMatrix& target,
+bool LoadDataSet(job::JobSettings& job, const std::string& source, job::DataMatrix& target,
                  std::string_view kind, std::string_view code, const std::string& selector);
 
-}  // namespace tarvex
+}  // namespace tarvex::input

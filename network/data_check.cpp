@@ -3,17 +3,18 @@
 #include <exception>
 #include <string>
 
-#include "driver/message_template.h"
-#include "driver/run_log.h"
+#include "job/messages.h"
+#include "job/run_log.h"
 
-namespace tarvex {
+namespace tarvex::network {
+
+using job::DataMatrix;
+using job::JobSettings;
+using job::WriteLog;
 
 namespace {
 
-// The two spaces after "and" and the "Traning" labels are what users' log filters look for.
-constexpr std::string_view kNotAligned =
-    "Input and output rows are not aligned. Parameters: 'Parameter0' and  'Parameter1'.";
-
+// The "Traning" labels are what users' log filters look for.
 std::string Dimensions(std::string_view label, const DataMatrix& matrix) {
   return "   " + std::string(label) + " Array(" + std::to_string(matrix.RowCount()) + "," +
          std::to_string(matrix.ColumnCount()) + ")";
@@ -24,31 +25,32 @@ std::string Dimensions(std::string_view label, const DataMatrix& matrix) {
 bool CheckTrainingData(const JobSettings& job) {
   try {
     if (job.pof.empty()) {
-      WriteLog(job.log, FillTemplate(kEmptyParameterTemplate, "'/pof'"));
+      WriteLog(job.log, job::FillTemplate(job::kEmptyParameterTemplate, "'/pof'"));
       return false;
     }
-    const std::string_view kEmptyArray = "The array 'Parameter0' is empty.";
     if (!job.TrainingInputs.HasDimensions()) {
-      WriteLog(job.log, FillTemplate(kEmptyArray, "Training Inputs"));
+      WriteLog(job.log, job::FillTemplate(job::kEmptyArrayTemplate, "Training Inputs"));
       return false;
     }
     if (!job.TrainingOutputs.HasDimensions()) {
-      WriteLog(job.log, FillTemplate(kEmptyArray, "Training Outputs"));
+      WriteLog(job.log, job::FillTemplate(job::kEmptyArrayTemplate, "Training Outputs"));
       return false;
     }
     if (!job.PredictionInputs.HasDimensions()) {
-      WriteLog(job.log, FillTemplate(kEmptyArray, "Prediction Inputs"));
+      WriteLog(job.log, job::FillTemplate(job::kEmptyArrayTemplate, "Prediction Inputs"));
       return false;
     }
     // Counts only: matrices indexed from 0 and from 1 compare equal here.
     if (job.TrainingInputs.RowCount() != job.TrainingOutputs.RowCount()) {
-      WriteLog(job.log, FillTemplate(kNotAligned, "'Training Inputs'", "'Training Outputs'") +
+      WriteLog(job.log, job::FillTemplate(job::kNotAlignedTemplate, "'Training Inputs'",
+                                          "'Training Outputs'") +
                             Dimensions("Traning Inputs", job.TrainingInputs) +
                             Dimensions("Traning Outputs", job.TrainingOutputs));
       return false;
     }
     if (job.TrainingInputs.ColumnCount() != job.PredictionInputs.ColumnCount()) {
-      WriteLog(job.log, FillTemplate(kNotAligned, "'Training Inputs'", "'Prediction Inputs'") +
+      WriteLog(job.log, job::FillTemplate(job::kNotAlignedTemplate, "'Training Inputs'",
+                                          "'Prediction Inputs'") +
                             Dimensions("Traning Inputs", job.TrainingInputs) +
                             Dimensions("Prediction Inputs", job.PredictionInputs));
       return false;
@@ -59,4 +61,4 @@ bool CheckTrainingData(const JobSettings& job) {
   }
 }
 
-}  // namespace tarvex
+}  // namespace tarvex::network

@@ -1,11 +1,11 @@
 // The second stage: the three data sets are there and fit together.
 #pragma once
 
-#include "driver/job_settings.h"
+#include "job/job_settings.h"
 
-namespace tarvex {
+namespace tarvex::network {
 
 // Logs one line about the first check that fails and returns false; true when all pass.
-bool CheckTrainingData(const JobSettings& job);
+bool CheckTrainingData(const job::JobSettings& job);
 
-}  // namespace tarvex
+}  // namespace tarvex::network

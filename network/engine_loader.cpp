@@ -2,9 +2,11 @@
 
 #include <dlfcn.h>
 
-#include "platform/failure.h"
+#include "job/failure.h"
 
-namespace tarvex {
+namespace tarvex::network {
+
+using job::Failure;
 
 namespace {
 
@@ -38,4 +40,4 @@ EngineComponent::~EngineComponent() {
   dlclose(library_);
 }
 
-}  // namespace tarvex
+}  // namespace tarvex::network

@@ -7,7 +7,7 @@
 
 #include "network/network_engine.h"
 
-namespace tarvex {
+namespace tarvex::network {
 
 class EngineComponent {
  public:
@@ -25,4 +25,4 @@ class EngineComponent {
   std::unique_ptr<network::NetworkEngine> engine_;
 };
 
-}  // namespace tarvex
+}  // namespace tarvex::network

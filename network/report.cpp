@@ -6,7 +6,10 @@
 
 #include "platform/number_text.h"
 
-namespace tarvex {
+namespace tarvex::network {
+
+using job::DataMatrix;
+using job::JobSettings;
 
 namespace {
 
@@ -77,4 +80,4 @@ std::string TrainingReport(const JobSettings& job, std::int32_t hidden_size,
   return report;
 }
 
-}  // namespace tarvex
+}  // namespace tarvex::network

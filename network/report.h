@@ -5,9 +5,9 @@
 #include <string>
 #include <string_view>
 
-#include "driver/job_settings.h"
+#include "job/job_settings.h"
 
-namespace tarvex {
+namespace tarvex::network {
 
 // "hh:mm:ss." and then characters 8 to 10 of the elapsed time in days written with 16
 // decimals; log readers know these three odd characters, so they stay.
@@ -18,7 +18,7 @@ std::string ElapsedTimeText(std::int64_t elapsed_seconds, std::string_view decim
 std::string FormatWeightDelta(double value, std::string_view decimal_separator);
 
 // The whole report, each line ending with CR LF.
-std::string TrainingReport(const JobSettings& job, std::int32_t hidden_size,
+std::string TrainingReport(const job::JobSettings& job, std::int32_t hidden_size,
                            std::int32_t output_size, std::int64_t elapsed_seconds);
 
-}  // namespace tarvex
+}  // namespace tarvex::network

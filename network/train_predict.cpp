@@ -7,13 +7,20 @@
 #include <limits>
 #include <optional>
 
-#include "driver/run_log.h"
+#include "job/run_log.h"
+#include "job/scaling.h"
 #include "network/engine_loader.h"
 #include "network/report.h"
-#include "network/scaling.h"
 #include "platform/paths.h"
 
-namespace tarvex {
+namespace tarvex::network {
+
+using job::BoundedVector;
+using job::DataMatrix;
+using job::Failure;
+using job::Index;
+using job::JobSettings;
+using job::WriteLog;
 
 namespace {
 
@@ -28,7 +35,7 @@ std::int64_t SecondsOfDay() {
 std::int32_t CheckedInt32(Index value) {
   if (value < std::numeric_limits<std::int32_t>::min() ||
       value > std::numeric_limits<std::int32_t>::max()) {
-    throw Failure(kOverflow);
+    throw Failure(job::kOverflow);
   }
   return static_cast<std::int32_t>(value);
 }
@@ -40,11 +47,11 @@ void StorePrediction(JobSettings& job, Index row, std::span<const double> output
   for (double output : outputs) {
     // A diverged network must not be reported as trained.
     if (!std::isfinite(output)) {
-      throw Failure(std::string(kOverflow) + ": the network's outputs are not finite numbers");
+      throw Failure(std::string(job::kOverflow) + ": the network's outputs are not finite numbers");
     }
     job.PredictionOutputs.At(row, column) =
-        Rescale(output, job.ScaleLow, job.ScaleHigh, job.TrainingOutputMax.At(column),
-                job.TrainingOutputMin.At(column));
+        job::Rescale(output, job.ScaleLow, job.ScaleHigh, job.TrainingOutputMax.At(column),
+                     job.TrainingOutputMin.At(column));
     ++column;
   }
 }
@@ -108,10 +115,10 @@ bool TrainAndPredict(JobSettings& job) {
     if (elapsed < 0) elapsed += 24 * 3600;  // the run passed midnight
     WriteLog(job.log, TrainingReport(job, hidden_size, output_size, elapsed));
   } catch (const std::exception& failure) {
-    WriteLog(job.log, DescribeFailure(failure));
+    WriteLog(job.log, job::DescribeFailure(failure));
   }
   component.reset();
   return result;
 }
 
-}  // namespace tarvex
+}  // namespace tarvex::network

@@ -1,11 +1,11 @@
 // The third stage: training through the network engine, prediction and the results report.
 #pragma once
 
-#include "driver/job_settings.h"
+#include "job/job_settings.h"
 
-namespace tarvex {
+namespace tarvex::network {
 
 // True once every prediction row is computed and mapped back into PredictionOutputs.
-bool TrainAndPredict(JobSettings& job);
+bool TrainAndPredict(job::JobSettings& job);
 
-}  // namespace tarvex
+}  // namespace tarvex::network

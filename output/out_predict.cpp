@@ -4,56 +4,50 @@
 #include <optional>
 #include <string>
 
-#include "driver/run_log.h"
+#include "job/file_kind.h"
+#include "job/run_log.h"
+#include "output/database_writer.h"
+#include "output/statement.h"
 #include "output/text_writer.h"
-#include "platform/failure.h"
-#include "platform/text.h"
+#include "output/workbook_writer.h"
 
-namespace tarvex {
+namespace tarvex::output {
+
+using job::Index;
+using job::JobSettings;
+using job::WriteLog;
 
 namespace {
 
-enum class Target { kText, kWorkbook, kDatabase };
-
-struct OutputKind {
-  Target target;
-  char delimiter;
+enum DispatchStatement : int {
+  kReadOutputBounds = 10,
+  kChooseTarget = 20,
 };
-
-// The extension is the text after the last "." of pof, trimmed and lower-cased; without a "."
-// the target is comma-separated text under that exact name.
-OutputKind KindOfTarget(const std::string& pof) {
-  std::optional<std::string> extension = platform::LowerCaseExtension(pof);
-  if (!extension) return {Target::kText, ','};
-  const std::string& lowered = *extension;
-  if (lowered == "txt" || lowered == "asc") return {Target::kText, '\t'};
-  if (lowered == "csv") return {Target::kText, ','};
-  if (lowered == "xls" || lowered == "xlsm") return {Target::kWorkbook, 0};
-  if (lowered == "mdb") return {Target::kDatabase, 0};
-  return {Target::kText, ','};
-}
 
 }  // namespace
 
 bool OutPredictToFile(const JobSettings& job) {
   if (job.pof.empty()) return false;
-  int statement = kReadOutputBounds;
   try {
-    const DataMatrix& outputs = job.PredictionOutputs;
-    const Index rows = outputs.RowCount();
-    const Index columns = outputs.ColumnCount();
-    statement = kChooseTarget;
-    const OutputKind kind = KindOfTarget(job.pof);
-    switch (kind.target) {
-      case Target::kText:
-        WriteTextOutput(job, kind.delimiter, statement);
+    Index rows = 0, columns = 0;
+    AtStatement(kReadOutputBounds, [&] {
+      rows = job.PredictionOutputs.RowCount();
+      columns = job.PredictionOutputs.ColumnCount();
+    });
+    // Without a "." the target is comma-separated text under that exact name.
+    const job::FileFormat format = AtStatement(kChooseTarget, [&] {
+      return job::FormatOfPath(job.pof).value_or(job::FileFormat{job::FileKind::kText, ','});
+    });
+    switch (format.kind) {
+      case job::FileKind::kText:
+        WriteTextOutput(job, format.delimiter);
         break;
-      case Target::kWorkbook:
-        statement = kWriteWorkbook;
-        throw Failure("Writing workbook files is not available yet.");
-      case Target::kDatabase:
-        statement = kWriteDatabase;
-        throw Failure("Writing database files is not available yet.");
+      case job::FileKind::kWorkbook:
+        WriteWorkbookOutput(job);
+        break;
+      case job::FileKind::kDatabase:
+        WriteDatabaseOutput(job);
+        break;
     }
     std::string block = "Prediction results:\r\n";
     block += "       Prediction Outputs: Array(" + std::to_string(rows) + "," +
@@ -61,12 +55,12 @@ bool OutPredictToFile(const JobSettings& job) {
     block += "       Prediction Outputs file: " + job.pof + "\r\n";
     WriteLog(job.log, block);
     return true;
-  } catch (const std::exception& failure) {
-    WriteLog(job.log, "OutPredictToFile.  Error: " + DescribeFailure(failure) +
+  } catch (const StatementFailure& failure) {
+    WriteLog(job.log, "OutPredictToFile.  Error: " + job::DescribeFailure(failure) +
                           "  in Tarvexapp.mTarvex.OutPredictToFile " + "at line " +
-                          std::to_string(statement));
+                          std::to_string(failure.statement()));
     return false;
   }
 }
 
-}  // namespace tarvex
+}  // namespace tarvex::output

@@ -8,6 +8,8 @@
 #include <cwchar>
 #include <cwctype>
 
+#include "platform/text.h"
+
 namespace tarvex::platform {
 
 void UseUserLocale() { std::setlocale(LC_ALL, ""); }
@@ -25,7 +27,7 @@ std::string LowerCaseText(std::string_view text) {
   for (size_t i = 0; i < text.size();) {
     unsigned char c = static_cast<unsigned char>(text[i]);
     if (c < 0x80 || !multi_byte) {
-      lower += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : static_cast<char>(c);
+      lower += AsciiLower(static_cast<char>(c));
       ++i;
       continue;
     }

@@ -2,29 +2,11 @@
 
 #include <exception>
 
+#include "platform/files.h"
 #include "platform/paths.h"
+#include "platform/text.h"
 
 namespace tarvex::platform {
-
-namespace {
-
-std::string_view Trim(std::string_view text) {
-  size_t first = text.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return {};
-  size_t last = text.find_last_not_of(" \t");
-  return text.substr(first, last - first + 1);
-}
-
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
-}  // namespace
 
 ProfileReader::ProfileReader(const std::string& native_path) {
   try {
@@ -43,21 +25,22 @@ std::string ProfileReader::Read(std::string_view section, std::string_view key) 
     std::string_view line = text.substr(start, end - start);
     start = end + 1;
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    line = Trim(line);
+    line = TrimBlanks(line);
     if (line.empty() || line.front() == ';') continue;
     if (line.front() == '[') {
       size_t close = line.find(']');
       std::string_view name =
           line.substr(1, close == std::string_view::npos ? line.npos : close - 1);
-      in_section = EqualIgnoringCase(Trim(name), section);
+      in_section = EqualIgnoringAsciiCase(TrimBlanks(name), section);
       continue;
     }
     if (!in_section) continue;
     size_t equals = line.find('=');
-    if (equals == std::string_view::npos || !EqualIgnoringCase(Trim(line.substr(0, equals)), key)) {
+    if (equals == std::string_view::npos ||
+        !EqualIgnoringAsciiCase(TrimBlanks(line.substr(0, equals)), key)) {
       continue;
     }
-    std::string_view value = Trim(line.substr(equals + 1));
+    std::string_view value = TrimBlanks(line.substr(equals + 1));
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
         value.back() == value.front()) {
       value = value.substr(1, value.size() - 2);
@@ -67,11 +50,6 @@ std::string ProfileReader::Read(std::string_view section, std::string_view key) 
     return std::string(value.substr(0, kProfileValueLimit));
   }
   return {};
-}
-
-std::string ReadProfileString(std::string_view section, std::string_view key,
-                              const std::string& native_path) {
-  return ProfileReader(native_path).Read(section, key);
 }
 
 }  // namespace tarvex::platform

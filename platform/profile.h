@@ -24,7 +24,4 @@ class ProfileReader {
 
 inline constexpr size_t kProfileValueLimit = 1023;
 
-std::string ReadProfileString(std::string_view section, std::string_view key,
-                              const std::string& native_path);
-
 }  // namespace tarvex::platform

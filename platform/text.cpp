@@ -38,6 +38,20 @@ std::string_view TrimSpaces(std::string_view text) {
   return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
+std::string_view TrimBlanks(std::string_view text) {
+  size_t first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+  }
+  return true;
+}
+
 std::optional<std::string> LowerCaseExtension(std::string_view path) {
   size_t dot = path.rfind('.');
   if (dot == std::string_view::npos) return std::nullopt;

@@ -17,6 +17,15 @@ std::vector<std::string_view> SplitAll(std::string_view text, char separator);
 // Without leading and trailing space characters (only the space).
 std::string_view TrimSpaces(std::string_view text);
 
+// Without leading and trailing blanks (spaces and TABs).
+std::string_view TrimBlanks(std::string_view text);
+
+// ASCII letters only: other bytes stay, so UTF-8 sequences are never broken.
+inline char AsciiLower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b);
+
 // The text after the last "." of a path, trimmed and lower-cased; none without a ".". A "." in a
 // folder name makes the rest of the path the extension, which users' paths may rely on.
 std::optional<std::string> LowerCaseExtension(std::string_view path);

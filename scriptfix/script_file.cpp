@@ -4,11 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
 
+#include "platform/files.h"
 #include "platform/paths.h"
 
 namespace tarvex::scriptfix {
@@ -16,18 +16,6 @@ namespace tarvex::scriptfix {
 namespace fs = std::filesystem;
 
 namespace {
-
-bool WriteAll(int fd, std::string_view text) {
-  while (!text.empty()) {
-    ssize_t written = write(fd, text.data(), text.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    text.remove_prefix(static_cast<size_t>(written));
-  }
-  return true;
-}
 
 // Owner and group come back where the system allows it (root, or a group we belong to);
 // otherwise the file is ours, as any file an editor saves would be, which is no failure.
@@ -39,7 +27,7 @@ void KeepOwner(int fd, const struct stat& old) {
 // Fills the open temporary file: text, owner, then the old mode (after the owner, since a change
 // of owner clears the set-user-ID and set-group-ID bits), flushed to disk before the rename.
 bool FillTemporaryFile(int fd, std::string_view text, const struct stat& old) {
-  if (!WriteAll(fd, text)) return false;
+  if (platform::WriteAll(fd, text) != 0) return false;
   KeepOwner(fd, old);
   return fchmod(fd, old.st_mode & 07777) == 0 && fsync(fd) == 0;
 }

@@ -9,8 +9,6 @@
 
 namespace tarvex::scriptfix {
 
-namespace {}  // namespace
-
 ScriptFolders ReadScriptFolders(std::string_view command_text) {
   ScriptFolders folders;
   platform::ForEachOptionItem(command_text,

@@ -15,10 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "driver/job_settings.h"
 #include "input/load_data_set.h"
+#include "job/job_settings.h"
+#include "platform/files.h"
 #include "platform/locale_text.h"
-#include "platform/paths.h"
 
 namespace {
 
@@ -56,14 +56,14 @@ int Generate(const char* path, long megabytes) {
 
 int Load(const char* path) {
   tarvex::platform::UseUserLocale();
-  tarvex::JobSettings job;
+  tarvex::job::JobSettings job;
   job.DecimalSeparator = tarvex::platform::LocaleDecimalSeparator();
-  tarvex::SetDefaults(job);
+  tarvex::job::SetDefaults(job);
   job.ScaleLow = -0.4;
   job.ScaleHigh = 0.4;
   long base = PeakKilobytes();
   auto start = std::chrono::steady_clock::now();
-  bool loaded = tarvex::LoadDataSet(job, path, job.TrainingInputs, "F", "IT", "");
+  bool loaded = tarvex::input::LoadDataSet(job, path, job.TrainingInputs, "F", "IT", "");
   double seconds = Seconds(start);
   if (!loaded) {
     std::printf("load failed\n");

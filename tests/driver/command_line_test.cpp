@@ -5,7 +5,9 @@
 #include "platform/paths.h"
 #include "tests/support/test_support.h"
 
-namespace tarvex {
+namespace tarvex::driver {
+
+using namespace tarvex::job;
 namespace {
 
 using tarvex::testing::Backslashed;
@@ -121,4 +123,4 @@ TEST(ReadCommandLineTest, ParameterFileWithBadWholeNumberEndsTheStage) {
 }
 
 }  // namespace
-}  // namespace tarvex
+}  // namespace tarvex::driver

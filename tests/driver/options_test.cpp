@@ -4,9 +4,11 @@
 
 #include <limits>
 
-#include "driver/parse_number.h"
+#include "job/parse_number.h"
 
-namespace tarvex {
+namespace tarvex::driver {
+
+using namespace tarvex::job;
 namespace {
 
 TEST(ConvertWholeNumberTest, RoundsHalvesToEvenAndRejectsWhatDoesNotFit) {
@@ -82,4 +84,4 @@ TEST(ParseNumberTest, ReadsAPointUnderEveryLocale) {
 }
 
 }  // namespace
-}  // namespace tarvex
+}  // namespace tarvex::driver

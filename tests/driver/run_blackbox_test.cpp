@@ -5,7 +5,7 @@
 
 #include "tests/support/tarvex_run.h"
 
-namespace tarvex {
+namespace tarvex::driver {
 namespace {
 
 using tarvex::testing::Backslashed;
@@ -160,4 +160,4 @@ TEST_F(RunDriverTest, UnwritableLogLosesTheEntryButNotTheRun) {
 }
 
 }  // namespace
-}  // namespace tarvex
+}  // namespace tarvex::driver

@@ -7,7 +7,9 @@
 #include "tests/support/job_fixture.h"
 #include "tests/support/locale_guard.h"
 
-namespace tarvex {
+namespace tarvex::input {
+
+using namespace tarvex::job;
 namespace {
 
 using Rows = std::vector<std::vector<double>>;
@@ -92,9 +94,9 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
-}  // namespace tarvex
+}  // namespace tarvex::input
 
-namespace tarvex {
+namespace tarvex::input {
 namespace {
 
 using TextReaderLimitsTest = tarvex::testing::JobFixture;
@@ -177,4 +179,4 @@ TEST_F(TextReaderLimitsTest, ManyRowsLoadInOrder) {
 }
 
 }  // namespace
-}  // namespace tarvex
+}  // namespace tarvex::input

@@ -1,7 +1,7 @@
 // Runs of the built program whose data cannot be loaded or checked: each ends with its log line.
 #include "tests/support/tarvex_run.h"
 
-namespace tarvex {
+namespace tarvex::input {
 namespace {
 
 using tarvex::testing::TarvexRun;
@@ -97,9 +97,9 @@ TEST_F(LoadLocaleTest, CommaLocaleFailsOnTheSameLinesWithTheSameWords) {
 }
 
 }  // namespace
-}  // namespace tarvex
+}  // namespace tarvex::input
 
-namespace tarvex {
+namespace tarvex::input {
 namespace {
 
 using PermissionTest = tarvex::testing::TarvexRun;
@@ -131,4 +131,4 @@ TEST_F(PermissionTest, UnreadableFileAndUnwritableLogFolderAsAnOrdinaryUser) {
 }
 
 }  // namespace
-}  // namespace tarvex
+}  // namespace tarvex::input

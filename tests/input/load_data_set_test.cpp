@@ -4,7 +4,9 @@
 
 #include "tests/support/job_fixture.h"
 
-namespace tarvex {
+namespace tarvex::input {
+
+using namespace tarvex::job;
 namespace {
 
 using Rows = std::vector<std::vector<double>>;
@@ -131,4 +133,4 @@ TEST_F(LoadDataSetTest, ScalingOverflowFailsSilently) {
 }
 
 }  // namespace
-}  // namespace tarvex
+}  // namespace tarvex::input

@@ -4,7 +4,9 @@
 
 #include "tests/support/job_fixture.h"
 
-namespace tarvex {
+namespace tarvex::network {
+
+using namespace tarvex::job;
 namespace {
 
 class CheckTrainingDataTest : public tarvex::testing::JobFixture {
@@ -57,4 +59,4 @@ TEST_F(CheckTrainingDataTest, AcceptsFreeShapesAndMixedIndexBases) {
 }
 
 }  // namespace
-}  // namespace tarvex
+}  // namespace tarvex::network

@@ -3,7 +3,7 @@
 
 #include "tests/support/tarvex_run.h"
 
-namespace tarvex {
+namespace tarvex::network {
 namespace {
 
 using tarvex::testing::TarvexRun;
@@ -193,4 +193,4 @@ TEST_F(JobTest, OutputFoldersAreCreatedAndDotBackslashIsTheProgramFolder) {
 }
 
 }  // namespace
-}  // namespace tarvex
+}  // namespace tarvex::network

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
-namespace tarvex {
+namespace tarvex::network {
+
+using namespace tarvex::job;
 namespace {
 
 TEST(ElapsedTimeTextTest, EndsInThreeCharactersOfTheDayFraction) {
@@ -74,4 +76,4 @@ TEST(TrainingReportTest, WritesEveryLineLetterForLetter) {
 }
 
 }  // namespace
-}  // namespace tarvex
+}  // namespace tarvex::network

@@ -4,7 +4,9 @@
 
 #include "tests/support/job_fixture.h"
 
-namespace tarvex {
+namespace tarvex::output {
+
+using namespace tarvex::job;
 namespace {
 
 class OutPredictToFileTest : public tarvex::testing::JobFixture {
@@ -98,4 +100,4 @@ TEST_F(OutPredictToFileTest, FullDiskKeepsTheLinesWrittenAndSaysSo) {
 }
 
 }  // namespace
-}  // namespace tarvex
+}  // namespace tarvex::output

@@ -63,7 +63,7 @@ TEST_F(ProfileTest, FollowsTheLookupRules) {
   for (const Lookup& l : lookups) {
     EXPECT_EQ(profile.Read(l.section, l.key), l.value) << l.section << " " << l.key;
   }
-  EXPECT_EQ(ReadProfileString("Parameter", "/ep", path), "5000");
+  EXPECT_EQ(ProfileReader(path).Read("Parameter", "/ep"), "5000");
 }
 
 TEST_F(ProfileTest, CutsValuesAt1023Bytes) {
@@ -76,8 +76,8 @@ TEST_F(ProfileTest, CutsValuesAt1023Bytes) {
 }
 
 TEST_F(ProfileTest, MissingFolderOrGarbageFilesReadAsEmpty) {
-  EXPECT_EQ(ReadProfileString("Parameter", "/ep", (folder_ / "none.ini").string()), "");
-  EXPECT_EQ(ReadProfileString("Parameter", "/ep", folder_.path().string()), "");
+  EXPECT_EQ(ProfileReader((folder_ / "none.ini").string()).Read("Parameter", "/ep"), "");
+  EXPECT_EQ(ProfileReader(folder_.path().string()).Read("Parameter", "/ep"), "");
   std::string garbage;
   for (int i = 0; i < 5000; ++i) garbage += static_cast<char>((i * 7919) % 256);
   EXPECT_EQ(ProfileReader(Write(garbage)).Read("Parameter", "/ep"), "");

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/job_settings.h"
+#include "job/job_settings.h"
 #include "tests/support/test_support.h"
 
 namespace tarvex::testing {
@@ -15,7 +15,7 @@ class JobFixture : public ::testing::Test {
  protected:
   JobFixture() {
     job_.DecimalSeparator = ".";
-    SetDefaults(job_);
+    job::SetDefaults(job_);
     job_.log = (folder_ / "run.log").string();
     job_.ScaleLow = -0.4;
     job_.ScaleHigh = 0.4;
@@ -35,13 +35,13 @@ class JobFixture : public ::testing::Test {
   }
 
   TempFolder folder_;
-  JobSettings job_;
+  job::JobSettings job_;
 };
 
 // The matrix as rows of values, for comparisons.
-inline std::vector<std::vector<double>> RowsOf(const DataMatrix& matrix) {
+inline std::vector<std::vector<double>> RowsOf(const job::DataMatrix& matrix) {
   std::vector<std::vector<double>> rows;
-  for (Index r = matrix.RowLow(); r <= matrix.RowHigh(); ++r) {
+  for (job::Index r = matrix.RowLow(); r <= matrix.RowHigh(); ++r) {
     auto row = matrix.Row(r);
     rows.emplace_back(row.begin(), row.end());
   }

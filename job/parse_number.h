@@ -3,11 +3,11 @@
 
 #include <string_view>
 
-namespace tarvex {
+namespace tarvex::job {
 
 // Replaces every "." by the decimal separator, then applies the locale number test. Stores the
 // number and returns true, or returns false and leaves target as it was. Under a comma locale
 // "0,5" passes as well, which users of such locales rely on.
 bool ParseNumber(std::string_view text, double& target, std::string_view decimal_separator);
 
-}  // namespace tarvex
+}  // namespace tarvex::job

@@ -1,10 +1,10 @@
-#include "output/create_folder_path.h"
+#include "job/create_folder_path.h"
 
 #include <gtest/gtest.h>
 
 #include "tests/support/test_support.h"
 
-namespace tarvex {
+namespace tarvex::job {
 namespace {
 
 using tarvex::testing::Backslashed;
@@ -51,4 +51,4 @@ TEST(CreateFolderPathTest, StopsSilentlyAtTheFirstFailure) {
 }
 
 }  // namespace
-}  // namespace tarvex
+}  // namespace tarvex::job

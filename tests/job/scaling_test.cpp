@@ -1,4 +1,4 @@
-#include "network/scaling.h"
+#include "job/scaling.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 
 #include "tests/support/job_fixture.h"
 
-namespace tarvex {
+namespace tarvex::job {
 namespace {
 
 TEST(ScaleRangeTest, FollowsTheActivationCode) {
@@ -96,4 +96,4 @@ TEST_F(ColumnRangeTest, KeepTheMatrixBoundsAndStartFromTheFirstRow) {
 }
 
 }  // namespace
-}  // namespace tarvex
+}  // namespace tarvex::job

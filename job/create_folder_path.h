@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-namespace tarvex {
+namespace tarvex::job {
 
 // Splits the path at "\" and "/", takes the first component as existing and the last as the
 // file, and creates each missing folder in between, outermost first. A path of fewer than four
@@ -11,4 +11,4 @@ namespace tarvex {
 // created.
 void CreateFolderPath(std::string_view path);
 
-}  // namespace tarvex
+}  // namespace tarvex::job

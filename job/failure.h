@@ -7,16 +7,12 @@
 #include <stdexcept>
 #include <string>
 
-namespace tarvex {
+namespace tarvex::job {
 
 class Failure : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
-
-// Descriptions that callers and users know by heart.
-inline constexpr const char* kSubscriptOutOfRange = "Subscript out of range";
-inline constexpr const char* kOverflow = "Overflow";
 
 // The description of any trapped failure; never empty.
 inline std::string DescribeFailure(const std::exception& failure) {
@@ -25,4 +21,4 @@ inline std::string DescribeFailure(const std::exception& failure) {
   return text.empty() ? "Unknown failure" : text;
 }
 
-}  // namespace tarvex
+}  // namespace tarvex::job

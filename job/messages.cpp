@@ -1,8 +1,8 @@
-#include "driver/message_template.h"
+#include "job/messages.h"
 
 #include "platform/text.h"
 
-namespace tarvex {
+namespace tarvex::job {
 
 std::string FillTemplate(std::string_view message_template, std::string_view first,
                          std::string_view second) {
@@ -11,4 +11,12 @@ std::string FillTemplate(std::string_view message_template, std::string_view fir
   return platform::ReplaceAll(text, "Parameter1", second);
 }
 
-}  // namespace tarvex
+std::string FileNameLine(std::string_view path, std::string_view description) {
+  std::string line = "File name: ";
+  line += path;
+  line += "  ";
+  line += description;
+  return line;
+}
+
+}  // namespace tarvex::job

@@ -2,9 +2,9 @@
 // table, the per-column minimum and maximum of a loaded matrix, and the one linear mapping.
 #pragma once
 
-#include "driver/job_settings.h"
+#include "job/job_settings.h"
 
-namespace tarvex {
+namespace tarvex::job {
 
 // The scaling range for the job's af: 0 and 3 give -0.4..0.4, 1 and 4 give 0.1..0.9, 2 and 5
 // give -0.9..0.9, any other code 0..0.
@@ -39,4 +39,4 @@ class ColumnRescaler {
   double from_a_, from_span_, to_a_, to_span_;
 };
 
-}  // namespace tarvex
+}  // namespace tarvex::job

@@ -1,16 +1,16 @@
-#include "driver/run_log.h"
+#include "job/run_log.h"
 
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <exception>
 
-#include "output/create_folder_path.h"
+#include "job/create_folder_path.h"
+#include "platform/files.h"
 #include "platform/locale_text.h"
 #include "platform/paths.h"
 
-namespace tarvex {
+namespace tarvex::job {
 
 void WriteLog(const std::string& log, std::string_view message) {
   if (log.empty() || message.empty()) return;
@@ -25,16 +25,11 @@ void WriteLog(const std::string& log, std::string_view message) {
     int fd =
         open(platform::ToNativePath(log).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) return;
-    for (size_t done = 0; done < entry.size();) {
-      ssize_t n = write(fd, entry.data() + done, entry.size() - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) break;
-      done += n;
-    }
+    platform::WriteAll(fd, entry);  // a failed write loses the entry, as any log failure does
     close(fd);
   } catch (const std::exception&) {
     // The entry is lost; the run goes on as if it had been written.
   }
 }
 
-}  // namespace tarvex
+}  // namespace tarvex::job

@@ -1,11 +1,11 @@
-#include "output/create_folder_path.h"
+#include "job/create_folder_path.h"
 
 #include <string>
 #include <vector>
 
 #include "platform/paths.h"
 
-namespace tarvex {
+namespace tarvex::job {
 
 void CreateFolderPath(std::string_view path) {
   std::vector<std::string_view> components;
@@ -28,4 +28,4 @@ void CreateFolderPath(std::string_view path) {
   }
 }
 
-}  // namespace tarvex
+}  // namespace tarvex::job

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string>
 
-#include "driver/data_matrix.h"
+#include "job/data_matrix.h"
 
-namespace tarvex {
+namespace tarvex::job {
 
 struct JobSettings {
   double lr = 0;        // learning rate
@@ -48,4 +48,4 @@ struct JobSettings {
 
 void SetDefaults(JobSettings& job);
 
-}  // namespace tarvex
+}  // namespace tarvex::job

@@ -1,8 +1,8 @@
-#include "driver/data_matrix.h"
+#include "job/data_matrix.h"
 
 #include <limits>
 
-namespace tarvex {
+namespace tarvex::job {
 
 namespace {
 
@@ -68,4 +68,4 @@ size_t BoundedVector::Offset(Index index) const {
   return static_cast<size_t>(index - low_);
 }
 
-}  // namespace tarvex
+}  // namespace tarvex::job

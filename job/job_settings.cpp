@@ -1,6 +1,6 @@
-#include "driver/job_settings.h"
+#include "job/job_settings.h"
 
-namespace tarvex {
+namespace tarvex::job {
 
 void SetDefaults(JobSettings& job) {
   job.lr = 0.3;
@@ -16,4 +16,4 @@ void SetDefaults(JobSettings& job) {
   job.ini.clear();
 }
 
-}  // namespace tarvex
+}  // namespace tarvex::job

@@ -1,12 +1,14 @@
-#include "network/scaling.h"
+#include "job/scaling.h"
 
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
+#include "job/failure.h"
+#include "job/messages.h"
 #include "platform/parallel.h"
 
-namespace tarvex {
+namespace tarvex::job {
 
 namespace {
 
@@ -108,4 +110,4 @@ double Rescale(double value, double from_a, double from_b, double to_a, double t
   return Finite(rescaler.Unchecked(value));
 }
 
-}  // namespace tarvex
+}  // namespace tarvex::job

@@ -7,9 +7,10 @@
 #include <span>
 #include <vector>
 
-#include "platform/failure.h"
+#include "job/failure.h"
+#include "job/messages.h"
 
-namespace tarvex {
+namespace tarvex::job {
 
 using Index = std::int64_t;
 
@@ -69,4 +70,4 @@ class BoundedVector {
   std::vector<double> values_;
 };
 
-}  // namespace tarvex
+}  // namespace tarvex::job

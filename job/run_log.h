@@ -4,11 +4,11 @@
 #include <string>
 #include <string_view>
 
-namespace tarvex {
+namespace tarvex::job {
 
 // Appends "[" + time stamp + " ] - " + message + CR LF to the log file, creating its folders and
 // the file when needed. Does nothing when log or message is empty; never fails towards the
 // caller (an entry that cannot be written is lost).
 void WriteLog(const std::string& log, std::string_view message);
 
-}  // namespace tarvex
+}  // namespace tarvex::job

@@ -1,10 +1,10 @@
-#include "driver/parse_number.h"
+#include "job/parse_number.h"
 
 #include <string>
 
 #include "platform/number_text.h"
 
-namespace tarvex {
+namespace tarvex::job {
 
 bool ParseNumber(std::string_view text, double& target, std::string_view decimal_separator) {
   if (decimal_separator.size() == 1) {
@@ -28,4 +28,4 @@ bool ParseNumber(std::string_view text, double& target, std::string_view decimal
   return platform::ConvertLocaleNumber(translated, decimal_separator, target);
 }
 
-}  // namespace tarvex
+}  // namespace tarvex::job
