@@ -1,0 +1,14 @@
+// Office Open XML workbooks (.xlsx, .xlsm): a zip package of XML parts.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "workbook/workbook_file.h"
+
+namespace tarvex::workbook {
+
+// Throws WorkbookError when the package cannot be read as a workbook.
+std::unique_ptr<WorkbookFile> OpenOpenXmlWorkbook(const std::string& native_path);
+
+}  // namespace tarvex::workbook
