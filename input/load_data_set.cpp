@@ -40,7 +40,13 @@ namespace {
 // The file step: the existence test and the hand-over to the reader that the extension chose.
 bool ReadDataFile(const JobSettings& job, const std::string& path, DataMatrix& matrix,
                   const job::FileFormat& format, const std::string& selector) {
-  std::string native = platform::ToNativePath(path);
+  std::string native;
+  try {
+    native = platform::ToNativePath(path);
+  } catch (const std::exception& failure) {  // names that differ only in letter case
+    WriteLog(job.log, job::FileNameLine(path, job::DescribeFailure(failure)));
+    return false;
+  }
   if (!platform::IsExistingFile(native)) {
     WriteLog(job.log, std::string(job::kFileNotFound) + path);
     return false;

@@ -21,9 +21,10 @@ void WriteLog(const std::string& log, std::string_view message) {
     entry += " ] - ";
     entry += message;
     entry += "\r\n";
-    // Each entry opens, appends and closes: no handle stays open between entries.
-    int fd =
-        open(platform::ToNativePath(log).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    // Each entry opens, appends and closes: no handle stays open between entries. Never
+    // blocking: an entry that a pipe or device cannot take at once is lost.
+    int fd = open(platform::ToNativePath(log).c_str(),
+                  O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0666);
     if (fd < 0) return;
     platform::WriteAll(fd, entry);  // a failed write loses the entry, as any log failure does
     close(fd);

@@ -10,6 +10,7 @@
 #include "job/run_log.h"
 #include "job/scaling.h"
 #include "network/engine_loader.h"
+#include "network/network_size.h"
 #include "network/report.h"
 #include "platform/paths.h"
 
@@ -74,6 +75,8 @@ bool TrainAndPredict(JobSettings& job) {
     const std::int32_t output_size = CheckedInt32(targets.ColumnCount());
     const std::array<std::int32_t, 2> layer_sizes = {hidden_size, output_size};
 
+    // Before anything is allocated: a network too large ends with a reason, not by the kernel.
+    CheckNetworkFits(input_count, hidden_size, output_size, prediction_inputs.RowCount());
     component.emplace(platform::ProgramFolder());
     network::NetworkEngine& engine = component->engine();
     engine.CreateNetwork(2, input_count, layer_sizes, job.iw, job.af);

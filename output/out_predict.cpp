@@ -10,6 +10,7 @@
 #include "output/statement.h"
 #include "output/text_writer.h"
 #include "output/workbook_writer.h"
+#include "platform/paths.h"
 
 namespace tarvex::output {
 
@@ -22,7 +23,40 @@ namespace {
 enum DispatchStatement : int {
   kReadOutputBounds = 10,
   kChooseTarget = 20,
+  kCheckTarget = 30,
 };
+
+// An output must not destroy the job's own files: its log, its parameter file, the program and,
+// for a text target that is replaced whole, its input files. Files are compared, not names.
+// Workbooks and databases are edited in place, so they may well be the job's input too.
+void RefuseOwnFiles(const JobSettings& job, job::FileKind kind) {
+  const std::optional<platform::FileIdentity> target =
+      platform::IdentityOf(platform::ToNativePath(job.pof));
+  if (!target) return;
+  struct OwnFile {
+    const std::string& path;
+    const char* what;
+    bool input;
+  };
+  const OwnFile own_files[] = {
+      {job.tif, "the training inputs", true},   {job.tof, "the training outputs", true},
+      {job.pif, "the prediction inputs", true}, {job.log, "the run log", false},
+      {job.ini, "the parameter file", false},
+  };
+  for (const OwnFile& own : own_files) {
+    if (own.path.empty() || (own.input && kind != job::FileKind::kText)) continue;
+    if (platform::IdentityOf(platform::ToNativePath(own.path)) == target) {
+      throw job::Failure("The output file " + job.pof + " is " + own.what + " (" + own.path +
+                         "); nothing was written");
+    }
+  }
+  for (const platform::FileIdentity& program : platform::ProgramFileIdentities()) {
+    if (program == *target) {
+      throw job::Failure("The output file " + job.pof +
+                         " is a file of the program itself; nothing was written");
+    }
+  }
+}
 
 }  // namespace
 
@@ -38,6 +72,7 @@ bool OutPredictToFile(const JobSettings& job) {
     const job::FileFormat format = AtStatement(kChooseTarget, [&] {
       return job::FormatOfPath(job.pof).value_or(job::FileFormat{job::FileKind::kText, ','});
     });
+    AtStatement(kCheckTarget, [&] { RefuseOwnFiles(job, format.kind); });
     switch (format.kind) {
       case job::FileKind::kText:
         WriteTextOutput(job, format.delimiter);
