@@ -5,6 +5,7 @@
 #include "driver/command_line.h"
 #include "job/job_settings.h"
 #include "network/data_check.h"
+#include "network/saved_predict.h"
 #include "network/train_predict.h"
 #include "output/out_predict.h"
 #include "platform/locale_text.h"
@@ -23,7 +24,12 @@ int RunMain(std::string_view command_text) {
     // Each stage logs its own failure; a stage runs only when every stage before it succeeded.
     if (!ReadCommandLine(job, command_text)) return kFailed;
     if (!network::CheckTrainingData(job)) return kFailed;
-    if (!network::TrainAndPredict(job)) return kFailed;
+    // A job with a saved network predicts with it instead of training one.
+    const bool succeeded = job::TrainsNetwork(job) ? network::TrainAndPredict(job)
+                                                   : network::PredictWithSavedNetwork(job);
+    if (!succeeded) return kFailed;
+    // A job that only saves its network has no output target.
+    if (!job::PredictsOutputs(job)) return kSucceeded;
     return output::OutPredictToFile(job) ? kSucceeded : kFailed;
   } catch (const std::exception&) {
     return kFailed;

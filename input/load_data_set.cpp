@@ -141,7 +141,8 @@ void ScaleColumns(const JobSettings& job, DataMatrix& matrix, const BoundedVecto
 }  // namespace
 
 bool LoadDataSet(JobSettings& job, const std::string& source, DataMatrix& target,
-                 std::string_view kind, std::string_view code, const std::string& selector) {
+                 std::string_view kind, std::string_view code, const std::string& selector,
+                 const BeforeScaling& before_scaling) {
   try {
     DataMatrix matrix;
     if (kind == "F") {
@@ -153,6 +154,7 @@ bool LoadDataSet(JobSettings& job, const std::string& source, DataMatrix& target
     } else {
       return false;
     }
+    if (before_scaling && !before_scaling(matrix)) return false;
 
     if (code == "IT") {
       job::ComputeInputRanges(job, matrix);
