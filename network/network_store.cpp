@@ -6,6 +6,7 @@
 
 #include "job/create_folder_path.h"
 #include "job/messages.h"
+#include "job/own_files.h"
 #include "job/run_log.h"
 #include "network/network_file.h"
 #include "platform/file_replacement.h"
@@ -73,6 +74,9 @@ void SaveNetworkFile(const JobSettings& job, std::int32_t hidden_size,
     file.inputs = SourceOf(job.tif, job.tifh);
     file.outputs = SourceOf(job.tof, job.tofh);
 
+    if (std::optional<std::string> own = job::OwnFileAt(job, job.nof, true)) {
+      throw job::Failure("The network output file is " + *own + "; nothing was written");
+    }
     job::CreateFolderPath(job.nof);
     platform::FileReplacement replacement(platform::ToNativePath(job.nof));
     replacement.Write(NetworkFileText(file));
@@ -83,12 +87,12 @@ void SaveNetworkFile(const JobSettings& job, std::int32_t hidden_size,
 }
 
 bool ReadNetworkFile(JobSettings& job) {
-  const std::string native = platform::ToNativePath(job.nif);
-  if (!platform::IsExistingFile(native)) {
-    job::WriteLog(job.log, std::string(job::kFileNotFound) + job.nif);
-    return false;
-  }
   try {
+    const std::string native = platform::ToNativePath(job.nif);
+    if (!platform::IsExistingFile(native)) {
+      job::WriteLog(job.log, std::string(job::kFileNotFound) + job.nif);
+      return false;
+    }
     NetworkFile file = ParseNetworkFile(platform::ReadWholeFile(native));
     job.af = file.activation;
     job.ScaleLow = file.scale_low;

@@ -5,12 +5,12 @@
 #include <string>
 
 #include "job/file_kind.h"
+#include "job/own_files.h"
 #include "job/run_log.h"
 #include "output/database_writer.h"
 #include "output/statement.h"
 #include "output/text_writer.h"
 #include "output/workbook_writer.h"
-#include "platform/paths.h"
 
 namespace tarvex::output {
 
@@ -26,35 +26,11 @@ enum DispatchStatement : int {
   kCheckTarget = 30,
 };
 
-// An output must not destroy the job's own files: its log, its parameter file, the program and,
-// for a text target that is replaced whole, its input files. Files are compared, not names.
-// Workbooks and databases are edited in place, so they may well be the job's input too.
+// An output must not destroy the job's own files. Workbooks and databases are edited in place,
+// so they may well be the job's input too.
 void RefuseOwnFiles(const JobSettings& job, job::FileKind kind) {
-  const std::optional<platform::FileIdentity> target =
-      platform::IdentityOf(platform::ToNativePath(job.pof));
-  if (!target) return;
-  struct OwnFile {
-    const std::string& path;
-    const char* what;
-    bool input;
-  };
-  const OwnFile own_files[] = {
-      {job.tif, "the training inputs", true},   {job.tof, "the training outputs", true},
-      {job.pif, "the prediction inputs", true}, {job.log, "the run log", false},
-      {job.ini, "the parameter file", false},
-  };
-  for (const OwnFile& own : own_files) {
-    if (own.path.empty() || (own.input && kind != job::FileKind::kText)) continue;
-    if (platform::IdentityOf(platform::ToNativePath(own.path)) == target) {
-      throw job::Failure("The output file " + job.pof + " is " + own.what + " (" + own.path +
-                         "); nothing was written");
-    }
-  }
-  for (const platform::FileIdentity& program : platform::ProgramFileIdentities()) {
-    if (program == *target) {
-      throw job::Failure("The output file " + job.pof +
-                         " is a file of the program itself; nothing was written");
-    }
+  if (std::optional<std::string> own = job::OwnFileAt(job, job.pof, kind == job::FileKind::kText)) {
+    throw job::Failure("The output file " + job.pof + " is " + *own + "; nothing was written");
   }
 }
 
