@@ -38,6 +38,7 @@ bool OutPredictToFile(const JobSettings& job) {
     const job::FileFormat format = AtStatement(kChooseTarget, [&] {
       return job::FormatOfPath(job.pof).value_or(job::FileFormat{job::FileKind::kText, ','});
     });
+    std::string detail_line;  // where in the target the rows went, for the results block
     switch (format.kind) {
       case job::FileKind::kText:
         WriteTextOutput(job, format.delimiter);
@@ -46,12 +47,13 @@ bool OutPredictToFile(const JobSettings& job) {
         WriteWorkbookOutput(job);
         break;
       case job::FileKind::kDatabase:
-        WriteDatabaseOutput(job);
+        detail_line = "       Query: " + WriteDatabaseOutput(job) + "\r\n";
         break;
     }
     std::string block = "Prediction results:\r\n";
     block += "       Prediction Outputs: Array(" + std::to_string(rows) + "," +
              std::to_string(columns) + ")\r\n";
+    block += detail_line;
     block += "       Prediction Outputs file: " + job.pof + "\r\n";
     WriteLog(job.log, block);
     return true;
