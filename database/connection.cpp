@@ -72,12 +72,13 @@ void Connection::Open() {
   if (ContentOf(native, connection_string_) == Content::kSqlite) {
     // A relative name that begins with "file:" would be read as a URI.
     if (native.starts_with("file:")) native = "./" + native;
-    db_ = OpenEngine(native, SQLITE_OPEN_READWRITE, connection_string_);
+    db_ = OpenEngine(native, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, connection_string_);
     sqlite3_busy_timeout(db_, static_cast<int>(command_timeout_ * 1000));
     return;
   }
   auto access = std::make_unique<AccessFile>(native, connection_string_);
-  db_ = OpenEngine(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, connection_string_);
+  db_ = OpenEngine(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                   connection_string_);
   access_ = std::move(access);
 }
 

@@ -1,12 +1,13 @@
 // The values that a database field holds, and the one error type of the database room.
 #pragma once
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 
 namespace tarvex::database {
 
-enum class FieldKind { kNull, kNumber, kText, kBoolean, kDate, kBinary };
+enum class FieldKind : std::uint8_t { kNull, kNumber, kText, kBoolean, kDate, kBinary };
 
 struct FieldValue {
   FieldKind kind = FieldKind::kNull;

@@ -1,6 +1,8 @@
 #include "database/record_set.h"
 
+#include <algorithm>
 #include <bit>
+#include <cstring>
 #include <string>
 
 #include "database/access_file.h"
@@ -38,12 +40,14 @@ bool RecordSet::Eof() const {
 void RecordSet::MoveFirst() {
   RequireOpen();
   position_ = 0;
+  block_ = 0;
 }
 
 void RecordSet::MoveNext() {
   RequireRecord();
   ++position_;
   if (position_ == fetched_ && !finished_) FetchRecord();
+  if (position_ == blocks_[block_].first_record + blocks_[block_].records) ++block_;
 }
 
 FieldList RecordSet::Fields() const {
@@ -54,7 +58,7 @@ FieldList RecordSet::Fields() const {
 void RecordSet::Close() {
   RequireOpen();
   statement_.reset();
-  cells_ = {};
+  blocks_ = {};
   bytes_ = {};
   open_ = false;
 }
@@ -76,38 +80,52 @@ void RecordSet::FetchRecord() {
     return;
   }
   if (result != SQLITE_ROW) throw DatabaseError(sqlite3_errmsg(sqlite3_db_handle(statement)));
+  if (blocks_.empty() || fetched_ == blocks_.back().first_record + blocks_.back().records) {
+    constexpr std::size_t kFirstValues = 4096, kMostValues = std::size_t{1} << 20;
+    const auto width = static_cast<std::size_t>(std::max(1, field_count_));
+    const std::size_t records =
+        blocks_.empty() ? std::max<std::size_t>(1, kFirstValues / width)
+                        : std::max(blocks_.back().records,
+                                   std::min(2 * blocks_.back().records, kMostValues / width));
+    Block& block = blocks_.emplace_back();
+    block.first_record = fetched_;
+    block.records = records;
+    block.payloads.reserve(records * width);
+    block.kinds.reserve(records * width);
+  }
+  Block& block = blocks_.back();
   for (int i = 0; i < field_count_; ++i) {
-    Cell cell;
-    switch (sqlite3_column_type(statement, i)) {
+    // One value object per field: each column call would look the field up again.
+    sqlite3_value* field = sqlite3_column_value(statement, i);
+    FieldKind kind = FieldKind::kNull;
+    std::uint64_t payload = 0;
+    switch (const int type = sqlite3_value_type(field)) {
       case SQLITE_INTEGER:
-        cell.kind = FieldKind::kNumber;
-        cell.payload =
-            std::bit_cast<std::uint64_t>(static_cast<double>(sqlite3_column_int64(statement, i)));
+        kind = FieldKind::kNumber;
+        payload = std::bit_cast<std::uint64_t>(static_cast<double>(sqlite3_value_int64(field)));
         break;
       case SQLITE_FLOAT:
-        cell.kind = FieldKind::kNumber;
-        cell.payload = std::bit_cast<std::uint64_t>(sqlite3_column_double(statement, i));
+        kind = FieldKind::kNumber;
+        payload = std::bit_cast<std::uint64_t>(sqlite3_value_double(field));
         break;
       case SQLITE_TEXT:
       case SQLITE_BLOB: {
-        const bool text = sqlite3_column_type(statement, i) == SQLITE_TEXT;
-        const void* data = text ? static_cast<const void*>(sqlite3_column_text(statement, i))
-                                : sqlite3_column_blob(statement, i);
-        const int size = sqlite3_column_bytes(statement, i);
-        cell.kind = text ? FieldKind::kText : FieldKind::kBinary;
-        cell.payload = bytes_.size();
-        cell.size = static_cast<std::uint32_t>(size);
-        if (size > 0) bytes_.append(static_cast<const char*>(data), static_cast<size_t>(size));
+        const void* data =
+            type == SQLITE_TEXT ? sqlite3_value_text(field) : sqlite3_value_blob(field);
+        const auto size = static_cast<std::uint32_t>(sqlite3_value_bytes(field));
+        kind = type == SQLITE_TEXT ? FieldKind::kText : FieldKind::kBinary;
+        payload = bytes_.size();
+        bytes_.append(reinterpret_cast<const char*>(&size), sizeof size);
+        if (size > 0) bytes_.append(static_cast<const char*>(data), size);
         break;
       }
       default:
         break;
     }
     // The Access copy stores yes/no values as -1 or 0 and dates as day numbers.
-    if (cell.kind == FieldKind::kNumber && declared_[i] != FieldKind::kNull) {
-      cell.kind = declared_[i];
-    }
-    cells_.push_back(cell);
+    if (kind == FieldKind::kNumber && declared_[i] != FieldKind::kNull) kind = declared_[i];
+    block.payloads.push_back(payload);
+    block.kinds.push_back(kind);
   }
   ++fetched_;
 }
@@ -117,21 +135,26 @@ FieldValue RecordSet::ValueAt(int index) const {
   if (index < 0 || index >= field_count_) {
     throw DatabaseError("The record has no field " + std::to_string(index));
   }
-  const Cell& cell = cells_[position_ * static_cast<size_t>(field_count_) + index];
+  const Block& block = blocks_[block_];
+  const std::size_t at = (position_ - block.first_record) * field_count_ + index;
+  const std::uint64_t payload = block.payloads[at];
   FieldValue value;
-  value.kind = cell.kind;
-  switch (cell.kind) {
+  value.kind = block.kinds[at];
+  switch (value.kind) {
     case FieldKind::kNumber:
     case FieldKind::kDate:
-      value.number = std::bit_cast<double>(cell.payload);
+      value.number = std::bit_cast<double>(payload);
       break;
     case FieldKind::kBoolean:
-      value.number = std::bit_cast<double>(cell.payload) != 0 ? -1 : 0;
+      value.number = std::bit_cast<double>(payload) != 0 ? -1 : 0;
       break;
     case FieldKind::kText:
-    case FieldKind::kBinary:
-      value.bytes.assign(bytes_, cell.payload, cell.size);
+    case FieldKind::kBinary: {
+      std::uint32_t size = 0;
+      std::memcpy(&size, bytes_.data() + payload, sizeof size);
+      value.bytes.assign(bytes_, payload + sizeof size, size);
       break;
+    }
     case FieldKind::kNull:
       break;
   }

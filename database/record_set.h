@@ -7,6 +7,7 @@
 
 #include "database/field_value.h"
 #include "database/sqlite_statement.h"
+#include "platform/large_memory.h"
 
 namespace tarvex::database {
 
@@ -57,11 +58,14 @@ class RecordSet {
   friend class Field;
   friend class FieldList;
 
-  // One value as fetched: a number's bits, or where its bytes lie in the byte store.
-  struct Cell {
-    std::uint64_t payload = 0;
-    std::uint32_t size = 0;
-    FieldKind kind = FieldKind::kNull;
+  // Fetched records in blocks that never move once filled, each twice the size of the one before
+  // up to a limit: per value its kind and a payload, a number's bits or where its bytes start in
+  // the byte store (after their 4-byte length).
+  struct Block {
+    std::size_t first_record = 0;
+    std::size_t records = 0;  // room for this many
+    std::vector<std::uint64_t, platform::LargeArrayAllocator<std::uint64_t>> payloads;
+    std::vector<FieldKind> kinds;
   };
 
   void RequireOpen() const;
@@ -72,7 +76,8 @@ class RecordSet {
   StatementHandle statement_;
   std::vector<FieldKind> declared_;  // kBoolean or kDate where the declaration says so
   int field_count_ = 0;
-  std::vector<Cell> cells_;  // field_count_ per fetched record
+  std::vector<Block> blocks_;
+  std::size_t block_ = 0;  // the block of the current record
   std::string bytes_;
   std::size_t fetched_ = 0;
   std::size_t position_ = 0;

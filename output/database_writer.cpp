@@ -72,6 +72,8 @@ std::string WriteDatabaseOutput(const JobSettings& job) {
     command.Prepared(true);
   });
   AtStatement(kBeginInsert, [&] { connection.BeginTrans(); });
+  // The parameters are looked up by name at the first row and kept for the others.
+  std::vector<database::Parameter*> parameters;
   try {
     for (Index row = outputs.RowLow(); row <= outputs.RowHigh(); ++row) {
       AtStatement(kSetInsertParameter, [&] {
@@ -80,12 +82,15 @@ std::string WriteDatabaseOutput(const JobSettings& job) {
               "No insert statement can be built from pos: it needs the column names in "
               "parentheses before the keyword VALUES");
         }
+        for (size_t i = parameters.size(); i < names.size(); ++i) {
+          parameters.push_back(&command.Parameters("@" + names[i]));
+        }
         // Names beyond the matrix's columns take the row's last value.
         double value = 0;
         Index column = outputs.ColumnLow();
-        for (const std::string& name : names) {
+        for (database::Parameter* parameter : parameters) {
           if (column <= outputs.ColumnHigh()) value = outputs.At(row, column);
-          command.Parameters("@" + name).Value(value);
+          parameter->Value(value);
           ++column;
         }
       });

@@ -219,17 +219,18 @@ TEST_F(DatabaseTest, SqliteValuesKeepTheirKinds) {
 TEST_F(DatabaseTest, MoveFirstReturnsTheSameRecordsEvenForRandomQueries) {
   RunSql(Path("r.db"),
          "CREATE TABLE t (a); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + "
-         "1 FROM n WHERE i < 500) INSERT INTO t SELECT i FROM n;");
+         "1 FROM n WHERE i < 9000) INSERT INTO t SELECT i FROM n;");
   Connection connection;
   Open(connection, Path("r.db"));
-  RecordSet records = connection.Execute("SELECT a, random() FROM t ORDER BY random() LIMIT 50");
+  // More records than the first blocks of the record set hold.
+  RecordSet records = connection.Execute("SELECT a, random() FROM t ORDER BY random() LIMIT 8000");
   std::vector<double> passes[2];
   for (auto& pass : passes) {
     for (records.MoveFirst(); !records.Eof(); records.MoveNext()) {
       pass.push_back(records.Fields().Item(1).Value().number);
     }
   }
-  EXPECT_EQ(passes[0].size(), 50u);
+  EXPECT_EQ(passes[0].size(), 8000u);
   EXPECT_EQ(passes[0], passes[1]);
   EXPECT_THROW(records.MoveNext(), DatabaseError);
 }
