@@ -2,7 +2,6 @@
 
 #include "database/connection.h"
 #include "database/field_value.h"
-#include "platform/text.h"
 
 namespace tarvex::database {
 
@@ -22,9 +21,6 @@ Parameter& Command::Parameters(std::string_view name) {
   if (!derived_) Compile();
   for (Parameter& parameter : parameters_) {
     if (parameter.name_ == name) return parameter;
-  }
-  for (Parameter& parameter : parameters_) {
-    if (platform::EqualIgnoringAsciiCase(parameter.name_, name)) return parameter;
   }
   throw DatabaseError("The statement has no parameter " + std::string(name));
 }

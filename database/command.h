@@ -42,9 +42,9 @@ class Command {
   // compiled again for each.
   void Prepared(bool prepared) { prepared_ = prepared; }
 
-  // The parameter of that name, "@" included, derived from the statement's markers (compiling it
-  // on first use). Throws DatabaseError when the statement cannot be compiled or has no such
-  // parameter.
+  // The parameter of that name, "@" included and letter case as written, derived from the
+  // statement's markers (compiling it on first use). Throws DatabaseError when the statement cannot
+  // be compiled or has no such parameter.
   Parameter& Parameters(std::string_view name);
   // Runs the statement once with the parameters' values. Throws DatabaseError with the engine's
   // message (a constraint, a missing table or column, a lock that outlasted the timeout).

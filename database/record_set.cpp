@@ -24,9 +24,11 @@ RecordSet::RecordSet(StatementHandle statement, bool jet_types)
     for (int i = 0; i < field_count_; ++i) {
       const char* declared = sqlite3_column_decltype(statement_.get(), i);
       if (declared == nullptr) continue;
-      if (platform::EqualIgnoringAsciiCase(declared, kYesNoType))
+      if (platform::EqualIgnoringAsciiCase(declared, kYesNoType)) {
         declared_[i] = FieldKind::kBoolean;
-      if (platform::EqualIgnoringAsciiCase(declared, kDateType)) declared_[i] = FieldKind::kDate;
+      } else if (platform::EqualIgnoringAsciiCase(declared, kDateType)) {
+        declared_[i] = FieldKind::kDate;
+      }
     }
   }
   FetchRecord();

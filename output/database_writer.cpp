@@ -71,11 +71,16 @@ std::string WriteDatabaseOutput(const JobSettings& job) {
     command.CommandText(statement);
     command.Prepared(true);
   });
-  AtStatement(kBeginInsert, [&] { connection.BeginTrans(); });
+  Index first_row = 0, last_row = -1;
+  AtStatement(kBeginInsert, [&] {
+    first_row = outputs.RowLow();
+    last_row = outputs.RowHigh();
+    connection.BeginTrans();
+  });
   // The parameters are looked up by name at the first row and kept for the others.
   std::vector<database::Parameter*> parameters;
   try {
-    for (Index row = outputs.RowLow(); row <= outputs.RowHigh(); ++row) {
+    for (Index row = first_row; row <= last_row; ++row) {
       AtStatement(kSetInsertParameter, [&] {
         if (statement.empty()) {
           throw job::Failure(
