@@ -49,6 +49,7 @@ bool OutPredictToFile(const JobSettings& job) {
       return job::FormatOfPath(job.pof).value_or(job::FileFormat{job::FileKind::kText, ','});
     });
     AtStatement(kCheckTarget, [&] { RefuseOwnFiles(job, format.kind); });
+    std::string detail_line;  // where in the target the rows went, for the results block
     switch (format.kind) {
       case job::FileKind::kText:
         WriteTextOutput(job, format.delimiter);
@@ -57,12 +58,13 @@ bool OutPredictToFile(const JobSettings& job) {
         WriteWorkbookOutput(job);
         break;
       case job::FileKind::kDatabase:
-        WriteDatabaseOutput(job);
+        detail_line = "       Query: " + WriteDatabaseOutput(job) + "\r\n";
         break;
     }
     std::string block = "Prediction results:\r\n";
     block += "       Prediction Outputs: Array(" + std::to_string(rows) + "," +
              std::to_string(columns) + ")\r\n";
+    block += detail_line;
     block += "       Prediction Outputs file: " + job.pof + "\r\n";
     WriteLog(job.log, block);
     return true;

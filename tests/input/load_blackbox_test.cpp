@@ -82,7 +82,8 @@ INSTANTIATE_TEST_SUITE_P(
                     "File name: book.xls  Reading workbook files is not available yet."},
         FailureCase{"Database",
                     {"/tif=ti.txt", "/tof=data.mdb", "/piv=1"},
-                    "File name: data.mdb  Reading database files is not available yet."}),
+                    "File name: data.mdb  The file data.mdb is neither an SQLite database nor an "
+                    "Access database"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 using LoadLocaleTest = TarvexRun;
