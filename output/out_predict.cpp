@@ -38,12 +38,15 @@ bool OutPredictToFile(const JobSettings& job) {
     const job::FileFormat format = AtStatement(kChooseTarget, [&] {
       return job::FormatOfPath(job.pof).value_or(job::FileFormat{job::FileKind::kText, ','});
     });
+    // The workbook branch names its range in the block; it may also end without one.
+    std::string detail_line;
     switch (format.kind) {
       case job::FileKind::kText:
         WriteTextOutput(job, format.delimiter);
         break;
       case job::FileKind::kWorkbook:
-        WriteWorkbookOutput(job);
+        if (WriteWorkbookOutput(job) != WorkbookOutcome::kWritten) return false;
+        if (!job.pos.empty()) detail_line = "       Output Address: " + job.pos + "\r\n";
         break;
       case job::FileKind::kDatabase:
         WriteDatabaseOutput(job);
@@ -52,6 +55,7 @@ bool OutPredictToFile(const JobSettings& job) {
     std::string block = "Prediction results:\r\n";
     block += "       Prediction Outputs: Array(" + std::to_string(rows) + "," +
              std::to_string(columns) + ")\r\n";
+    block += detail_line;
     block += "       Prediction Outputs file: " + job.pof + "\r\n";
     WriteLog(job.log, block);
     return true;
