@@ -123,7 +123,7 @@ bool IsDateFormat(int format_id, std::string_view code) {
   return false;
 }
 
-std::vector<bool> ReadDateStyles(const std::string& styles_xml, std::string_view part) {
+std::vector<bool> ReadDateStyles(std::string_view styles_xml, std::string_view part) {
   pugi::xml_document document = ParseXmlPart(styles_xml, part);
   pugi::xml_node root = ChildNamed(document, "styleSheet");
   std::map<int, std::string> codes;

@@ -37,7 +37,7 @@ struct BookParts {
 BookParts ReadBookParts(const ZipPackage& package);
 
 // For each cell format (the s attribute of a cell), whether it shows numbers as dates or times.
-std::vector<bool> ReadDateStyles(const std::string& styles_xml, std::string_view part);
+std::vector<bool> ReadDateStyles(std::string_view styles_xml, std::string_view part);
 
 // Whether a number format code shows a date or a time: a built-in date format, or a code with
 // day, month, year, hour or second codes outside quotes, escapes and colour brackets.

@@ -95,7 +95,7 @@ bool IsRelationshipOf(std::string_view type, std::string_view kind) {
          type[type.size() - kind.size() - 1] == '/';
 }
 
-pugi::xml_document ParseXmlPart(const std::string& text, std::string_view part) {
+pugi::xml_document ParseXmlPart(std::string_view text, std::string_view part) {
   pugi::xml_document document;
   pugi::xml_parse_result result = document.load_buffer(text.data(), text.size());
   if (!result) {

@@ -37,7 +37,7 @@ bool IsRelationshipOf(std::string_view type, std::string_view kind);
 
 // The part parsed as a tree. Throws WorkbookError with the parser's words when it is not
 // well-formed.
-pugi::xml_document ParseXmlPart(const std::string& text, std::string_view part);
+pugi::xml_document ParseXmlPart(std::string_view text, std::string_view part);
 
 // An element's or attribute's name without its namespace prefix.
 std::string_view LocalNameOf(const char* name);

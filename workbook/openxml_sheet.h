@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/large_buffer.h"
 #include "workbook/address.h"
 #include "workbook/workbook_file.h"
 #include "workbook/xml_scanner.h"
@@ -29,7 +30,7 @@ std::vector<CellValue> ReadSheetCells(std::string_view xml, std::string_view par
                                       const CellContext& context);
 
 struct SheetEdit {
-  std::string xml;
+  platform::LargeText xml;
   bool formula_replaced = false;  // a cell that held a formula now holds a number
 };
 

@@ -10,7 +10,7 @@ namespace tarvex::workbook {
 namespace {
 
 // Shortest text that reads back as the same double.
-void AppendNumber(std::string& out, double value) {
+void AppendNumber(platform::LargeText& out, double value) {
   if (value == 0) value = 0;  // no "-0"
   char buffer[32];
   auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
@@ -42,7 +42,7 @@ class Splice {
   Splice(std::string_view xml, size_t new_cells) : xml_(xml) {
     out_.reserve(xml.size() + new_cells * 32);
   }
-  std::string& out() { return out_; }
+  platform::LargeText& out() { return out_; }
   void CopyTo(size_t position) {
     out_.append(xml_, copied_, position - copied_);
     copied_ = position;
@@ -53,14 +53,14 @@ class Splice {
     out_ += with;
     SkipTo(end);
   }
-  std::string Take() {
+  platform::LargeText Take() {
     CopyTo(xml_.size());
     return std::move(out_);
   }
 
  private:
   std::string_view xml_;
-  std::string out_;
+  platform::LargeText out_;
   size_t copied_ = 0;
 };
 
@@ -139,7 +139,7 @@ void SheetWriter::CheckWritable(std::int64_t row, std::int64_t column) const {
 
 void SheetWriter::EmitNewCell(const CellWrite& write) {
   CheckWritable(write.row, write.column);
-  std::string& out = splice_.out();
+  platform::LargeText& out = splice_.out();
   out += '<';
   out += prefix_;
   out += "c r=\"";
@@ -171,7 +171,7 @@ void SheetWriter::EmitRowsBefore(std::int64_t row) {
   while (next_ < writes_.size() && writes_[next_].row < row) {
     const std::int64_t new_row = writes_[next_].row;
     row_style_.clear();
-    std::string& out = splice_.out();
+    platform::LargeText& out = splice_.out();
     out += '<' + prefix_ + "row r=\"" + std::to_string(new_row + 1) + "\">";
     EmitCellsBefore(new_row, limits_.columns);
     out += "</" + prefix_ + "row>";
@@ -339,7 +339,7 @@ void SheetWriter::RewriteCell(const XmlScanner& end_of_cell) {
                         AreaName(cell_master_->area) + ", which other cells use");
   }
   CheckWritable(row_, column_);
-  std::string& out = splice_.out();
+  platform::LargeText& out = splice_.out();
   out += '<';
   out += cell_name_;
   for (const XmlAttribute& attribute : cell_attributes_) {

@@ -129,7 +129,7 @@ class OpenXmlWorkbook final : public WorkbookFile {
   BookParts book_;
   std::vector<bool> date_styles_;
   std::optional<std::vector<std::string>> shared_strings_;
-  std::map<std::string, std::string> changed_;  // sheet part -> its new text
+  std::map<std::string, platform::LargeText> changed_;  // sheet part -> its new text
   bool formula_replaced_ = false;
 };
 

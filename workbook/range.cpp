@@ -1,5 +1,6 @@
 #include "workbook/range.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "workbook/address.h"
@@ -74,9 +75,10 @@ void Range::SetValue(double value) {
 
 void Range::SetValue(const NumberBlock& block) {
   std::shared_ptr<WorkbookFile> file = File();
-  std::vector<CellWrite> writes;
   const std::int64_t rows = std::min(RowCount(), block.RowCount());
   const std::int64_t columns = std::min(ColumnCount(), block.ColumnCount());
+  std::vector<CellWrite, platform::LargeAllocator<CellWrite>> writes;
+  writes.reserve(static_cast<size_t>(rows * columns));
   for (std::int64_t row = 1; row <= rows; ++row) {
     for (std::int64_t column = 1; column <= columns; ++column) {
       if (const std::optional<double>& number = block.At(row, column)) {

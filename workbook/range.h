@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/large_buffer.h"
 #include "workbook/workbook_file.h"
 
 namespace tarvex::workbook {
@@ -47,7 +48,7 @@ class NumberBlock {
   size_t Offset(std::int64_t row, std::int64_t column) const;
 
   std::int64_t rows_, columns_;
-  std::vector<std::optional<double>> numbers_;
+  std::vector<std::optional<double>, platform::LargeAllocator<std::optional<double>>> numbers_;
 };
 
 class Range {

@@ -256,35 +256,37 @@ XmlScanner::Token XmlScanner::Next() {
       depth_ = open_.size();
       return Token::kText;
     }
-    if (StartsWith(text_, position_, "<!--")) {
-      size_t close = text_.find("-->", position_ + 4);
-      if (close == std::string_view::npos) Fail("a comment is not closed", position_);
-      position_ = close + 3;
-      continue;
+    // Markup: the character after "<" tells which kind, so the common tags cost no compare.
+    const char kind = position_ + 1 < text_.size() ? text_[position_ + 1] : '\0';
+    if (kind == '/') {
+      ScanEndTag();
+      return Token::kEnd;
     }
-    if (StartsWith(text_, position_, "<?")) {
+    if (kind == '?') {
       size_t close = text_.find("?>", position_ + 2);
       if (close == std::string_view::npos)
         Fail("a processing instruction is not closed", position_);
       position_ = close + 2;
       continue;
     }
-    if (StartsWith(text_, position_, "<![CDATA[")) {
-      if (open_.empty()) Fail("a CDATA section outside the root element", position_);
-      size_t close = text_.find("]]>", position_ + 9);
-      if (close == std::string_view::npos) Fail("a CDATA section is not closed", position_);
-      raw_text_ = text_.substr(position_ + 9, close - position_ - 9);
-      position_ = close + 3;
-      cdata_ = true;
-      depth_ = open_.size();
-      return Token::kText;
-    }
-    if (StartsWith(text_, position_, "<!")) {
+    if (kind == '!') {
+      if (StartsWith(text_, position_, "<!--")) {
+        size_t close = text_.find("-->", position_ + 4);
+        if (close == std::string_view::npos) Fail("a comment is not closed", position_);
+        position_ = close + 3;
+        continue;
+      }
+      if (StartsWith(text_, position_, "<![CDATA[")) {
+        if (open_.empty()) Fail("a CDATA section outside the root element", position_);
+        size_t close = text_.find("]]>", position_ + 9);
+        if (close == std::string_view::npos) Fail("a CDATA section is not closed", position_);
+        raw_text_ = text_.substr(position_ + 9, close - position_ - 9);
+        position_ = close + 3;
+        cdata_ = true;
+        depth_ = open_.size();
+        return Token::kText;
+      }
       Fail("document type declarations are not accepted", position_);
-    }
-    if (StartsWith(text_, position_, "</")) {
-      ScanEndTag();
-      return Token::kEnd;
     }
     ScanStartTag();
     return Token::kStart;

@@ -193,7 +193,7 @@ bool ZipPackage::Has(std::string_view entry) const {
   return Find(entry, found);
 }
 
-std::string ZipPackage::Read(std::string_view entry) const {
+platform::LargeText ZipPackage::Read(std::string_view entry) const {
   std::string name;
   if (!Find(entry, name)) {
     throw WorkbookError("The package holds no part " + std::string(entry));
@@ -212,7 +212,7 @@ std::string ZipPackage::Read(std::string_view entry) const {
   std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> file(
       zip_fopen_index(archive_, static_cast<zip_uint64_t>(index), 0), zip_fclose);
   if (!file) throw WorkbookError("The part " + name + " cannot be read: " + zip_strerror(archive_));
-  std::string content(stat.size, '\0');
+  platform::LargeText content(stat.size, '\0');
   std::uint64_t done = 0;
   for (;;) {
     // One byte more than declared: a part that inflates beyond its size is damaged, and the

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/large_buffer.h"
+
 struct zip;
 
 namespace tarvex::workbook {
@@ -31,7 +33,7 @@ class ZipPackage {
 
   // The inflated content of the entry. Throws WorkbookError when it is missing, damaged, larger
   // than it declares, or larger than kMaxEntrySize or the memory available.
-  std::string Read(std::string_view entry) const;
+  platform::LargeText Read(std::string_view entry) const;
 
   // Writes the package back over its file: to a temporary file in the same folder that is
   // renamed over the original (a symbolic link is followed and stays a link; permissions are
