@@ -49,13 +49,16 @@ bool OutPredictToFile(const JobSettings& job) {
       return job::FormatOfPath(job.pof).value_or(job::FileFormat{job::FileKind::kText, ','});
     });
     AtStatement(kCheckTarget, [&] { RefuseOwnFiles(job, format.kind); });
-    std::string detail_line;  // where in the target the rows went, for the results block
+    // Where in the target the rows went, for the results block; the workbook branch may also
+    // end without one.
+    std::string detail_line;
     switch (format.kind) {
       case job::FileKind::kText:
         WriteTextOutput(job, format.delimiter);
         break;
       case job::FileKind::kWorkbook:
-        WriteWorkbookOutput(job);
+        if (WriteWorkbookOutput(job) != WorkbookOutcome::kWritten) return false;
+        if (!job.pos.empty()) detail_line = "       Output Address: " + job.pos + "\r\n";
         break;
       case job::FileKind::kDatabase:
         detail_line = "       Query: " + WriteDatabaseOutput(job) + "\r\n";

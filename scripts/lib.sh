@@ -40,3 +40,20 @@ build_tarvex() {
   cmake -S "$source" -B "$folder" "$@"
   cmake --build "$folder" -j"$(nproc)"
 }
+
+# node and npm, for the second workbook reader of the tests. A node from another source that
+# brings its own npm is taken as it is (Debian's npm would conflict with it).
+ensure_node() {
+  if command -v node >/dev/null && command -v npm >/dev/null; then
+    return 0
+  fi
+  ensure_packages nodejs npm
+}
+
+# The npm package xlsx (SheetJS), which the workbook tests read their results with beside
+# openpyxl, in BUILD-FOLDER/node where the tests look for it.
+ensure_sheetjs() {
+  local folder=$1/node
+  [ -f "$folder/node_modules/xlsx/package.json" ] && return 0
+  npm install --silent --no-audit --no-fund --prefix "$folder" xlsx@0.18.5
+}
