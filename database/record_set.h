@@ -64,7 +64,7 @@ class RecordSet {
   struct Block {
     std::size_t first_record = 0;
     std::size_t records = 0;  // room for this many
-    std::vector<std::uint64_t, platform::LargeArrayAllocator<std::uint64_t>> payloads;
+    std::vector<std::uint64_t, platform::LargeAllocator<std::uint64_t>> payloads;
     std::vector<FieldKind> kinds;
   };
 

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/large_buffer.h"
+#include "platform/large_memory.h"
 #include "workbook/address.h"
 #include "workbook/workbook_file.h"
 #include "workbook/xml_scanner.h"

@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "platform/large_buffer.h"
+#include "platform/large_memory.h"
 #include "workbook/workbook_file.h"
 
 namespace tarvex::workbook {

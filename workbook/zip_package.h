@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/large_buffer.h"
+#include "platform/large_memory.h"
 
 struct zip;
 
