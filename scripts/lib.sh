@@ -16,6 +16,13 @@ ensure_packages() {
   DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
 }
 
+# What every build of Tarvex needs: the compiler and build tools, GoogleTest, and the libraries of
+# the workbook, database and network-file code. One list, so that no script forgets one.
+ensure_build_packages() {
+  ensure_packages cmake make g++ pkg-config libgtest-dev nlohmann-json3-dev libsqlite3-dev \
+    mdbtools-dev libzip-dev libpugixml-dev "$@"
+}
+
 # Generates a locale such as de_DE.UTF-8 unless the system has it already.
 ensure_locale() {
   local name=$1 normalized
