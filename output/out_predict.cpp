@@ -5,6 +5,7 @@
 #include <string>
 
 #include "job/file_kind.h"
+#include "job/progress.h"
 #include "job/run_log.h"
 #include "output/database_writer.h"
 #include "output/statement.h"
@@ -38,6 +39,7 @@ bool OutPredictToFile(const JobSettings& job) {
     const job::FileFormat format = AtStatement(kChooseTarget, [&] {
       return job::FormatOfPath(job.pof).value_or(job::FileFormat{job::FileKind::kText, ','});
     });
+    job::ShowWriting(job.pof);
     switch (format.kind) {
       case job::FileKind::kText:
         WriteTextOutput(job, format.delimiter);
@@ -53,7 +55,7 @@ bool OutPredictToFile(const JobSettings& job) {
     block += "       Prediction Outputs: Array(" + std::to_string(rows) + "," +
              std::to_string(columns) + ")\r\n";
     block += "       Prediction Outputs file: " + job.pof + "\r\n";
-    WriteLog(job.log, block);
+    WriteLog(job.log, block, job::LogEntry::kReport);
     return true;
   } catch (const StatementFailure& failure) {
     WriteLog(job.log, "OutPredictToFile.  Error: " + job::DescribeFailure(failure) +
