@@ -56,31 +56,13 @@ TEST(UsageTest, NamedDefaultsAreTheDefaults) {
   }
 }
 
-TEST(UsageTest, AnswersOnlyTheQuestionsItKnows) {
-  struct Case {
-    std::string command_text;
-    std::string answer_start;  // empty: no answer, the text is a job
-  };
-  const Case cases[] = {
-      {"/?", "Usage: tarvex "},
-      {"-h", "Usage: tarvex "},
-      {"--help", "Usage: tarvex "},
-      {"--version", "tarvex "},
-      {"", ""},
-      {"--HELP", ""},
-      {"/? /log=run.log", ""},
-      {"-help", ""},
-      {"/h", ""},
-      {"/help=1", ""},
-      {" --help", ""},
-      {"--version /ep=3", ""},
-  };
-  for (const Case& c : cases) {
-    std::optional<std::string> answer = AnswerToQuestion(c.command_text);
-    ASSERT_EQ(answer.has_value(), !c.answer_start.empty()) << c.command_text;
-    if (answer) {
-      EXPECT_TRUE(answer->starts_with(c.answer_start)) << c.command_text;
-    }
+TEST(UsageTest, OnlyAWholeCommandTextAsksAQuestion) {
+  for (const char* question : {"/?", "-h", "--help"}) {
+    EXPECT_TRUE(AnswerToQuestion(question).value_or("").starts_with("Usage: tarvex ")) << question;
+  }
+  for (const char* job :
+       {"", "--HELP", "/? /log=run.log", "-help", "/h", "/help=1", " --help", "--version /ep=3"}) {
+    EXPECT_EQ(AnswerToQuestion(job), std::nullopt) << job;
   }
 }
 
@@ -97,13 +79,6 @@ TEST(UsageTest, HelpFitsAnEightyColumnTerminal) {
   size_t start = 0;
   for (size_t end; (end = help.find('\n', start)) != std::string::npos; start = end + 1) {
     EXPECT_LT(end - start, 80u) << help.substr(start, end - start);
-  }
-  for (const OptionHelp& row : OptionHelpTable()) {
-    std::string keys(row.keys);
-    std::erase(keys, '`');
-    const size_t at = help.find("\n  " + keys);
-    ASSERT_NE(at, std::string::npos) << keys;
-    EXPECT_NE(std::string(" \n").find(help.at(at + 3 + keys.size())), std::string::npos) << keys;
   }
 }
 
