@@ -93,8 +93,9 @@ std::vector<std::string> WrapWords(std::string_view text, size_t width) {
   std::vector<std::string> lines(1);
   for (std::string_view word : platform::SplitAll(text, ' ')) {
     if (word.empty()) continue;
-    if (!lines.back().empty() && lines.back().size() + 1 + word.size() > width)
+    if (!lines.back().empty() && lines.back().size() + 1 + word.size() > width) {
       lines.emplace_back();
+    }
     if (!lines.back().empty()) lines.back() += ' ';
     lines.back() += word;
   }
@@ -105,20 +106,20 @@ std::string OptionsText() {
   const std::string indent(kMeaningColumn, ' ');
   std::string text = "Options:\n";
   for (const OptionHelp& option : kOptions) {
-    std::string keys = "  " + PlainKeys(option.keys);
     std::string meaning = PlainMeaning(option.meaning);
     if (!option.default_value.empty()) {
       meaning += " (default " + std::string(option.default_value) + ")";
     }
+    std::string margin = "  " + PlainKeys(option.keys);
     // Keys too long for their column stand on a line of their own.
-    if (keys.size() + 2 > kMeaningColumn) {
-      text += keys + "\n";
-      keys.clear();
+    if (margin.size() + 2 > kMeaningColumn) {
+      text += margin + "\n";
+      margin.clear();
     }
-    keys.resize(kMeaningColumn, ' ');
+    margin.resize(kMeaningColumn, ' ');
     for (const std::string& line : WrapWords(meaning, kLineWidth - kMeaningColumn)) {
-      text += (keys.empty() ? indent : keys) + line + "\n";
-      keys.clear();
+      text += margin + line + "\n";
+      margin = indent;
     }
   }
   return text;
