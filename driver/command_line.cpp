@@ -7,6 +7,7 @@
 #include "driver/options.h"
 #include "driver/parameter_file.h"
 #include "input/load_data_set.h"
+#include "job/console.h"
 #include "job/messages.h"
 #include "job/run_log.h"
 #include "job/scaling.h"
@@ -78,7 +79,10 @@ bool LoadForSavedNetwork(JobSettings& job) {
 
 bool ReadCommandLine(JobSettings& job, std::string_view command_text) {
   // No log path is known yet, so an empty command text ends the run without a word.
-  if (command_text.empty()) return false;
+  if (command_text.empty()) {
+    job::NoteSilentFailure("no options were given (tarvex --help lists them)");
+    return false;
+  }
   try {
     platform::ForEachOptionItem(command_text, [&job](std::string_view key, std::string_view value) {
       for (const OptionRow& option : CommandLineOptions()) {
@@ -115,7 +119,8 @@ bool ReadCommandLine(JobSettings& job, std::string_view command_text) {
            (!job::PredictsOutputs(job) ||
             LoadFromFileOrValues(job, job.pif, job.piv, job.pifh, job.PredictionInputs, "IP",
                                  "'/pif'"));
-  } catch (const std::exception&) {
+  } catch (const std::exception& failure) {
+    job::NoteSilentFailure("reading the options", failure);
     return false;
   }
 }

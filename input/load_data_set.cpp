@@ -9,9 +9,11 @@
 #include "input/database_reader.h"
 #include "input/delimited_text.h"
 #include "input/workbook_reader.h"
+#include "job/console.h"
 #include "job/file_kind.h"
 #include "job/messages.h"
 #include "job/parse_number.h"
+#include "job/progress.h"
 #include "job/run_log.h"
 #include "job/scaling.h"
 #include "platform/files.h"
@@ -51,6 +53,7 @@ bool ReadDataFile(const JobSettings& job, const std::string& path, DataMatrix& m
     WriteLog(job.log, std::string(job::kFileNotFound) + path);
     return false;
   }
+  job::ShowLoading(path);
   switch (format.kind) {
     case job::FileKind::kWorkbook:
       return ReadWorkbookRange(job, selector, matrix, path);
@@ -147,7 +150,11 @@ bool LoadDataSet(JobSettings& job, const std::string& source, DataMatrix& target
     DataMatrix matrix;
     if (kind == "F") {
       std::optional<job::FileFormat> format = job::FormatOfPath(source);
-      if (!format) return false;
+      if (!format) {
+        job::NoteSilentFailure("the file name " + source +
+                               " has no extension to say how to read it");
+        return false;
+      }
       if (!ReadDataFile(job, source, matrix, *format, selector)) return false;
     } else if (kind == "D") {
       if (!ReadDirectValues(job, source, code, matrix)) return false;
@@ -168,8 +175,9 @@ bool LoadDataSet(JobSettings& job, const std::string& source, DataMatrix& target
     }
     target = std::move(matrix);
     return true;
-  } catch (const std::exception&) {
+  } catch (const std::exception& failure) {
     // The failures that reach here are silent by design: the log says nothing about them.
+    job::NoteSilentFailure("loading the " + std::string(LabelOf(code)), failure);
     return false;
   }
 }

@@ -5,6 +5,7 @@
 
 #include <exception>
 
+#include "job/console.h"
 #include "job/create_folder_path.h"
 #include "platform/files.h"
 #include "platform/locale_text.h"
@@ -12,7 +13,8 @@
 
 namespace tarvex::job {
 
-void WriteLog(const std::string& log, std::string_view message) {
+void WriteLog(const std::string& log, std::string_view message, LogEntry entry) {
+  if (entry == LogEntry::kFailure) EchoFailure(message);  // also without a log: it says why
   if (log.empty() || message.empty()) return;
   try {
     CreateFolderPath(log);

@@ -3,6 +3,7 @@
 #include <exception>
 #include <string>
 
+#include "job/console.h"
 #include "job/messages.h"
 #include "job/run_log.h"
 
@@ -61,7 +62,8 @@ bool CheckTrainingData(const JobSettings& job) {
       return false;
     }
     return true;
-  } catch (const std::exception&) {
+  } catch (const std::exception& failure) {
+    job::NoteSilentFailure("checking the data", failure);
     return false;
   }
 }

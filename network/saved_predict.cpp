@@ -41,7 +41,7 @@ bool PredictWithSavedNetwork(JobSettings& job) {
     PredictRows(job, engine, prediction_row);
     result = true;
 
-    job::WriteLog(job.log, SavedNetworkReport(job, SecondsSince(start)));
+    job::WriteLog(job.log, SavedNetworkReport(job, SecondsSince(start)), job::LogEntry::kReport);
   } catch (const std::exception& failure) {
     job::WriteLog(job.log, job::DescribeFailure(failure));
   }

@@ -5,6 +5,7 @@
 #include <limits>
 #include <optional>
 
+#include "job/progress.h"
 #include "job/run_log.h"
 #include "network/engine_loader.h"
 #include "network/network_size.h"
@@ -70,12 +71,14 @@ bool TrainAndPredict(JobSettings& job) {
     // Rows in ascending order, the same in every epoch. A row is handed over in place: the row
     // of the targets is taken at the inputs' row index, so matrices with different row bounds
     // fail in the first epoch.
+    job::ShowTraining(job.ep, job.wd);
     for (std::int64_t epoch = 1; epoch <= job.ep; ++epoch) {
       for (Index row = inputs.RowLow(); row <= inputs.RowHigh(); ++row) {
         engine.TrainSample(inputs.Row(row), targets.Row(row));
         job.LastMinWeightDelta = engine.GetMinWeightDelta();
       }
       job.LastEpoch = static_cast<std::int32_t>(epoch);
+      job::ShowEpoch(epoch, job.LastMinWeightDelta);
       if (engine.IsTargetReached(job.wd)) break;
       // Nothing to yield to between epochs: the program has no window and no event loop.
     }
@@ -86,7 +89,8 @@ bool TrainAndPredict(JobSettings& job) {
     // From here on the predictions stand: a failing report still lets the output stage run.
     result = true;
 
-    WriteLog(job.log, TrainingReport(job, hidden_size, output_size, SecondsSince(start)));
+    WriteLog(job.log, TrainingReport(job, hidden_size, output_size, SecondsSince(start)),
+             job::LogEntry::kReport);
   } catch (const std::exception& failure) {
     WriteLog(job.log, job::DescribeFailure(failure));
   }

@@ -6,6 +6,7 @@
 
 #include "job/file_kind.h"
 #include "job/own_files.h"
+#include "job/progress.h"
 #include "job/run_log.h"
 #include "output/database_writer.h"
 #include "output/statement.h"
@@ -52,6 +53,7 @@ bool OutPredictToFile(const JobSettings& job) {
     // Where in the target the rows went, for the results block; the workbook branch may also
     // end without one.
     std::string detail_line;
+    job::ShowWriting(job.pof);
     switch (format.kind) {
       case job::FileKind::kText:
         WriteTextOutput(job, format.delimiter);
@@ -69,7 +71,7 @@ bool OutPredictToFile(const JobSettings& job) {
              std::to_string(columns) + ")\r\n";
     block += detail_line;
     block += "       Prediction Outputs file: " + job.pof + "\r\n";
-    WriteLog(job.log, block);
+    WriteLog(job.log, block, job::LogEntry::kReport);
     return true;
   } catch (const StatementFailure& failure) {
     WriteLog(job.log, "OutPredictToFile.  Error: " + job::DescribeFailure(failure) +
