@@ -30,13 +30,6 @@ using job::Index;
 using job::JobSettings;
 using job::WriteLog;
 
-using job::BoundedVector;
-using job::DataMatrix;
-using job::Failure;
-using job::Index;
-using job::JobSettings;
-using job::WriteLog;
-
 namespace {
 
 // The file step: the existence test and the hand-over to the reader that the extension chose.
