@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "workbook/huge_pages.h"
 #include "workbook/little_endian.h"
 
 namespace tarvex::workbook::biff {
@@ -41,8 +42,9 @@ class AreaReader {
   AreaReader(const Globals& globals, const CellArea& area)
       : globals_(globals),
         area_(area),
-        columns_(static_cast<size_t>(area.last_column - area.first_column + 1)),
-        cells_(static_cast<size_t>(area.last_row - area.first_row + 1) * columns_) {}
+        columns_(static_cast<size_t>(area.last_column - area.first_column + 1)) {
+    ResizeLarge(cells_, static_cast<size_t>(area.last_row - area.first_row + 1) * columns_);
+  }
 
   void Read(const Record& record) {
     switch (record.type) {

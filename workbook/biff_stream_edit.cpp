@@ -2,6 +2,7 @@
 #include <numeric>
 
 #include "workbook/biff_edit.h"
+#include "workbook/huge_pages.h"
 #include "workbook/little_endian.h"
 
 namespace tarvex::workbook::biff {
@@ -69,7 +70,9 @@ EditedStream WriteNumbersToStream(std::string_view stream, const Globals& global
   SheetLayout layout = ReadSheetLayout(stream, sheets[tab].offset);
 
   std::string out;
-  out.reserve(stream.size() + 20 * targets.size() + 4096);
+  size_t room = stream.size() + 20 * targets.size() + 4096;
+  out.reserve(room);
+  AdviseHugePages(out.data(), room);
   out.append(stream.substr(0, sheets[order.front()].offset));
   std::vector<std::uint32_t> new_offsets(sheets.size());
   for (size_t k = 0; k < order.size(); ++k) {

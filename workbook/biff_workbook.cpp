@@ -17,7 +17,7 @@ namespace {
 class BiffWorkbook : public WorkbookFile {
  public:
   explicit BiffWorkbook(const std::string& native_path)
-      : path_(native_path), document_(ReadDocument(native_path)) {
+      : path_(native_path), document_(native_path) {
     std::optional<std::string> name = document_.FindStream("Workbook");
     if (!name) {
       if (document_.FindStream("Book")) {
@@ -93,14 +93,6 @@ class BiffWorkbook : public WorkbookFile {
   }
 
  private:
-  static std::string ReadDocument(const std::string& native_path) {
-    try {
-      return platform::ReadWholeFile(native_path);
-    } catch (const platform::SystemError& error) {
-      throw WorkbookError(error.what());
-    }
-  }
-
   size_t CheckSheet(size_t sheet) const {
     if (sheet >= worksheet_tabs_.size()) throw WorkbookError("Subscript out of range");
     return sheet;

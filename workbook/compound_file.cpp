@@ -12,6 +12,7 @@
 
 #include "platform/text.h"
 #include "workbook/compound_check.h"
+#include "workbook/huge_pages.h"
 #include "workbook/workbook_file.h"
 
 namespace tarvex::workbook {
@@ -95,11 +96,17 @@ struct CompoundFile::Library {
   Library(GsfInput* in, GsfInfile* file) : input(in), root(file) {}
 };
 
-CompoundFile::CompoundFile(std::string bytes) : bytes_(std::move(bytes)) {
-  CheckCompoundDocument(bytes_);
+CompoundFile::CompoundFile(const std::string& native_path) {
+  try {
+    file_ = std::make_unique<platform::FileText>(native_path);
+  } catch (const platform::SystemError& error) {
+    throw WorkbookError(error.what());
+  }
+  std::string_view bytes = file_->view();
+  CheckCompoundDocument(bytes);
   InitLibrary();
-  GsfInput* input = gsf_input_memory_new(reinterpret_cast<const guint8*>(bytes_.data()),
-                                         static_cast<gsf_off_t>(bytes_.size()), FALSE);
+  GsfInput* input = gsf_input_memory_new(reinterpret_cast<const guint8*>(bytes.data()),
+                                         static_cast<gsf_off_t>(bytes.size()), FALSE);
   if (!input) throw WorkbookError("The compound document cannot be read (libgsf)");
   GError* error = nullptr;
   GsfInfile* root = gsf_infile_msole_new(input, &error);
@@ -128,7 +135,8 @@ std::string CompoundFile::ReadStream(const std::string& name) const {
     throw WorkbookError("The stream '" + name + "' of the compound document cannot be read");
   }
   gsf_off_t size = gsf_input_size(stream.get());
-  std::string content(static_cast<size_t>(size), '\0');
+  std::string content;
+  ResizeLarge(content, static_cast<size_t>(size));
   if (size > 0 &&
       !gsf_input_read(stream.get(), content.size(), reinterpret_cast<guint8*>(content.data()))) {
     throw WorkbookError("The stream '" + name + "' of the compound document cannot be read");

@@ -7,12 +7,14 @@
 #include <string>
 #include <string_view>
 
+#include "platform/files.h"
+
 namespace tarvex::workbook {
 
 class CompoundFile {
  public:
-  // Checks the document's structure and opens it; keeps the bytes. Throws WorkbookError.
-  explicit CompoundFile(std::string bytes);
+  // Maps the file, checks the document's structure and opens it. Throws WorkbookError.
+  explicit CompoundFile(const std::string& native_path);
   ~CompoundFile();
   CompoundFile(const CompoundFile&) = delete;
   CompoundFile& operator=(const CompoundFile&) = delete;
@@ -27,7 +29,7 @@ class CompoundFile {
 
  private:
   struct Library;
-  std::string bytes_;
+  std::unique_ptr<platform::FileText> file_;
   std::unique_ptr<Library> library_;
 };
 

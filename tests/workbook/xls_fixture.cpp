@@ -5,6 +5,7 @@
 #include <gsf/gsf-output-stdio.h>
 #include <gsf/gsf-utils.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <random>
 #include <sstream>
@@ -77,6 +78,20 @@ std::string XlsTool(const std::vector<std::string>& arguments) {
   EXPECT_EQ(result.exit_status, 0)
       << arguments.front() << ": " << result.standard_output << result.standard_error;
   return result.exit_status == 0 ? result.standard_output : "";
+}
+
+std::string TestName(const std::string& description) {
+  std::string name;
+  bool word_start = true;
+  for (char c : description) {
+    if (!std::isalnum(static_cast<unsigned char>(c))) {
+      word_start = true;
+      continue;
+    }
+    name.push_back(word_start ? static_cast<char>(std::toupper(static_cast<unsigned char>(c))) : c);
+    word_start = false;
+  }
+  return name;
 }
 
 bool HasLibreOffice() { return std::system("command -v soffice >/dev/null 2>&1") == 0; }

@@ -56,6 +56,9 @@ void ExpectSameAsPeer(workbook::WorkbookFile& file, const PeerBook& peer);
 // Expects the two cells to hold the same value (and style when both give one).
 void ExpectSameCell(const PeerCell& expected, const PeerCell& actual, const std::string& where);
 
+// A test name made of the words of a description: "split runs, cells" gives SplitRunsCells.
+std::string TestName(const std::string& description);
+
 // Writes a compound document that holds the Workbook stream and, beside it, storages and
 // streams as a workbook with a VBA project has them.
 void WriteWithVbaProject(const fs::path& path, const std::string& workbook_stream);

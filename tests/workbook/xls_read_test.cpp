@@ -25,6 +25,8 @@ const ReadCase kReadCases[] = {
     {"sst", ""},   {"styles", "--blocks"}, {"grid", "--blocks"},
 };
 
+void PrintTo(const ReadCase& c, std::ostream* out) { *out << c.kind << " " << c.options; }
+
 class XlsReadCase : public ::testing::TestWithParam<ReadCase> {};
 
 TEST_P(XlsReadCase, EveryCellAsXlrdReadsIt) {
@@ -41,7 +43,9 @@ TEST_P(XlsReadCase, EveryCellAsXlrdReadsIt) {
   ExpectSameAsPeer(*file, peer);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, XlsReadCase, ::testing::ValuesIn(kReadCases));
+INSTANTIATE_TEST_SUITE_P(Cases, XlsReadCase, ::testing::ValuesIn(kReadCases), [](const auto& info) {
+  return TestName(std::string(info.param.kind) + " " + info.param.options);
+});
 
 TEST(XlsRead, NamesOfOtherKindsAndActiveSheet) {
   TempFolder folder;

@@ -142,6 +142,8 @@ PeerBook WriteAndCheck(const fs::path& path, size_t sheet, const std::vector<Cel
   return after;
 }
 
+void PrintTo(const WriteCase& c, std::ostream* out) { *out << c.what; }
+
 class XlsWriteCase : public ::testing::TestWithParam<WriteCase> {};
 
 TEST_P(XlsWriteCase, CellsReadBackByXlrdAndTheRestUnchanged) {
@@ -156,7 +158,8 @@ TEST_P(XlsWriteCase, CellsReadBackByXlrdAndTheRestUnchanged) {
   WriteAndCheck(path, c.sheet, Writes(c.second, 2));
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, XlsWriteCase, ::testing::ValuesIn(kWriteCases));
+INSTANTIATE_TEST_SUITE_P(Cases, XlsWriteCase, ::testing::ValuesIn(kWriteCases),
+                         [](const auto& info) { return TestName(info.param.what); });
 
 TEST(XlsWrite, WritingTheSameValuesTwiceGivesTheSameWorkbook) {
   TempFolder folder;
