@@ -20,10 +20,10 @@ void ShiftIndex(std::string& out, size_t sheet_at, std::int64_t delta) {
     if ((i == 0 && record.type != kBof) || record.type == kEof) return;
     if (record.type == kIndex && record.data.size() >= 16) {
       size_t data_at = record.offset + kHeaderSize;
+      // From byte 12 on: the DEFCOLWIDTH position (0 when there is none), then DBCELL ones.
       for (size_t field = 12; field + 4 <= record.data.size(); field += 4) {
         std::uint32_t position = ReadU32(view, data_at + field);
-        // Fields 4 and 8 are row numbers; a position of 0 says that there is no DEFCOLWIDTH.
-        if ((field == 12 || field >= 16) && position != 0) {
+        if (position != 0) {
           PutU32(out, data_at + field, static_cast<std::uint32_t>(position + delta));
         }
       }
