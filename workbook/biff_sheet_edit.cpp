@@ -1,9 +1,9 @@
 #include "workbook/biff_edit.h"
+#include "workbook/biff_edit_plan.h"
 
 #include <algorithm>
 #include <array>
 #include <limits>
-#include <map>
 #include <optional>
 
 #include "workbook/little_endian.h"
@@ -13,19 +13,8 @@ namespace tarvex::workbook::biff {
 namespace {
 
 constexpr size_t kNone = std::numeric_limits<size_t>::max();
-constexpr std::int64_t kBlockRows = 32;  // rows per row block, as the format's readers expect
 constexpr std::uint16_t kRowDefaults = 0x0100;  // ROW flags: the bit the format sets always
-constexpr std::uint16_t kRowHasStyle = 0x0080;
 constexpr std::uint16_t kStandardHeight = 0x00FF;
-constexpr std::uint16_t kNormalStyle = 15;  // the first cell style of every workbook
-
-std::string CellAddress(std::uint16_t row, std::uint16_t column) {
-  std::string letters;
-  for (int c = column + 1; c > 0; c = (c - 1) / 26) {
-    letters.insert(letters.begin(), static_cast<char>('A' + (c - 1) % 26));
-  }
-  return letters + std::to_string(row + 1);
-}
 
 void AppendRecord(std::string& out, std::uint16_t type, std::string_view data) {
   AppendU16(out, type);
@@ -33,212 +22,29 @@ void AppendRecord(std::string& out, std::uint16_t type, std::string_view data) {
   out.append(data);
 }
 
-// Where one row block goes and what it gains: an original block, or a new one that follows
-// an original block (or stands before the first).
-struct BlockPlan {
-  std::optional<size_t> original;  // index into SheetLayout::blocks
-  std::int64_t first_row = -1;
-  std::int64_t last_row = -1;
-  size_t row_records = 0;
-  std::vector<std::uint16_t> new_rows;  // rows that get a new ROW record in this block
-  std::vector<size_t> new_cells;        // targets that become new cells here, in order
-  std::vector<size_t> followers;        // new blocks emitted right after this one
-  std::optional<size_t> anchor;         // for a new block: the original block it follows
-};
-
+// Writes the edited sheet record by record as the plan says.
 class SheetEditor {
  public:
   SheetEditor(std::string& out, std::string_view stream, const SheetLayout& layout,
-              const Globals& globals, std::string_view sheet_name, std::span<const Target> targets)
+              const EditPlan& plan, std::string_view sheet_name, std::span<const Target> targets)
       : out_(out),
         stream_(stream),
         layout_(layout),
+        plan_(plan),
         sheet_name_(sheet_name),
         targets_(targets),
-        matched_(targets.size(), false),
-        row_record_block_(kRowLimit, -1),
-        row_cell_block_(kRowLimit, -1),
-        row_style_(kRowLimit, -1),
-        column_style_(kColumnLimit, -1),
-        new_first_column_(kRowLimit, -1),
-        new_last_column_(kRowLimit, -1),
-        first_cell_at_(kRowLimit, kNone) {
-    default_style_ = globals.style_count() > kNormalStyle ? kNormalStyle : 0;
-    // A sheet that lists its row blocks in INDEX gets a DBCELL record for each new block too.
-    use_db_cells_ = layout.has_db_cells || layout.index.has_value();
-  }
+        first_cell_at_(kRowLimit, kNone) {}
 
-  void Run() {
-    IndexRows();
-    CheckRefusals();
-    MatchExistingCells();
-    PlanNewCells();
-    Emit();
-  }
+  void Run() { Emit(); }
 
  private:
-  // The targets in row with a column from first to last: a range of indices.
   std::pair<size_t, size_t> Find(std::uint16_t row, std::uint16_t first, std::uint16_t last) const {
-    auto less = [](const Target& t, std::pair<int, int> key) {
-      return std::pair<int, int>(t.row, t.column) < key;
-    };
-    auto begin =
-        std::lower_bound(targets_.begin(), targets_.end(), std::pair<int, int>(row, first), less);
-    auto end = std::lower_bound(begin, targets_.end(), std::pair<int, int>(row, last + 1), less);
-    return {static_cast<size_t>(begin - targets_.begin()),
-            static_cast<size_t>(end - targets_.begin())};
+    return FindTargets(targets_, row, first, last);
   }
 
   std::string_view RecordBytes(size_t index) const {
     const Record& record = layout_.records[index];
     return stream_.substr(record.offset, record.end() - record.offset);
-  }
-
-  void IndexRows() {
-    for (size_t b = 0; b < layout_.blocks.size(); ++b) {
-      const RowBlock& block = layout_.blocks[b];
-      BlockPlan plan;
-      plan.original = b;
-      plan.row_records = block.row_records.size();
-      auto cover = [&](std::int64_t row) {
-        plan.first_row = plan.first_row < 0 ? row : std::min(plan.first_row, row);
-        plan.last_row = std::max(plan.last_row, row);
-      };
-      for (size_t index : block.row_records) {
-        std::string_view data = layout_.records[index].data;
-        std::uint16_t row = ReadU16(data, 0);
-        if (row_record_block_[row] < 0) row_record_block_[row] = static_cast<int>(b);
-        if (ReadU16(data, 12) & kRowHasStyle) row_style_[row] = ReadU16(data, 14) & 0x0FFF;
-        cover(row);
-      }
-      for (const CellUnit& unit : block.units) {
-        if (!unit.is_cell) continue;
-        if (row_cell_block_[unit.position.row] < 0) {
-          row_cell_block_[unit.position.row] = static_cast<int>(b);
-        }
-        cover(unit.position.row);
-      }
-      if (plan.first_row >= 0) by_first_row_.emplace(plan.first_row, b);
-      plans_.push_back(std::move(plan));
-    }
-    for (size_t index : layout_.column_infos) {
-      std::string_view data = layout_.records[index].data;
-      std::uint16_t last = std::min<std::uint16_t>(ReadU16(data, 2), kColumnLimit - 1);
-      for (std::uint16_t c = ReadU16(data, 0); c <= last; ++c) column_style_[c] = ReadU16(data, 6);
-    }
-  }
-
-  [[noreturn]] void Refuse(size_t target, const char* what) const {
-    throw WorkbookError("Cell " + CellAddress(targets_[target].row, targets_[target].column) +
-                        " of sheet '" + std::string(sheet_name_) + "' " + what +
-                        ", so it cannot take a number on its own");
-  }
-
-  void RefuseInside(std::string_view reference, const char* what) const {
-    if (reference.size() < 6) return;
-    std::uint16_t last_row = ReadU16(reference, 2);
-    std::uint8_t first_column = static_cast<std::uint8_t>(reference[4]);
-    std::uint8_t last_column = static_cast<std::uint8_t>(reference[5]);
-    for (std::uint32_t row = ReadU16(reference, 0); row <= last_row; ++row) {
-      auto [begin, end] = Find(static_cast<std::uint16_t>(row), first_column, last_column);
-      if (begin != end) Refuse(begin, what);
-    }
-  }
-
-  // Cells of array formulas and data tables, and the cell that holds a shared formula, cannot
-  // become plain numbers without breaking the formulas of other cells.
-  void CheckRefusals() const {
-    for (const RowBlock& block : layout_.blocks) {
-      for (const CellUnit& unit : block.units) {
-        for (size_t i = unit.first_record + 1; unit.is_cell && i < unit.end_record; ++i) {
-          const Record& record = layout_.records[i];
-          if (record.type == kArray) {
-            RefuseInside(record.data, "is part of an array formula");
-          } else if (record.type == kTable) {
-            RefuseInside(record.data, "is part of a data table");
-          } else if (record.type == kShrFmla) {
-            auto [begin, end] =
-                Find(unit.position.row, unit.position.first_column, unit.position.first_column);
-            if (begin != end) Refuse(begin, "holds a formula that other cells share");
-          }
-        }
-      }
-    }
-  }
-
-  void MatchExistingCells() {
-    for (const RowBlock& block : layout_.blocks) {
-      for (const CellUnit& unit : block.units) {
-        if (!unit.is_cell) continue;
-        auto [begin, end] =
-            Find(unit.position.row, unit.position.first_column, unit.position.last_column);
-        for (size_t t = begin; t < end; ++t) matched_[t] = true;
-      }
-    }
-  }
-
-  // The block that takes a new row with a new ROW record: the block before it when the row
-  // keeps that block within 32 rows, else a new block right after it.
-  size_t PlaceNewRow(std::uint16_t row) {
-    std::optional<size_t> candidate;
-    auto after = by_first_row_.upper_bound(row);
-    if (after != by_first_row_.begin()) candidate = std::prev(after)->second;
-    if (candidate) {
-      BlockPlan& plan = plans_[*candidate];
-      if (std::max<std::int64_t>(plan.last_row, row) - plan.first_row < kBlockRows &&
-          plan.row_records < static_cast<size_t>(kBlockRows)) {
-        plan.last_row = std::max<std::int64_t>(plan.last_row, row);
-        plan.new_rows.push_back(row);
-        ++plan.row_records;
-        return *candidate;
-      }
-    }
-    size_t id = plans_.size();
-    BlockPlan plan;
-    plan.first_row = plan.last_row = row;
-    plan.new_rows = {row};
-    plan.row_records = 1;
-    if (candidate) {
-      plan.anchor = plans_[*candidate].original ? candidate : plans_[*candidate].anchor;
-    }
-    if (plan.anchor) {
-      plans_[*plan.anchor].followers.push_back(id);
-    } else {
-      leading_.push_back(id);
-    }
-    plans_.push_back(std::move(plan));
-    by_first_row_.emplace(row, id);
-    return id;
-  }
-
-  void PlanNewCells() {
-    size_t block = kNone;
-    int current_row = -1;
-    for (size_t t = 0; t < targets_.size(); ++t) {
-      if (matched_[t]) continue;
-      const Target& target = targets_[t];
-      if (target.row != current_row) {
-        current_row = target.row;
-        if (row_record_block_[target.row] >= 0) {
-          block = static_cast<size_t>(row_record_block_[target.row]);
-        } else if (row_cell_block_[target.row] >= 0) {
-          block = static_cast<size_t>(row_cell_block_[target.row]);
-        } else {
-          block = PlaceNewRow(target.row);
-        }
-        new_first_column_[target.row] = target.column;
-      }
-      new_last_column_[target.row] = target.column;
-      plans_[block].new_cells.push_back(t);
-    }
-  }
-
-  std::uint16_t NewCellStyle(const Target& target) const {
-    if (row_style_[target.row] >= 0) return static_cast<std::uint16_t>(row_style_[target.row]);
-    if (column_style_[target.column] >= 0) {
-      return static_cast<std::uint16_t>(column_style_[target.column]);
-    }
-    return default_style_;
   }
 
   void NoteCell(std::uint16_t row) {
@@ -314,8 +120,8 @@ class SheetEditor {
   void AppendNewRow(std::uint16_t row) {
     std::string data;
     AppendU16(data, row);
-    AppendU16(data, static_cast<std::uint16_t>(new_first_column_[row]));
-    AppendU16(data, static_cast<std::uint16_t>(new_last_column_[row] + 1));
+    AppendU16(data, static_cast<std::uint16_t>(plan_.new_first_column[row]));
+    AppendU16(data, static_cast<std::uint16_t>(plan_.new_last_column[row] + 1));
     AppendU16(data, default_height_);
     AppendU32(data, 0);
     AppendU16(data, kRowDefaults);
@@ -328,11 +134,11 @@ class SheetEditor {
     size_t at = out_.size();
     out_.append(RecordBytes(index));
     std::uint16_t row = ReadU16(layout_.records[index].data, 0);
-    if (new_first_column_[row] < 0) return;
+    if (plan_.new_first_column[row] < 0) return;
     std::uint16_t first = ReadU16(layout_.records[index].data, 2);
     std::uint16_t end = ReadU16(layout_.records[index].data, 4);
-    auto new_first = static_cast<std::uint16_t>(new_first_column_[row]);
-    auto new_end = static_cast<std::uint16_t>(new_last_column_[row] + 1);
+    auto new_first = static_cast<std::uint16_t>(plan_.new_first_column[row]);
+    auto new_end = static_cast<std::uint16_t>(plan_.new_last_column[row] + 1);
     bool empty = first >= end;
     PutU16(out_, at + 6, empty ? new_first : std::min(first, new_first));
     PutU16(out_, at + 8, empty ? new_end : std::max(end, new_end));
@@ -344,7 +150,7 @@ class SheetEditor {
   }
 
   void EmitBlock(size_t id) {
-    const BlockPlan& plan = plans_[id];
+    const BlockPlan& plan = plan_.blocks[id];
     const RowBlock* block = plan.original ? &layout_.blocks[*plan.original] : nullptr;
     for (std::uint16_t row : touched_rows_) first_cell_at_[row] = kNone;
     touched_rows_.clear();
@@ -381,7 +187,7 @@ class SheetEditor {
       while (cell < plan.new_cells.size() &&
              (!position || CellBefore(plan.new_cells[cell], *position))) {
         const Target& target = targets_[plan.new_cells[cell++]];
-        AppendNumber(target.row, target.column, NewCellStyle(target), target.value);
+        AppendNumber(target.row, target.column, plan_.NewCellStyle(target), target.value);
       }
     };
     if (block) {
@@ -391,7 +197,7 @@ class SheetEditor {
       }
     }
     new_cells_before(nullptr);
-    if (block ? block->db_cell.has_value() : use_db_cells_) {
+    if (block ? block->db_cell.has_value() : plan_.use_db_cells) {
       AppendDbCell(rows, first_row_at, first_row_end);
     }
   }
@@ -425,8 +231,8 @@ class SheetEditor {
 
   size_t PlannedDbCells() const {
     size_t count = 0;
-    for (const BlockPlan& plan : plans_) {
-      if (plan.original ? layout_.blocks[*plan.original].db_cell.has_value() : use_db_cells_) {
+    for (const BlockPlan& plan : plan_.blocks) {
+      if (plan.original ? layout_.blocks[*plan.original].db_cell.has_value() : plan_.use_db_cells) {
         ++count;
       }
     }
@@ -456,10 +262,10 @@ class SheetEditor {
     }
     size_t db_cells = PlannedDbCells();
     for (size_t i = 0; i < layout_.table_begin; ++i) AppendOutsideTable(i, db_cells);
-    for (size_t id : leading_) EmitBlock(id);
+    for (size_t id : plan_.leading) EmitBlock(id);
     for (size_t b = 0; b < layout_.blocks.size(); ++b) {
       EmitBlock(b);
-      for (size_t id : plans_[b].followers) EmitBlock(id);
+      for (size_t id : plan_.blocks[b].followers) EmitBlock(id);
     }
     for (size_t i = layout_.table_end; i < layout_.records.size(); ++i) {
       AppendOutsideTable(i, db_cells);
@@ -519,23 +325,12 @@ class SheetEditor {
   std::string& out_;
   std::string_view stream_;
   const SheetLayout& layout_;
+  const EditPlan& plan_;
   std::string_view sheet_name_;
   std::span<const Target> targets_;
-  std::vector<bool> matched_;
-  std::vector<int> row_record_block_;
-  std::vector<int> row_cell_block_;
-  std::vector<int> row_style_;
-  std::vector<int> column_style_;
-  std::vector<int> new_first_column_;
-  std::vector<int> new_last_column_;
   std::vector<size_t> first_cell_at_;
   std::vector<std::uint16_t> touched_rows_;
-  std::uint16_t default_style_ = 0;
-  bool use_db_cells_ = false;
   std::uint16_t default_height_ = kStandardHeight;
-  std::vector<BlockPlan> plans_;
-  std::map<std::int64_t, size_t> by_first_row_;
-  std::vector<size_t> leading_;
   std::optional<size_t> dimensions_at_;
   std::optional<size_t> index_at_;
   std::optional<size_t> default_column_width_at_;
@@ -547,7 +342,8 @@ class SheetEditor {
 void AppendEditedSheet(std::string& out, std::string_view stream, const SheetLayout& layout,
                        const Globals& globals, std::string_view sheet_name,
                        std::span<const Target> targets) {
-  SheetEditor(out, stream, layout, globals, sheet_name, targets).Run();
+  EditPlan plan = PlanEdit(layout, globals, sheet_name, targets);
+  SheetEditor(out, stream, layout, plan, sheet_name, targets).Run();
 }
 
 }  // namespace tarvex::workbook::biff
