@@ -148,12 +148,17 @@ class DocumentCheck {
   void ReadMiniStream() {
     std::string_view root = Entry(0);
     mini_stream_size_ = EntrySize(root);
-    std::vector<std::uint32_t> chain = Chain(ReadU32(root, 116), fat_, used_, "the mini stream");
-    if (chain.size() * sector_size_ < mini_stream_size_) {
-      Damaged("its mini stream is shorter than its directory entry says");
+    // Without a mini stream or mini allocation table the start sector may hold anything.
+    if (mini_stream_size_ > 0) {
+      std::vector<std::uint32_t> chain = Chain(ReadU32(root, 116), fat_, used_, "the mini stream");
+      if (chain.size() * sector_size_ < mini_stream_size_) {
+        Damaged("its mini stream is shorter than its directory entry says");
+      }
     }
-    std::vector<std::uint32_t> mini_fat_chain =
-        Chain(ReadU32(file_, 60), fat_, used_, "the mini allocation table");
+    std::vector<std::uint32_t> mini_fat_chain;
+    if (ReadU32(file_, 64) > 0) {
+      mini_fat_chain = Chain(ReadU32(file_, 60), fat_, used_, "the mini allocation table");
+    }
     for (std::uint32_t id : mini_fat_chain) {
       std::string_view sector = Sector(id, "the mini allocation table");
       for (size_t i = 0; i < sector_size_ / 4; ++i) mini_fat_.push_back(ReadU32(sector, 4 * i));

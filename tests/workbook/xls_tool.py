@@ -339,12 +339,11 @@ def fods(sheets, names=''):
 def command_lo(folder):
     formulas = [
         [1.5, 2, '=[.A1]+[.B1]', '="ab"&"c"', '=1>0', '=1/0', '=""', '=NA()'],
-        ['text', 3, '=[.A1]*2', None, '=[.B1]*10'],
+        ['text', 3, '=[.A1]*2', None, '=[.B1]*10', '=REPT("ab";5000)', '=REPT("\u0394";5000)'],
         ['=[.B1]*3', '=[.B2]*3', None, None, '=[.B2]*10'],
         ['=[.B2]*3', '=[.B3]*3'],
         ['=[.B3]*3', '=[.B4]*3'],
     ]
-    formulas[1][2] = '=[.A1]*2'
     named = ('<table:named-range table:name="Inputs" table:base-cell-address="$Data.$A$1" '
              'table:cell-range-address="$Data.$A$1:.$B$3"/>'
              '<table:named-range table:name="Single" table:base-cell-address="$Two.$A$1" '

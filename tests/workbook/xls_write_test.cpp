@@ -3,6 +3,8 @@
 // stream compared byte for byte through olefile.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <sstream>
 
 #include "tests/support/test_support.h"
@@ -181,6 +183,25 @@ TEST(XlsWrite, VbaProjectAndOtherStreamsStayByteForByte) {
   ASSERT_NE(streams.find("_VBA_PROJECT_CUR/VBA/Module1"), std::string::npos);
   WriteAndCheck(path, 1, Writes({{0, 0, 60, 4}}, 1));
   EXPECT_EQ(XlsTool({"streams", path.string()}), streams);
+}
+
+TEST(XlsWrite, SaveReplacesTheFileWholeAndKeepsItsPermissions) {
+  TempFolder folder;
+  fs::path path = folder / "book.xls";
+  XlsTool({"make", "mixed", path.string()});
+  fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  struct stat before;
+  ASSERT_EQ(stat(path.c_str(), &before), 0);
+  std::unique_ptr<workbook::WorkbookFile> file = OpenWorkbookFile(path.string());
+  std::vector<CellWrite> writes = {{0, 0, 9.75}};
+  file->WriteNumbers(0, writes);
+  file->Save();
+  struct stat after;
+  ASSERT_EQ(stat(path.c_str(), &after), 0);
+  EXPECT_NE(after.st_ino, before.st_ino);  // a new file renamed over the old one
+  EXPECT_EQ(after.st_mode & 0777, 0640u);
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 1);
+  EXPECT_EQ(ReadWithXlrd(path).sheets[0].cells.at({0, 0}).value, "9.75");
 }
 
 TEST(XlsWrite, CellsOfArrayAndSharedFormulasAreRefusedAndNothingChanges) {
