@@ -13,12 +13,6 @@ namespace {
 
 constexpr std::uint16_t kOlderBofTypes[] = {0x0009, 0x0209, 0x0409};
 
-[[noreturn]] void OlderFormat() {
-  throw WorkbookError(
-      "The workbook is in the Excel 5.0/95 format or older (BIFF5 or before), which cannot be "
-      "read; save it in the Excel 97-2003 format");
-}
-
 SheetEntry ReadBoundSheet(const Record& record) {
   RequireSize(record, 8);
   SheetEntry sheet;
@@ -45,16 +39,22 @@ std::vector<std::string> ReadSharedStrings(std::vector<std::string_view> parts) 
 
 }  // namespace
 
+void RefuseOlderFormat() {
+  throw WorkbookError(
+      "The workbook is in the Excel 5.0/95 format or older (BIFF5 or before), which cannot be "
+      "read; save it in the Excel 97-2003 format");
+}
+
 void CheckBof(const Record& record, std::uint16_t substream_type) {
   if (record.type != kBof) {
     if (std::find(std::begin(kOlderBofTypes), std::end(kOlderBofTypes), record.type) !=
         std::end(kOlderBofTypes)) {
-      OlderFormat();
+      RefuseOlderFormat();
     }
     Damaged("no BOF record at byte " + std::to_string(record.offset));
   }
   RequireSize(record, 4);
-  if (ReadU16(record.data, 0) != kBiff8Version) OlderFormat();
+  if (ReadU16(record.data, 0) != kBiff8Version) RefuseOlderFormat();
   if (ReadU16(record.data, 2) != substream_type) {
     Damaged("the BOF record at byte " + std::to_string(record.offset) +
             " opens a substream of an unexpected type");

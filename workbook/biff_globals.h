@@ -43,6 +43,9 @@ struct Globals {
 // an older BIFF version or a damaged stream.
 Globals ReadGlobals(std::string_view stream);
 
+// Throws the WorkbookError that refuses a workbook of BIFF5 or older.
+[[noreturn]] void RefuseOlderFormat();
+
 // Throws unless record is a BOF record of BIFF8 for a substream of the given type.
 void CheckBof(const Record& record, std::uint16_t substream_type);
 

@@ -35,7 +35,26 @@ class SheetEditor {
         targets_(targets),
         first_cell_at_(kRowLimit, kNone) {}
 
-  void Run() { Emit(); }
+  void Run() {
+    if (layout_.default_row_height) {
+      default_height_ = ReadU16(layout_.records[*layout_.default_row_height].data, 2);
+    }
+    size_t db_cells = PlannedDbCells();
+    for (size_t i = 0; i < layout_.table_begin; ++i) AppendOutsideTable(i, db_cells);
+    for (size_t id : plan_.leading) EmitBlock(id);
+    for (size_t b = 0; b < layout_.blocks.size(); ++b) {
+      EmitBlock(b);
+      for (size_t id : plan_.blocks[b].followers) EmitBlock(id);
+    }
+    for (size_t i = layout_.table_end; i < layout_.records.size(); ++i) {
+      AppendOutsideTable(i, db_cells);
+    }
+    if (out_.size() > std::numeric_limits<std::uint32_t>::max()) {
+      throw WorkbookError("The workbook would grow beyond the 4 GB that its format can address");
+    }
+    FixDimensions();
+    FixIndex();
+  }
 
  private:
   std::pair<size_t, size_t> Find(std::uint16_t row, std::uint16_t first, std::uint16_t last) const {
@@ -254,27 +273,6 @@ class SheetEditor {
     if (layout_.dimensions == index) dimensions_at_ = out_.size();
     if (layout_.default_column_width == index) default_column_width_at_ = out_.size();
     out_.append(RecordBytes(index));
-  }
-
-  void Emit() {
-    if (layout_.default_row_height) {
-      default_height_ = ReadU16(layout_.records[*layout_.default_row_height].data, 2);
-    }
-    size_t db_cells = PlannedDbCells();
-    for (size_t i = 0; i < layout_.table_begin; ++i) AppendOutsideTable(i, db_cells);
-    for (size_t id : plan_.leading) EmitBlock(id);
-    for (size_t b = 0; b < layout_.blocks.size(); ++b) {
-      EmitBlock(b);
-      for (size_t id : plan_.blocks[b].followers) EmitBlock(id);
-    }
-    for (size_t i = layout_.table_end; i < layout_.records.size(); ++i) {
-      AppendOutsideTable(i, db_cells);
-    }
-    if (out_.size() > std::numeric_limits<std::uint32_t>::max()) {
-      throw WorkbookError("The workbook would grow beyond the 4 GB that its format can address");
-    }
-    FixDimensions();
-    FixIndex();
   }
 
   // Bounds of the target cells: first row, last row, first column, last column.

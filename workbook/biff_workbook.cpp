@@ -1,7 +1,5 @@
 #include "workbook/biff_workbook.h"
 
-#include <limits>
-
 #include "platform/file_replacement.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -20,11 +18,7 @@ class BiffWorkbook : public WorkbookFile {
       : path_(native_path), document_(native_path) {
     std::optional<std::string> name = document_.FindStream("Workbook");
     if (!name) {
-      if (document_.FindStream("Book")) {
-        throw WorkbookError(
-            "The workbook is in the Excel 5.0/95 format or older (BIFF5 or before), which "
-            "cannot be read; save it in the Excel 97-2003 format");
-      }
+      if (document_.FindStream("Book")) biff::RefuseOlderFormat();
       throw WorkbookError("The compound document holds no Workbook stream: it is not a workbook");
     }
     stream_name_ = *name;

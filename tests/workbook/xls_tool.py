@@ -15,7 +15,6 @@ record walker written from the published BIFF8 format checks the bookkeeping of 
   stream PATH OUT                                  the Workbook stream alone
 """
 import datetime
-import glob
 import hashlib
 import os
 import shutil
