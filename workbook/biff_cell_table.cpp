@@ -1,5 +1,7 @@
 #include "workbook/biff_cell_table.h"
 
+#include "workbook/huge_pages.h"
+
 namespace tarvex::workbook::biff {
 
 namespace {
@@ -51,8 +53,14 @@ SheetLayout ReadSheetLayout(std::string_view stream, size_t offset) {
   std::vector<int> depths;
   std::optional<size_t> first_table;
   size_t last_table = 0;
-  SheetCursor cursor(stream, offset);
   Record record;
+  // Counted first, so that a sheet of a million cells fills its list without copying it.
+  size_t count = 0;
+  for (SheetCursor counter(stream, offset); counter.Next(record);) ++count;
+  layout.records.reserve(count);
+  AdviseHugePages(layout.records.data(), count * sizeof(Record));
+  depths.reserve(count);
+  SheetCursor cursor(stream, offset);
   while (cursor.Next(record)) {
     size_t i = layout.records.size();
     layout.records.push_back(record);

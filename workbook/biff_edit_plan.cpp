@@ -49,8 +49,8 @@ class Planner {
   }
 
  private:
-  std::pair<size_t, size_t> Find(std::uint16_t row, std::uint16_t first, std::uint16_t last) const {
-    return FindTargets(targets_, row, first, last);
+  std::pair<size_t, size_t> Find(std::uint16_t row, std::uint16_t first, std::uint16_t last) {
+    return finder_.Find(row, first, last);
   }
 
   void IndexRows() {
@@ -95,7 +95,7 @@ class Planner {
                         ", so it cannot take a number on its own");
   }
 
-  void RefuseInside(std::string_view reference, const char* what) const {
+  void RefuseInside(std::string_view reference, const char* what) {
     if (reference.size() < 6) return;
     std::uint16_t last_row = ReadU16(reference, 2);
     std::uint8_t first_column = static_cast<std::uint8_t>(reference[4]);
@@ -108,7 +108,7 @@ class Planner {
 
   // Cells of array formulas and data tables, and the cell that holds a shared formula, cannot
   // become plain numbers without breaking the formulas of other cells.
-  void CheckRefusals() const {
+  void CheckRefusals() {
     for (const RowBlock& block : layout_.blocks) {
       for (const CellUnit& unit : block.units) {
         for (size_t i = unit.first_record + 1; unit.is_cell && i < unit.end_record; ++i) {
@@ -202,6 +202,7 @@ class Planner {
   std::vector<int> row_record_block_;
   std::vector<int> row_cell_block_;
   std::map<std::int64_t, size_t> by_first_row_;
+  TargetFinder finder_{targets_};
   EditPlan plan_;
 };
 
@@ -220,15 +221,26 @@ EditPlan PlanEdit(const SheetLayout& layout, const Globals& globals, std::string
   return Planner(layout, globals, sheet_name, targets).Run();
 }
 
-std::pair<size_t, size_t> FindTargets(std::span<const Target> targets, std::uint16_t row,
-                                      std::uint16_t first, std::uint16_t last) {
-  auto less = [](const Target& t, std::pair<int, int> key) {
-    return std::pair<int, int>(t.row, t.column) < key;
+std::pair<size_t, size_t> TargetFinder::Find(std::uint16_t row, std::uint16_t first,
+                                             std::uint16_t last) {
+  auto before = [](const Target& t, std::uint16_t r, std::uint16_t c) {
+    return t.row < r || (t.row == r && t.column < c);
   };
-  auto begin =
-      std::lower_bound(targets.begin(), targets.end(), std::pair<int, int>(row, first), less);
-  auto end = std::lower_bound(begin, targets.end(), std::pair<int, int>(row, last + 1), less);
-  return {static_cast<size_t>(begin - targets.begin()), static_cast<size_t>(end - targets.begin())};
+  size_t begin = hint_;
+  bool hint_fits = (begin == 0 || before(targets_[begin - 1], row, first)) &&
+                   (begin == targets_.size() || !before(targets_[begin], row, first));
+  if (!hint_fits) {
+    auto found =
+        std::lower_bound(targets_.begin(), targets_.end(), std::pair(row, first),
+                         [&](const Target& t, std::pair<std::uint16_t, std::uint16_t> key) {
+                           return before(t, key.first, key.second);
+                         });
+    begin = static_cast<size_t>(found - targets_.begin());
+  }
+  size_t end = begin;
+  while (end < targets_.size() && targets_[end].row == row && targets_[end].column <= last) ++end;
+  hint_ = end;
+  return {begin, end};
 }
 
 }  // namespace tarvex::workbook::biff

@@ -49,8 +49,16 @@ struct EditPlan {
 EditPlan PlanEdit(const SheetLayout& layout, const Globals& globals, std::string_view sheet_name,
                   std::span<const Target> targets);
 
-// The targets (sorted) in row with a column from first to last: a range of indices.
-std::pair<size_t, size_t> FindTargets(std::span<const Target> targets, std::uint16_t row,
-                                      std::uint16_t first, std::uint16_t last);
+// Finds the targets (sorted) in one row with a column from first to last: a range of indices.
+// Cells are mostly asked for in order, so the search starts where the last one ended.
+class TargetFinder {
+ public:
+  explicit TargetFinder(std::span<const Target> targets) : targets_(targets) {}
+  std::pair<size_t, size_t> Find(std::uint16_t row, std::uint16_t first, std::uint16_t last);
+
+ private:
+  std::span<const Target> targets_;
+  size_t hint_ = 0;
+};
 
 }  // namespace tarvex::workbook::biff

@@ -57,8 +57,8 @@ class SheetEditor {
   }
 
  private:
-  std::pair<size_t, size_t> Find(std::uint16_t row, std::uint16_t first, std::uint16_t last) const {
-    return FindTargets(targets_, row, first, last);
+  std::pair<size_t, size_t> Find(std::uint16_t row, std::uint16_t first, std::uint16_t last) {
+    return finder_.Find(row, first, last);
   }
 
   std::string_view RecordBytes(size_t index) const {
@@ -326,6 +326,7 @@ class SheetEditor {
   const EditPlan& plan_;
   std::string_view sheet_name_;
   std::span<const Target> targets_;
+  TargetFinder finder_{targets_};
   std::vector<size_t> first_cell_at_;
   std::vector<std::uint16_t> touched_rows_;
   std::uint16_t default_height_ = kStandardHeight;
