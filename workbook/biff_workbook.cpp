@@ -51,6 +51,13 @@ class BiffWorkbook : public WorkbookFile {
   }
 
   std::vector<CellValue> ReadCells(size_t sheet, const CellArea& area) override {
+    // The caller checks areas; one that slipped through must not size a vector.
+    if (area.first_row < 0 || area.first_column < 0 || area.first_row > area.last_row ||
+        area.first_column > area.last_column || area.last_row >= biff::kRowLimit ||
+        area.last_column >= biff::kColumnLimit) {
+      throw WorkbookError(
+          "The range lies outside the sheet's limits of 65,536 rows and 256 columns");
+    }
     return biff::ReadSheetCells(stream_, globals_, Worksheet(sheet).offset, area);
   }
 

@@ -78,6 +78,24 @@ TEST(XlsRead, AreaBeyondTheCellsReadsEmptyAndSubAreasMatch) {
   }
 }
 
+TEST(XlsRead, AreasAndCellsBeyondTheSheetsLimitsAreRefused) {
+  TempFolder folder;
+  fs::path path = folder / "book.xls";
+  XlsTool({"make", "grid", path.string()});
+  std::string original = ReadFile(path);
+  std::unique_ptr<workbook::WorkbookFile> file = OpenWorkbookFile(path.string());
+  const CellArea areas[] = {{0, 0, 65536, 0}, {0, 0, 0, 256}, {-1, 0, 3, 3}, {5, 0, 4, 0}};
+  for (const CellArea& area : areas) {
+    EXPECT_THROW(file->ReadCells(0, area), workbook::WorkbookError);
+  }
+  const workbook::CellWrite writes[] = {{65536, 0, 1}, {0, 256, 1}, {-1, 0, 1}, {0, -1, 1}};
+  for (const workbook::CellWrite& write : writes) {
+    EXPECT_THROW(file->WriteNumbers(0, {&write, 1}), workbook::WorkbookError);
+  }
+  EXPECT_THROW(file->ReadCells(2, {0, 0, 0, 0}), workbook::WorkbookError);  // no third sheet
+  EXPECT_EQ(ReadFile(path), original);
+}
+
 // LibreOffice writes cached formula results (numbers, text through STRING records, booleans,
 // errors, empty text), array and shared formulas, defined names and other streams.
 TEST(XlsRead, LibreOfficeWorkbooksAsXlrdReadsThem) {
