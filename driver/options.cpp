@@ -58,7 +58,8 @@ constexpr OptionRow kCommandLine[] = {
     {"tofh", Text<&JobSettings::tofh>}, {"pifh", Text<&JobSettings::pifh>},
     {"tis", Text<&JobSettings::tifh>},  {"tos", Text<&JobSettings::tofh>},
     {"pis", Text<&JobSettings::pifh>},  {"pos", Text<&JobSettings::pos>},
-    {"ini", Path<&JobSettings::ini>},
+    {"ini", Path<&JobSettings::ini>},   {"nof", Path<&JobSettings::nof>},
+    {"nif", Path<&JobSettings::nif>},
 };
 
 // "/log" comes first so that every later message of the run goes to the log the file names;
@@ -75,6 +76,7 @@ constexpr OptionRow kParameterFile[] = {
     {"/tofh", Text<&JobSettings::tofh>}, {"/pifh", Text<&JobSettings::pifh>},
     {"/tis", Text<&JobSettings::tifh>},  {"/tos", Text<&JobSettings::tofh>},
     {"/pis", Text<&JobSettings::pifh>},  {"/pos", Text<&JobSettings::pos>},
+    {"/nof", Path<&JobSettings::nof>},   {"/nif", Path<&JobSettings::nif>},
 };
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "driver/options.h"
+#include "job/console.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
 
@@ -20,7 +21,8 @@ bool ReadParameterFile(JobSettings& job, const std::string& path) {
       if (!value.empty()) option.apply(job, value);
     }
     return true;
-  } catch (const std::exception&) {
+  } catch (const std::exception& failure) {
+    job::NoteSilentFailure("reading the parameter file " + path, failure);
     return false;
   }
 }

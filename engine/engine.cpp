@@ -4,6 +4,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "engine/network.h"
 #include "network/network_engine.h"
@@ -42,6 +43,13 @@ class Engine final : public network::NetworkEngine {
     Get().TrainSample(inputs, targets);
   }
   double GetMinWeightDelta() override { return Get().LastWeightDelta(); }
+  std::span<const double> GetWeights() override {
+    const Network& network = Get();
+    handed_out_.resize(network.WeightCount());
+    network.CopyWeights(handed_out_);
+    return handed_out_;
+  }
+  void SetWeights(std::span<const double> weights) override { Get().SetWeights(weights); }
 
  private:
   Network& Get() {
@@ -52,6 +60,7 @@ class Engine final : public network::NetworkEngine {
   }
 
   std::optional<Network> network_;
+  std::vector<double> handed_out_;  // the weights of the last GetWeights
 };
 
 }  // namespace

@@ -170,6 +170,46 @@ bool Network::IsTargetReached(double target_percent) {
   return reached;
 }
 
+std::size_t Network::WeightCount() const {
+  return hidden_count_ * (input_count_ + 1) + output_count_ * (hidden_count_ + 1);
+}
+
+void Network::CopyWeights(std::span<double> weights) const {
+  CheckLength(weights, WeightCount(), "weight", "weight");
+  // The rows are padded; only the leading input_count + 1 (or hidden_count + 1) are weights.
+  double* next = weights.data();
+  const double* hidden_rows = weights_.data();
+  for (std::size_t j = 0; j < hidden_count_; ++j) {
+    next = std::copy_n(hidden_rows + j * input_stride_, input_count_ + 1, next);
+  }
+  const double* output_rows = hidden_rows + hidden_count_ * input_stride_;
+  for (std::size_t k = 0; k < output_count_; ++k) {
+    next = std::copy_n(output_rows + k * hidden_stride_, hidden_count_ + 1, next);
+  }
+}
+
+void Network::SetWeights(std::span<const double> weights) {
+  CheckLength(weights, WeightCount(), "weight", "weight");
+  for (std::size_t index = 0; index < weights.size(); ++index) {
+    if (!std::isfinite(weights[index])) {
+      throw std::invalid_argument("Weight " + std::to_string(index) +
+                                  " of the network is not a finite number");
+    }
+  }
+  const double* next = weights.data();
+  double* hidden_rows = weights_.data();
+  for (std::size_t j = 0; j < hidden_count_; ++j) {
+    std::copy_n(next, input_count_ + 1, hidden_rows + j * input_stride_);
+    next += input_count_ + 1;
+  }
+  double* output_rows = hidden_rows + hidden_count_ * input_stride_;
+  for (std::size_t k = 0; k < output_count_; ++k) {
+    std::copy_n(next, hidden_count_ + 1, output_rows + k * hidden_stride_);
+    next += hidden_count_ + 1;
+  }
+  std::fill(changes_.begin(), changes_.end(), 0.0);
+}
+
 double& Network::HiddenWeight(std::size_t neuron, std::size_t from) {
   if (neuron >= hidden_count_ || from > input_count_) {
     throw std::out_of_range("Subscript out of range: no hidden weight " + std::to_string(neuron) +

@@ -59,6 +59,17 @@ class Network {
   // True when no step since the previous call had a weight delta above target_percent.
   bool IsTargetReached(double target_percent);
 
+  // Every weight and bias: hidden neuron by hidden neuron its weights from the inputs and then
+  // its bias, then output neuron by output neuron its weights from the hidden neurons and then
+  // its bias. The order is that of a saved network file.
+  std::size_t WeightCount() const;
+  void CopyWeights(std::span<double> weights) const;
+  // Takes every weight and bias in the order of CopyWeights; the changes of earlier steps are
+  // forgotten, so training would go on from these weights without momentum. Throws
+  // std::out_of_range for a wrong count and std::invalid_argument for a weight that is not a
+  // finite number, and then leaves the network as it was.
+  void SetWeights(std::span<const double> weights);
+
   // Direct access for tests and tools: the weight from input (or hidden neuron) `from` into a
   // neuron; `from` equal to the count of the layer below addresses the neuron's bias.
   double& HiddenWeight(std::size_t neuron, std::size_t from);

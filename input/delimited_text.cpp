@@ -127,6 +127,19 @@ std::vector<Stretch> SplitIntoStretches(std::string_view text) {
   return stretches;
 }
 
+// The fields of a line, counted no further than one past the column limit: a wider line is
+// refused at once, whatever its length, in header mode as well (the header line sets the width).
+Index CountFields(std::string_view line, char delimiter) {
+  Index fields = 1;
+  for (const char* p = line.data(); fields <= kColumnLimit;) {
+    const void* at = std::memchr(p, delimiter, line.data() + line.size() - p);
+    if (at == nullptr) return fields;
+    p = static_cast<const char*>(at) + 1;
+    ++fields;
+  }
+  throw Failure(job::kOverflow);
+}
+
 Index CountRows(std::string_view text) {
   Index rows = 0;
   LineReader lines(text);
@@ -183,8 +196,7 @@ bool ParseDelimitedText(const JobSettings& job, std::string_view text, DataMatri
     bool found = false;
     while (!found && lines.Next(first_line)) found = !IsBlank(first_line);
     if (!found) throw Failure(job::kSubscriptOutOfRange);  // no cells at all
-    const Index width =
-        static_cast<Index>(std::count(first_line.begin(), first_line.end(), delimiter)) + 1;
+    const Index width = CountFields(first_line, delimiter);
     std::string header_line;
     std::vector<std::string_view> header_fields;
     if (header_mode) {

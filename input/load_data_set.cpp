@@ -9,9 +9,11 @@
 #include "input/database_reader.h"
 #include "input/delimited_text.h"
 #include "input/workbook_reader.h"
+#include "job/console.h"
 #include "job/file_kind.h"
 #include "job/messages.h"
 #include "job/parse_number.h"
+#include "job/progress.h"
 #include "job/run_log.h"
 #include "job/scaling.h"
 #include "platform/files.h"
@@ -40,11 +42,18 @@ namespace {
 // The file step: the existence test and the hand-over to the reader that the extension chose.
 bool ReadDataFile(const JobSettings& job, const std::string& path, DataMatrix& matrix,
                   const job::FileFormat& format, const std::string& selector) {
-  std::string native = platform::ToNativePath(path);
+  std::string native;
+  try {
+    native = platform::ToNativePath(path);
+  } catch (const std::exception& failure) {  // names that differ only in letter case
+    WriteLog(job.log, job::FileNameLine(path, job::DescribeFailure(failure)));
+    return false;
+  }
   if (!platform::IsExistingFile(native)) {
     WriteLog(job.log, std::string(job::kFileNotFound) + path);
     return false;
   }
+  job::ShowLoading(path);
   switch (format.kind) {
     case job::FileKind::kWorkbook:
       return ReadWorkbookRange(job, selector, matrix, path);
@@ -135,18 +144,24 @@ void ScaleColumns(const JobSettings& job, DataMatrix& matrix, const BoundedVecto
 }  // namespace
 
 bool LoadDataSet(JobSettings& job, const std::string& source, DataMatrix& target,
-                 std::string_view kind, std::string_view code, const std::string& selector) {
+                 std::string_view kind, std::string_view code, const std::string& selector,
+                 const BeforeScaling& before_scaling) {
   try {
     DataMatrix matrix;
     if (kind == "F") {
       std::optional<job::FileFormat> format = job::FormatOfPath(source);
-      if (!format) return false;
+      if (!format) {
+        job::NoteSilentFailure("the file name " + source +
+                               " has no extension to say how to read it");
+        return false;
+      }
       if (!ReadDataFile(job, source, matrix, *format, selector)) return false;
     } else if (kind == "D") {
       if (!ReadDirectValues(job, source, code, matrix)) return false;
     } else {
       return false;
     }
+    if (before_scaling && !before_scaling(matrix)) return false;
 
     if (code == "IT") {
       job::ComputeInputRanges(job, matrix);
@@ -160,8 +175,9 @@ bool LoadDataSet(JobSettings& job, const std::string& source, DataMatrix& target
     }
     target = std::move(matrix);
     return true;
-  } catch (const std::exception&) {
+  } catch (const std::exception& failure) {
     // The failures that reach here are silent by design: the log says nothing about them.
+    job::NoteSilentFailure("loading the " + std::string(LabelOf(code)), failure);
     return false;
   }
 }

@@ -2,6 +2,7 @@
 // from direct values, scaled into the job's range.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -9,10 +10,14 @@
 
 namespace tarvex::input {
 
+// Sees the values as read, before they are scaled; returning false ends the load with false.
+using BeforeScaling = std::function<bool(const job::DataMatrix& values)>;
+
 // kind is "F" (source is a file path) or "D" (source holds the values); code is "IT", "OT" or
 // "IP". On success target holds the scaled matrix and, for "IT" and "OT", the job holds the new
 // column ranges. On failure target is unchanged.
 bool LoadDataSet(job::JobSettings& job, const std::string& source, job::DataMatrix& target,
-                 std::string_view kind, std::string_view code, const std::string& selector);
+                 std::string_view kind, std::string_view code, const std::string& selector,
+                 const BeforeScaling& before_scaling = nullptr);
 
 }  // namespace tarvex::input

@@ -1,18 +1,85 @@
 #include "input/workbook_reader.h"
 
+#include <exception>
+#include <memory>
+
+#include "job/failure.h"
 #include "job/messages.h"
 #include "job/run_log.h"
+#include "platform/number_text.h"
+#include "platform/paths.h"
+#include "workbook/application.h"
 
 namespace tarvex::input {
 
 using job::DataMatrix;
+using job::Index;
 using job::JobSettings;
 using job::WriteLog;
 
-bool ReadWorkbookRange(const JobSettings& job, const std::string&, DataMatrix&,
-                       const std::string& path) {
-  WriteLog(job.log, job::FileNameLine(path, "Reading workbook files is not available yet."));
+namespace {
+
+// The number test on a cell value: numbers as they are, an empty cell as 0, a text that the
+// locale reads as a number; dates, booleans, errors and other texts are no numbers.
+bool CellNumber(const workbook::CellValue& cell, const JobSettings& job, double& number) {
+  switch (cell.kind) {
+    case workbook::CellKind::kNumber:
+      number = cell.number;
+      return true;
+    case workbook::CellKind::kEmpty:
+      number = 0;
+      return true;
+    case workbook::CellKind::kText:
+      return platform::ConvertLocaleNumber(cell.text, job.DecimalSeparator, number);
+    case workbook::CellKind::kBoolean:
+    case workbook::CellKind::kDate:
+    case workbook::CellKind::kError:
+      break;
+  }
   return false;
+}
+
+}  // namespace
+
+bool ReadWorkbookRange(const JobSettings& job, const std::string& selector, DataMatrix& matrix,
+                       const std::string& path) {
+  // The sheet name ends at the first "!"; neither part is trimmed or unquoted.
+  const size_t bang = selector.find('!');
+  const std::string sheet = bang == std::string::npos ? "" : selector.substr(0, bang);
+  const std::string address = bang == std::string::npos ? "" : selector.substr(bang + 1);
+  try {
+    workbook::Application application;
+    std::unique_ptr<workbook::Workbook> book =
+        application.Workbooks().Open(platform::ToNativePath(path));
+    if (!book) {
+      WriteLog(job.log, std::string(job::kFileNotFound) + path);
+      return false;
+    }
+    const workbook::RangeValue value = sheet.empty()
+                                           ? book->Range(selector).Value()
+                                           : book->WorkSheets(sheet).Range(address).Value();
+    if (!value.IsArray()) {
+      // A single cell gives no array: the load fails without a word.
+      book->Close();
+      return false;
+    }
+    // Workbook matrices count from 1 in both dimensions, whatever the range's place.
+    DataMatrix cells(1, value.RowCount(), 1, value.ColumnCount());
+    for (Index row = 1; row <= value.RowCount(); ++row) {
+      for (Index column = 1; column <= value.ColumnCount(); ++column) {
+        if (!CellNumber(value.At(row, column), job, cells.At(row, column))) {
+          WriteLog(job.log, job::FillTemplate(job::kInvalidDataTemplate, path));
+          return false;
+        }
+      }
+    }
+    matrix = std::move(cells);
+    book->Close();
+    return true;
+  } catch (const std::exception& failure) {
+    WriteLog(job.log, job::FileNameLine(path, job::DescribeFailure(failure)));
+    return false;
+  }
 }
 
 }  // namespace tarvex::input

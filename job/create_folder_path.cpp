@@ -1,5 +1,6 @@
 #include "job/create_folder_path.h"
 
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -18,13 +19,20 @@ void CreateFolderPath(std::string_view path) {
   }
   // The first component stands for a drive and is taken to exist, so with fewer than four
   // components there is at most one folder, which is not created.
-  if (components.size() < 4) return;
+  // A network share has no folders to create on Linux.
+  if (components.size() < 4 || platform::IsNetworkSharePath(path)) return;
   std::string running(components.front());
   running += '/';
-  for (size_t i = 1; i + 1 < components.size(); ++i) {
-    running.append(components[i]);
-    if (!platform::FolderExists(running) && !platform::CreateFolder(running)) return;
-    running += '/';
+  try {
+    for (size_t i = 1; i + 1 < components.size(); ++i) {
+      running.append(components[i]);
+      // Existing folders are found whatever their letter case; new ones are created as written.
+      const std::string native = platform::ToNativePath(running);
+      if (!platform::FolderExists(native) && !platform::CreateFolder(native)) return;
+      running += '/';
+    }
+  } catch (const std::exception&) {
+    // Several folders that differ only in case: nothing more is created, like any failure here.
   }
 }
 

@@ -9,6 +9,7 @@
 
 #include "job/failure.h"
 #include "job/messages.h"
+#include "platform/large_memory.h"
 
 namespace tarvex::job {
 
@@ -45,7 +46,7 @@ class DataMatrix {
 
   bool has_dimensions_ = false;
   Index row_low_ = 0, row_high_ = -1, column_low_ = 0, column_high_ = -1;
-  std::vector<double> values_;
+  std::vector<double, platform::LargeAllocator<double>> values_;
 };
 
 // A one-dimensional array of doubles with its own bounds.

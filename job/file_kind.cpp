@@ -12,7 +12,9 @@ std::optional<FileFormat> FormatOfPath(std::string_view path) {
   const std::string& lowered = *extension;
   if (lowered == "txt" || lowered == "asc") return FileFormat{FileKind::kText, '\t'};
   if (lowered == "csv") return FileFormat{FileKind::kText, ','};
-  if (lowered == "xls" || lowered == "xlsm") return FileFormat{FileKind::kWorkbook, 0};
+  if (lowered == "xls" || lowered == "xlsm" || lowered == "xlsx") {
+    return FileFormat{FileKind::kWorkbook, 0};
+  }
   if (lowered == "mdb") return FileFormat{FileKind::kDatabase, 0};
   return FileFormat{FileKind::kText, ','};
 }

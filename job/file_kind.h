@@ -14,7 +14,8 @@ struct FileFormat {
 };
 
 // The format that the path's extension names: "txt" and "asc" TAB-separated text, "csv" and any
-// other extension comma-separated text, "xls" and "xlsm" a workbook, "mdb" a database. None when
+// other extension comma-separated text, "xls", "xlsm" and "xlsx" a workbook (a .xlsx file is the
+// macro-free workbook that most users have, so it is no text file), "mdb" a database. None when
 // the path has no "." (the loader then fails without a word, the output writes comma-separated
 // text). The extension is the text after the last ".", trimmed and lower-cased, so a "." in a
 // folder name makes the rest of the path the extension, which users' paths may rely on.

@@ -4,10 +4,20 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "job/data_matrix.h"
 
 namespace tarvex::job {
+
+// A trained network as a network file gives it: the layout and every weight and bias, in the
+// order of the engine's GetWeights.
+struct NetworkWeights {
+  std::int32_t InputCount = 0;
+  std::int32_t HiddenCount = 0;
+  std::int32_t OutputCount = 0;
+  std::vector<double> Weights;
+};
 
 struct JobSettings {
   double lr = 0;        // learning rate
@@ -44,8 +54,19 @@ struct JobSettings {
   std::string tiv, tov, piv;  // direct values
 
   std::string DecimalSeparator;
+
+  std::string nof;              // network output file: the trained network is saved there
+  std::string nif;              // network input file: predictions come from the network in it
+  NetworkWeights SavedNetwork;  // the network read from nif
 };
 
 void SetDefaults(JobSettings& job);
+
+// A job with nif predicts with a saved network and trains nothing.
+inline bool TrainsNetwork(const JobSettings& job) { return job.nif.empty(); }
+// A training job with nof and without pof saves the network and predicts nothing.
+inline bool PredictsOutputs(const JobSettings& job) {
+  return !(job.nif.empty() && !job.nof.empty() && job.pof.empty());
+}
 
 }  // namespace tarvex::job

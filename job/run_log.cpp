@@ -5,6 +5,7 @@
 
 #include <exception>
 
+#include "job/console.h"
 #include "job/create_folder_path.h"
 #include "platform/files.h"
 #include "platform/locale_text.h"
@@ -12,7 +13,8 @@
 
 namespace tarvex::job {
 
-void WriteLog(const std::string& log, std::string_view message) {
+void WriteLog(const std::string& log, std::string_view message, LogEntry entry) {
+  if (entry == LogEntry::kFailure) EchoFailure(message);  // also without a log: it says why
   if (log.empty() || message.empty()) return;
   try {
     CreateFolderPath(log);
@@ -21,9 +23,10 @@ void WriteLog(const std::string& log, std::string_view message) {
     entry += " ] - ";
     entry += message;
     entry += "\r\n";
-    // Each entry opens, appends and closes: no handle stays open between entries.
-    int fd =
-        open(platform::ToNativePath(log).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    // Each entry opens, appends and closes: no handle stays open between entries. Never
+    // blocking: an entry that a pipe or device cannot take at once is lost.
+    int fd = open(platform::ToNativePath(log).c_str(),
+                  O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0666);
     if (fd < 0) return;
     platform::WriteAll(fd, entry);  // a failed write loses the entry, as any log failure does
     close(fd);

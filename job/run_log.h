@@ -6,9 +6,13 @@
 
 namespace tarvex::job {
 
+// A failure entry is also shown to a person at a terminal; a report (the results blocks) is not.
+enum class LogEntry { kFailure, kReport };
+
 // Appends "[" + time stamp + " ] - " + message + CR LF to the log file, creating its folders and
 // the file when needed. Does nothing when log or message is empty; never fails towards the
 // caller (an entry that cannot be written is lost).
-void WriteLog(const std::string& log, std::string_view message);
+void WriteLog(const std::string& log, std::string_view message,
+              LogEntry entry = LogEntry::kFailure);
 
 }  // namespace tarvex::job

@@ -3,6 +3,7 @@
 #include <exception>
 #include <string>
 
+#include "job/console.h"
 #include "job/messages.h"
 #include "job/run_log.h"
 
@@ -23,32 +24,37 @@ std::string Dimensions(std::string_view label, const DataMatrix& matrix) {
 }  // namespace
 
 bool CheckTrainingData(const JobSettings& job) {
+  // A job with a saved network has no training data; a job that only saves its network has no
+  // output target and no prediction inputs.
+  const bool trains = job::TrainsNetwork(job);
+  const bool predicts = job::PredictsOutputs(job);
   try {
-    if (job.pof.empty()) {
+    if (predicts && job.pof.empty()) {
       WriteLog(job.log, job::FillTemplate(job::kEmptyParameterTemplate, "'/pof'"));
       return false;
     }
-    if (!job.TrainingInputs.HasDimensions()) {
+    if (trains && !job.TrainingInputs.HasDimensions()) {
       WriteLog(job.log, job::FillTemplate(job::kEmptyArrayTemplate, "Training Inputs"));
       return false;
     }
-    if (!job.TrainingOutputs.HasDimensions()) {
+    if (trains && !job.TrainingOutputs.HasDimensions()) {
       WriteLog(job.log, job::FillTemplate(job::kEmptyArrayTemplate, "Training Outputs"));
       return false;
     }
-    if (!job.PredictionInputs.HasDimensions()) {
+    if (predicts && !job.PredictionInputs.HasDimensions()) {
       WriteLog(job.log, job::FillTemplate(job::kEmptyArrayTemplate, "Prediction Inputs"));
       return false;
     }
     // Counts only: matrices indexed from 0 and from 1 compare equal here.
-    if (job.TrainingInputs.RowCount() != job.TrainingOutputs.RowCount()) {
+    if (trains && job.TrainingInputs.RowCount() != job.TrainingOutputs.RowCount()) {
       WriteLog(job.log, job::FillTemplate(job::kNotAlignedTemplate, "'Training Inputs'",
                                           "'Training Outputs'") +
                             Dimensions("Traning Inputs", job.TrainingInputs) +
                             Dimensions("Traning Outputs", job.TrainingOutputs));
       return false;
     }
-    if (job.TrainingInputs.ColumnCount() != job.PredictionInputs.ColumnCount()) {
+    if (trains && predicts &&
+        job.TrainingInputs.ColumnCount() != job.PredictionInputs.ColumnCount()) {
       WriteLog(job.log, job::FillTemplate(job::kNotAlignedTemplate, "'Training Inputs'",
                                           "'Prediction Inputs'") +
                             Dimensions("Traning Inputs", job.TrainingInputs) +
@@ -56,7 +62,8 @@ bool CheckTrainingData(const JobSettings& job) {
       return false;
     }
     return true;
-  } catch (const std::exception&) {
+  } catch (const std::exception& failure) {
+    job::NoteSilentFailure("checking the data", failure);
     return false;
   }
 }

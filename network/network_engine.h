@@ -1,5 +1,6 @@
-// The network engine as Tarvex sees it: the nine operations that the training stage drives.
-// The engine lives in its own shared library (libnetworkengine.so) and is loaded at run time.
+// The network engine as Tarvex sees it: the nine operations that the training stage drives, and
+// after them the two that hand out and take in the weights of a saved network. The engine lives
+// in its own shared library (libnetworkengine.so) and is loaded at run time.
 #pragma once
 
 #include <cstdint>
@@ -29,6 +30,14 @@ class NetworkEngine {
   virtual void TrainSample(std::span<const double> inputs, std::span<const double> targets) = 0;
   // The weight delta of the last training step: 100 x |change of all weights| / |all weights|.
   virtual double GetMinWeightDelta() = 0;
+
+  // Every weight and bias: for each hidden neuron its weights from the inputs, then its bias;
+  // then for each output neuron its weights from the hidden neurons, then its bias. Valid until
+  // the next call into the engine.
+  virtual std::span<const double> GetWeights() = 0;
+  // Replaces every weight and bias (the order and count of GetWeights), so that the network
+  // computes what the one that handed them out computed, to the bit.
+  virtual void SetWeights(std::span<const double> weights) = 0;
 };
 
 inline constexpr const char* kNetworkEngineLibrary = "libnetworkengine.so";

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 
 #include "platform/number_text.h"
 
@@ -30,6 +31,19 @@ std::string Dimensions(const DataMatrix& matrix) {
 }
 
 }  // namespace
+
+std::int64_t SecondsOfDay() {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec;
+}
+
+std::int64_t SecondsSince(std::int64_t start) {
+  std::int64_t elapsed = SecondsOfDay() - start;
+  if (elapsed < 0) elapsed += 24 * 3600;  // the run passed midnight
+  return elapsed;
+}
 
 std::string ElapsedTimeText(std::int64_t elapsed_seconds, std::string_view decimal_separator) {
   char clock[32];
@@ -64,9 +78,12 @@ std::string TrainingReport(const JobSettings& job, std::int32_t hidden_size,
   report += "       Training Time: " + ElapsedTimeText(elapsed_seconds, separator) + "\r\n";
   report += "       Traning Inputs: " + Dimensions(job.TrainingInputs) + "\r\n";
   report += "       Traning Outputs: " + Dimensions(job.TrainingOutputs) + "\r\n";
-  report += "       Prediction Inputs: " + Dimensions(job.PredictionInputs) + "\r\n";
-  report += "       Prediction Outputs: Array(" + std::to_string(job.PredictionInputs.RowCount()) +
-            "," + std::to_string(job.TrainingOutputs.ColumnCount()) + ")\r\n";
+  if (job::PredictsOutputs(job)) {
+    report += "       Prediction Inputs: " + Dimensions(job.PredictionInputs) + "\r\n";
+    report += "       Prediction Outputs: Array(" +
+              std::to_string(job.PredictionInputs.RowCount()) + "," +
+              std::to_string(job.TrainingOutputs.ColumnCount()) + ")\r\n";
+  }
   report += "       Learning Rate: " + number(job.lr) + "\r\n";
   report += "       Initial Weights: " + number(job.iw) + "\r\n";
   report += "       Momentum: " + number(job.m) + "\r\n";
@@ -77,6 +94,23 @@ std::string TrainingReport(const JobSettings& job, std::int32_t hidden_size,
   report += "       Target Minimum weight delta (%): " + number(job.wd) + "\r\n";
   report += "       Last Minimum weight delta (%): " +
             FormatWeightDelta(job.LastMinWeightDelta, separator) + "\r\n";
+  if (!job.nof.empty()) report += "       Network Output file: " + job.nof + "\r\n";
+  return report;
+}
+
+std::string SavedNetworkReport(const JobSettings& job, std::int64_t elapsed_seconds) {
+  const job::NetworkWeights& network = job.SavedNetwork;
+  std::string report;
+  report += "Training results: \r\n";
+  report +=
+      "       Training Time: " + ElapsedTimeText(elapsed_seconds, job.DecimalSeparator) + "\r\n";
+  report += "       Network Input file: " + job.nif + "\r\n";
+  report += "       Prediction Inputs: " + Dimensions(job.PredictionInputs) + "\r\n";
+  report += "       Prediction Outputs: " + Dimensions(job.PredictionOutputs) + "\r\n";
+  report +=
+      "       Number of neurons in hidden layer: " + std::to_string(network.HiddenCount) + "\r\n";
+  report +=
+      "       Number of neurons in output layer: " + std::to_string(network.OutputCount) + "\r\n";
   return report;
 }
 

@@ -17,8 +17,17 @@ std::string ElapsedTimeText(std::int64_t elapsed_seconds, std::string_view decim
 // integer positions.
 std::string FormatWeightDelta(double value, std::string_view decimal_separator);
 
-// The whole report, each line ending with CR LF.
+// The time of day to whole seconds, and the seconds since such a start (across midnight too).
+std::int64_t SecondsOfDay();
+std::int64_t SecondsSince(std::int64_t start);
+
+// The whole report, each line ending with CR LF. A job that predicts nothing has no prediction
+// lines; a job that saves its network ends with the network file's line.
 std::string TrainingReport(const job::JobSettings& job, std::int32_t hidden_size,
                            std::int32_t output_size, std::int64_t elapsed_seconds);
+
+// The report of a job that predicted with a saved network: the training lines, which have no
+// meaning without training, give way to the network file's line.
+std::string SavedNetworkReport(const job::JobSettings& job, std::int64_t elapsed_seconds);
 
 }  // namespace tarvex::network

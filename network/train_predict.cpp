@@ -1,15 +1,16 @@
 #include "network/train_predict.h"
 
 #include <array>
-#include <cmath>
-#include <ctime>
 #include <exception>
 #include <limits>
 #include <optional>
 
+#include "job/progress.h"
 #include "job/run_log.h"
-#include "job/scaling.h"
 #include "network/engine_loader.h"
+#include "network/network_size.h"
+#include "network/network_store.h"
+#include "network/prediction.h"
 #include "network/report.h"
 #include "platform/paths.h"
 
@@ -24,36 +25,12 @@ using job::WriteLog;
 
 namespace {
 
-// The time of day to whole seconds.
-std::int64_t SecondsOfDay() {
-  std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  return local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec;
-}
-
 std::int32_t CheckedInt32(Index value) {
   if (value < std::numeric_limits<std::int32_t>::min() ||
       value > std::numeric_limits<std::int32_t>::max()) {
     throw Failure(job::kOverflow);
   }
   return static_cast<std::int32_t>(value);
-}
-
-// One predicted row, mapped back into the units of the training outputs. The k-th output goes to
-// the k-th output column, whatever bounds the engine's vector has.
-void StorePrediction(JobSettings& job, Index row, std::span<const double> outputs) {
-  Index column = job.TrainingOutputMax.Low();
-  for (double output : outputs) {
-    // A diverged network must not be reported as trained.
-    if (!std::isfinite(output)) {
-      throw Failure(std::string(job::kOverflow) + ": the network's outputs are not finite numbers");
-    }
-    job.PredictionOutputs.At(row, column) =
-        job::Rescale(output, job.ScaleLow, job.ScaleHigh, job.TrainingOutputMax.At(column),
-                     job.TrainingOutputMin.At(column));
-    ++column;
-  }
 }
 
 }  // namespace
@@ -74,6 +51,9 @@ bool TrainAndPredict(JobSettings& job) {
     const std::int32_t output_size = CheckedInt32(targets.ColumnCount());
     const std::array<std::int32_t, 2> layer_sizes = {hidden_size, output_size};
 
+    // Before anything is allocated: a network too large ends with a reason, not by the kernel.
+    CheckNetworkFits(input_count, hidden_size, output_size,
+                     job::PredictsOutputs(job) ? prediction_inputs.RowCount() : 0);
     component.emplace(platform::ProgramFolder());
     network::NetworkEngine& engine = component->engine();
     engine.CreateNetwork(2, input_count, layer_sizes, job.iw, job.af);
@@ -81,39 +61,36 @@ bool TrainAndPredict(JobSettings& job) {
     // The prediction row has the training inputs' column bounds, so prediction inputs with other
     // bounds fail on their first value.
     BoundedVector prediction_row(inputs.ColumnLow(), inputs.ColumnHigh());
-    job.PredictionOutputs = DataMatrix(prediction_inputs.RowLow(), prediction_inputs.RowHigh(),
-                                       targets.ColumnLow(), targets.ColumnHigh());
+    if (job::PredictsOutputs(job)) {
+      job.PredictionOutputs = DataMatrix(prediction_inputs.RowLow(), prediction_inputs.RowHigh(),
+                                         targets.ColumnLow(), targets.ColumnHigh());
+    }
     engine.SetLearningRate(job.lr);
     engine.SetMomentum(job.m);
 
     // Rows in ascending order, the same in every epoch. A row is handed over in place: the row
     // of the targets is taken at the inputs' row index, so matrices with different row bounds
     // fail in the first epoch.
+    job::ShowTraining(job.ep, job.wd);
     for (std::int64_t epoch = 1; epoch <= job.ep; ++epoch) {
       for (Index row = inputs.RowLow(); row <= inputs.RowHigh(); ++row) {
         engine.TrainSample(inputs.Row(row), targets.Row(row));
         job.LastMinWeightDelta = engine.GetMinWeightDelta();
       }
       job.LastEpoch = static_cast<std::int32_t>(epoch);
+      job::ShowEpoch(epoch, job.LastMinWeightDelta);
       if (engine.IsTargetReached(job.wd)) break;
       // Nothing to yield to between epochs: the program has no window and no event loop.
     }
 
-    for (Index row = prediction_inputs.RowLow(); row <= prediction_inputs.RowHigh(); ++row) {
-      for (Index column = prediction_inputs.ColumnLow(); column <= prediction_inputs.ColumnHigh();
-           ++column) {
-        prediction_row.At(column) = prediction_inputs.At(row, column);
-      }
-      engine.SetInputs(prediction_row.Values());
-      engine.ComputeOutputs();
-      StorePrediction(job, row, engine.GetOutputs());
-    }
+    if (job::PredictsOutputs(job)) PredictRows(job, engine, prediction_row);
+    // A network that cannot be saved fails the run, as the user asked for the file.
+    if (!job.nof.empty()) SaveNetworkFile(job, hidden_size, engine.GetWeights());
     // From here on the predictions stand: a failing report still lets the output stage run.
     result = true;
 
-    std::int64_t elapsed = SecondsOfDay() - start;
-    if (elapsed < 0) elapsed += 24 * 3600;  // the run passed midnight
-    WriteLog(job.log, TrainingReport(job, hidden_size, output_size, elapsed));
+    WriteLog(job.log, TrainingReport(job, hidden_size, output_size, SecondsSince(start)),
+             job::LogEntry::kReport);
   } catch (const std::exception& failure) {
     WriteLog(job.log, job::DescribeFailure(failure));
   }

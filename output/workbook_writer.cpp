@@ -1,11 +1,78 @@
 #include "output/workbook_writer.h"
 
+#include <algorithm>
+#include <exception>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "job/failure.h"
+#include "job/messages.h"
+#include "job/run_log.h"
 #include "output/statement.h"
+#include "platform/paths.h"
+#include "workbook/application.h"
 
 namespace tarvex::output {
 
-void WriteWorkbookOutput(const job::JobSettings&) {
-  throw StatementFailure(kWriteWorkbook, "Writing workbook files is not available yet.");
+using job::DataMatrix;
+using job::Index;
+using job::JobSettings;
+using job::WriteLog;
+
+WorkbookOutcome WriteWorkbookOutput(const JobSettings& job) {
+  // The sheet name ends at the first "!"; without one, pos is handed to the workbook whole.
+  const size_t bang = job.pos.find('!');
+  const std::string sheet = bang == std::string::npos ? "" : job.pos.substr(0, bang);
+  const std::string address = bang == std::string::npos ? "" : job.pos.substr(bang + 1);
+
+  std::optional<workbook::Application> application;
+  AtStatement(kCreateApplication, [&] { application.emplace(); });
+  std::unique_ptr<workbook::Workbook> book = AtStatement(kOpenWorkbook, [&] {
+    return application->Workbooks().Open(platform::ToNativePath(job.pof));
+  });
+  if (!book) {
+    WriteLog(job.log, std::string(job::kFileNotFound) + job.pof);
+    return WorkbookOutcome::kNotOpened;
+  }
+  workbook::Range range = AtStatement(kAddressRange, [&] {
+    return sheet.empty() ? book->Range(job.pos) : book->WorkSheets(sheet).Range(address);
+  });
+
+  const DataMatrix& outputs = job.PredictionOutputs;
+  AtStatement(kWriteRange, [&] {
+    if (range.Count() == 1) {
+      range.SetValue(outputs.At(outputs.RowLow(), outputs.ColumnLow()));
+      return;
+    }
+    // The matrix goes in from the range's top-left cell; what does not fit is dropped. Cells
+    // of the range beyond the matrix get no number, so they keep their values and formulas.
+    workbook::NumberBlock block(range.RowCount(), range.ColumnCount());
+    const Index rows = std::min<Index>(range.RowCount(), outputs.RowCount());
+    const Index columns = std::min<Index>(range.ColumnCount(), outputs.ColumnCount());
+    for (Index r = 0; r < rows; ++r) {
+      for (Index c = 0; c < columns; ++c) {
+        block.Set(r + 1, c + 1, outputs.At(outputs.RowLow() + r, outputs.ColumnLow() + c));
+      }
+    }
+    range.SetValue(block);
+  });
+
+  // Save and close: each step that fails logs its line, and the next step still runs.
+  bool step_failed = false;
+  auto step = [&](const char* step_text, auto&& run) {
+    try {
+      run();
+    } catch (const std::exception& failure) {
+      WriteLog(job.log, "OutPredictToFile.  Error: " + job::DescribeFailure(failure) + step_text);
+      step_failed = true;
+    }
+  };
+  step("  (Application.DisplayAlerts = False)", [&] { application->SetDisplayAlerts(false); });
+  step("  (Workbooks.Save)", [&] { book->Save(); });
+  step("  (Workbooks..Close)", [&] { book->Close(); });
+  book.reset();
+  return step_failed ? WorkbookOutcome::kStepFailed : WorkbookOutcome::kWritten;
 }
 
 }  // namespace tarvex::output

@@ -6,10 +6,22 @@
 namespace tarvex::output {
 
 enum WorkbookStatement : int {
-  kWriteWorkbook = 210,
+  kCreateApplication = 200,
+  kOpenWorkbook = 210,
+  kAddressRange = 220,
+  kWriteRange = 230,
 };
 
-// Throws StatementFailure with the failing statement.
-void WriteWorkbookOutput(const job::JobSettings& job);
+// How the workbook branch ended when no statement failed.
+enum class WorkbookOutcome {
+  kWritten,     // written and saved: the results block follows
+  kNotOpened,   // "File not found: " is logged, nothing more
+  kStepFailed,  // a save-and-close step logged its line: no results block
+};
+
+// Puts PredictionOutputs into the range that pos names in the workbook pof, from its top-left
+// cell, and saves the workbook. Only the cells that receive a value change. Throws
+// StatementFailure with the failing statement.
+WorkbookOutcome WriteWorkbookOutput(const job::JobSettings& job);
 
 }  // namespace tarvex::output

@@ -27,6 +27,7 @@ mode_t NewFileMode() {
 }  // namespace
 
 FileReplacement::FileReplacement(const std::string& native_target) {
+  if (native_target.empty()) ThrowSystemError(ENOENT);  // the path names no file at all
   // A link is replaced where it points; a rename over the link would replace the link itself.
   std::error_code error;
   fs::path target = fs::weakly_canonical(fs::absolute(native_target, error), error);

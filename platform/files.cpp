@@ -1,12 +1,12 @@
 #include "platform/files.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 
 namespace tarvex::platform {
 
@@ -50,27 +50,36 @@ std::string ReadWholeFile(const std::string& native_path) {
 }
 
 FileText::FileText(const std::string& native_path) {
+  // Read, not mapped: a mapped file that another program truncates kills the reader with SIGBUS.
   int fd = open(native_path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) throw SystemError(SystemErrorText(errno));
-  struct stat info;
-  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
-    // Populated at once: the pages come straight from the page cache, without a copy.
-    void* mapping = mmap(nullptr, info.st_size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
-    if (mapping != MAP_FAILED) {
-      close(fd);
-      mapping_ = mapping;
-      mapped_size_ = static_cast<size_t>(info.st_size);
-      view_ = std::string_view(static_cast<const char*>(mapping), mapped_size_);
-      return;
-    }
+  std::unique_ptr<int, void (*)(int*)> closer(&fd, [](int* open_fd) { close(*open_fd); });
+  struct stat before;
+  if (fstat(fd, &before) != 0) throw SystemError(SystemErrorText(errno));
+  if (!S_ISREG(before.st_mode)) {
+    text_ = ReadWholeFile(native_path);
+    view_ = text_;
+    return;
   }
-  close(fd);
-  copy_ = ReadWholeFile(native_path);
-  view_ = copy_;
-}
-
-FileText::~FileText() {
-  if (mapping_ != nullptr) munmap(mapping_, mapped_size_);
+  const size_t size = static_cast<size_t>(before.st_size);
+  buffer_.reset(new char[size + 1]);
+  // One byte more than the file holds, so that a file that grew meanwhile is noticed.
+  size_t done = 0;
+  while (done < size + 1) {
+    ssize_t n = read(fd, buffer_.get() + done, size + 1 - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throw SystemError(SystemErrorText(errno));
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  struct stat after;
+  if (fstat(fd, &after) != 0) throw SystemError(SystemErrorText(errno));
+  if (done != size || after.st_size != before.st_size ||
+      after.st_mtim.tv_sec != before.st_mtim.tv_sec ||
+      after.st_mtim.tv_nsec != before.st_mtim.tv_nsec) {
+    throw SystemError("The file changed while it was read");
+  }
+  view_ = std::string_view(buffer_.get(), size);
 }
 
 int WriteAll(int fd, std::string_view text) {

@@ -1,6 +1,7 @@
 // Whole-file reads and writes, byte for byte, with the system's description of what failed.
 #pragma once
 
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -16,21 +17,20 @@ class SystemError : public std::runtime_error {
 // Reads the whole file; throws SystemError with the system's description when it cannot.
 std::string ReadWholeFile(const std::string& native_path);
 
-// A whole file's bytes, mapped into memory where the system allows it (no copy), else read.
-// Throws SystemError with the system's description when the file cannot be opened or read.
+// A whole file's bytes, read at once. Throws SystemError with the system's description when the
+// file cannot be opened or read, or when it changed while it was read (a file that another
+// program is writing or truncating).
 class FileText {
  public:
   explicit FileText(const std::string& native_path);
-  ~FileText();
   FileText(const FileText&) = delete;
   FileText& operator=(const FileText&) = delete;
 
   std::string_view view() const { return view_; }
 
  private:
-  void* mapping_ = nullptr;
-  size_t mapped_size_ = 0;
-  std::string copy_;
+  std::unique_ptr<char[]> buffer_;
+  std::string text_;
   std::string_view view_;
 };
 

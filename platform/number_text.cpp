@@ -76,17 +76,20 @@ const char* ScanNumberField(const char* p, const char* end, int delimiter, char 
     p += (*p == '-' || *p == '+');
   }
   const char* digits_start = p;
+  // Significant digits are counted from the first non-zero one. The accumulator wraps past 19
+  // digits, so its value cannot tell whether a nonzero digit has been seen (2^64 wraps to 0).
+  while (p < end && *p == '0') ++p;
+  const char* significant_start = p;
   std::uint64_t mantissa = 0;
   p = TakeDigits(p, end, mantissa);
-  // Leading zeros of the integer part count as significant here; that matters only past 19.
   std::ptrdiff_t digit_count = p - digits_start;
-  std::ptrdiff_t significant = mantissa != 0 ? digit_count : 0;
+  std::ptrdiff_t significant = p - significant_start;
   int exponent = 0;
   const char* separator_at = nullptr;
   if (p < end && (*p == decimal_a || *p == decimal_b) && *p != delimiter) {
     separator_at = p++;
     const char* fraction_start = p;
-    if (mantissa == 0) {
+    if (significant == 0) {
       while (p < end && *p == '0') ++p;
     }
     const char* fraction_significant = p;

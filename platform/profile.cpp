@@ -11,6 +11,8 @@ namespace tarvex::platform {
 ProfileReader::ProfileReader(const std::string& native_path) {
   try {
     if (IsExistingFile(native_path)) text_ = ReadWholeFile(native_path);
+    // Windows editors start a UTF-8 file with a byte-order mark; it is not part of the first line.
+    if (text_.starts_with("\xEF\xBB\xBF")) text_.erase(0, 3);
   } catch (const std::exception&) {
     text_.clear();  // unreadable reads as empty, like a missing file
   }
@@ -46,8 +48,7 @@ std::string ProfileReader::Read(std::string_view section, std::string_view key) 
       value = value.substr(1, value.size() - 2);
     }
     // A value is a C string to the callers that open files with it: it ends at a NUL byte.
-    value = value.substr(0, value.find('\0'));
-    return std::string(value.substr(0, kProfileValueLimit));
+    return std::string(value.substr(0, value.find('\0')));
   }
   return {};
 }

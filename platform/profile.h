@@ -9,19 +9,18 @@ namespace tarvex::platform {
 // Holds one profile file's text so that many keys can be looked up with one read. Lookup rules:
 // section and key compared without regard to ASCII case, the first match wins, blanks around key
 // and value dropped, one pair of enclosing double or single quotes removed, lines starting with
-// ";" are comments, LF or CR LF line ends. A missing or unreadable file reads as empty values.
+// ";" are comments, LF or CR LF line ends, a UTF-8 byte-order mark at the start skipped. A
+// missing or unreadable file reads as empty values.
 class ProfileReader {
  public:
   explicit ProfileReader(const std::string& native_path);
 
-  // Empty when the section or key is missing. Values are cut to their first 1023 bytes (the
-  // profile reader's buffer of 1024), which job files written for it rely on.
+  // Empty when the section or key is missing. Values are read whole: a cut value would silently
+  // change direct values mid-number.
   std::string Read(std::string_view section, std::string_view key) const;
 
  private:
   std::string text_;
 };
-
-inline constexpr size_t kProfileValueLimit = 1023;
 
 }  // namespace tarvex::platform

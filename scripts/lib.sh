@@ -16,6 +16,13 @@ ensure_packages() {
   DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
 }
 
+# What every build of Tarvex needs: the compiler and build tools, GoogleTest, and the libraries of
+# the workbook, database and network-file code. One list, so that no script forgets one.
+ensure_build_packages() {
+  ensure_packages cmake make g++ pkg-config libgtest-dev nlohmann-json3-dev libsqlite3-dev \
+    mdbtools-dev libzip-dev libpugixml-dev libgsf-1-dev "$@"
+}
+
 # Generates a locale such as de_DE.UTF-8 unless the system has it already.
 ensure_locale() {
   local name=$1 normalized
@@ -39,4 +46,21 @@ build_tarvex() {
   shift 2
   cmake -S "$source" -B "$folder" "$@"
   cmake --build "$folder" -j"$(nproc)"
+}
+
+# node and npm, for the second workbook reader of the tests. A node from another source that
+# brings its own npm is taken as it is (Debian's npm would conflict with it).
+ensure_node() {
+  if command -v node >/dev/null && command -v npm >/dev/null; then
+    return 0
+  fi
+  ensure_packages nodejs npm
+}
+
+# The npm package xlsx (SheetJS), which the workbook tests read their results with beside
+# openpyxl, in BUILD-FOLDER/node where the tests look for it.
+ensure_sheetjs() {
+  local folder=$1/node
+  [ -f "$folder/node_modules/xlsx/package.json" ] && return 0
+  npm install --silent --no-audit --no-fund --prefix "$folder" xlsx@0.18.5
 }

@@ -4,6 +4,7 @@
 #include <map>
 #include <string>
 
+#include "workbook/address.h"
 #include "workbook/little_endian.h"
 
 namespace tarvex::workbook::biff {
@@ -12,14 +13,6 @@ namespace {
 
 constexpr std::int64_t kBlockRows = 32;  // rows per row block, as the format's readers expect
 constexpr std::uint16_t kRowHasStyle = 0x0080;
-
-std::string CellAddress(std::uint16_t row, std::uint16_t column) {
-  std::string letters;
-  for (int c = column + 1; c > 0; c = (c - 1) / 26) {
-    letters.insert(letters.begin(), static_cast<char>('A' + (c - 1) % 26));
-  }
-  return letters + std::to_string(row + 1);
-}
 
 class Planner {
  public:
@@ -89,20 +82,27 @@ class Planner {
     }
   }
 
-  [[noreturn]] void Refuse(size_t target, const char* what) const {
-    throw WorkbookError("Cell " + CellAddress(targets_[target].row, targets_[target].column) +
-                        " of sheet '" + std::string(sheet_name_) + "' " + what +
-                        ", so it cannot take a number on its own");
+  // The area of a RefU structure (ARRAY, TABLE and SHRFMLA records start with one).
+  static std::optional<CellArea> ReferenceArea(std::string_view data) {
+    if (data.size() < 6) return std::nullopt;
+    return CellArea{ReadU16(data, 0), static_cast<std::uint8_t>(data[4]), ReadU16(data, 2),
+                    static_cast<std::uint8_t>(data[5])};
   }
 
-  void RefuseInside(std::string_view reference, const char* what) {
-    if (reference.size() < 6) return;
-    std::uint16_t last_row = ReadU16(reference, 2);
-    std::uint8_t first_column = static_cast<std::uint8_t>(reference[4]);
-    std::uint8_t last_column = static_cast<std::uint8_t>(reference[5]);
-    for (std::uint32_t row = ReadU16(reference, 0); row <= last_row; ++row) {
-      auto [begin, end] = Find(static_cast<std::uint16_t>(row), first_column, last_column);
-      if (begin != end) Refuse(begin, what);
+  std::string CellOfSheet(size_t target) const {
+    return "The cell " + CellName(targets_[target].row, targets_[target].column) + " of sheet '" +
+           std::string(sheet_name_) + "'";
+  }
+
+  void RefuseInside(const CellArea& area, const char* kind) {
+    for (std::int64_t row = area.first_row; row <= area.last_row; ++row) {
+      auto [begin, end] =
+          Find(static_cast<std::uint16_t>(row), static_cast<std::uint16_t>(area.first_column),
+               static_cast<std::uint16_t>(area.last_column));
+      if (begin != end) {
+        throw WorkbookError(CellOfSheet(begin) + " lies in the " + kind + " " + AreaName(area) +
+                            " and cannot take a value of its own");
+      }
     }
   }
 
@@ -113,14 +113,19 @@ class Planner {
       for (const CellUnit& unit : block.units) {
         for (size_t i = unit.first_record + 1; unit.is_cell && i < unit.end_record; ++i) {
           const Record& record = layout_.records[i];
+          std::optional<CellArea> area = ReferenceArea(record.data);
+          if (!area) continue;
           if (record.type == kArray) {
-            RefuseInside(record.data, "is part of an array formula");
+            RefuseInside(*area, "array formula");
           } else if (record.type == kTable) {
-            RefuseInside(record.data, "is part of a data table");
+            RefuseInside(*area, "data table");
           } else if (record.type == kShrFmla) {
             auto [begin, end] =
                 Find(unit.position.row, unit.position.first_column, unit.position.first_column);
-            if (begin != end) Refuse(begin, "holds a formula that other cells share");
+            if (begin != end) {
+              throw WorkbookError(CellOfSheet(begin) + " holds the shared formula of " +
+                                  AreaName(*area) + ", which other cells use");
+            }
           }
         }
       }

@@ -105,6 +105,17 @@ TEST(ReadCommandLineTest, ParameterFileValuesWinAndKeepTheirCase) {
   EXPECT_EQ(job.m, 0.9);
 }
 
+TEST(ReadCommandLineTest, NetworkFilesArePathsOnTheCommandLineAndInTheParameterFile) {
+  JobSettings job = Read("/nof=.\\Net.json/nif=..\\old.json");
+  EXPECT_EQ(job.nof, platform::ProgramFolder() + "\\net.json");
+  EXPECT_EQ(job.nif, "..\\old.json");
+  TempFolder folder;
+  WriteFile(folder / "job.ini", "[Parameter]\n/nof=.\\Nets\\A.json\n/nif=B.json\n");
+  job = Read("/nof=x.json/ini=" + Backslashed(folder / "job.ini"));
+  EXPECT_EQ(job.nof, platform::ProgramFolder() + "\\Nets\\A.json");
+  EXPECT_EQ(job.nif, "B.json");
+}
+
 TEST(ReadCommandLineTest, MissingParameterFileIsNoError) {
   JobSettings job = Read("/ep=100/ini=\\no\\such\\file.ini");
   EXPECT_EQ(job.ep, 100);

@@ -40,7 +40,8 @@ TEST(ConvertWholeNumberTest, RoundsHalvesToEvenAndRejectsWhatDoesNotFit) {
     EXPECT_EQ(ConvertWholeNumber(c.text, c.separator, number), c.numeric) << c.text;
     EXPECT_EQ(number, c.numeric ? c.value : 3000) << c.text;
   }
-  for (const char* too_large : {"2147483647.5", "2147483648", "-2147483649", "1e300"}) {
+  for (const char* too_large :
+       {"2147483647.5", "2147483648", "-2147483649", "1e300", "18446744073709551616"}) {
     std::int32_t number = 3000;
     EXPECT_THROW(ConvertWholeNumber(too_large, ".", number), Failure) << too_large;
     EXPECT_EQ(number, 3000);

@@ -48,6 +48,8 @@ TEST(EngineInterface, OperationsBeforeCreateNetworkThrow) {
       [&] { engine->IsTargetReached(0.001); },
       [&] { engine->TrainSample(values, values); },
       [&] { engine->GetMinWeightDelta(); },
+      [&] { engine->GetWeights(); },
+      [&] { engine->SetWeights(values); },
   };
   for (std::size_t i = 0; i < operations.size(); ++i) {
     EXPECT_NE(Failure(operations[i]).find("CreateNetwork"), std::string::npos) << "operation " << i;
@@ -94,6 +96,9 @@ TEST(EngineInterface, MismatchedVectorsAreSubscriptErrors) {
             "Subscript out of range: 2 input values given to a network with 3 inputs");
   EXPECT_EQ(Failure([&] { engine->TrainSample(three, three); }),
             "Subscript out of range: 3 target values given to a network with 2 outputs");
+  EXPECT_EQ(Failure([&] { engine->SetWeights(four); }),
+            "Subscript out of range: 4 weights given to a network with 32 weights");
+  EXPECT_EQ(engine->GetWeights().size(), 32u);
 }
 
 // The training stage's own sequence, on XOR, against the library that tarvex loads.

@@ -379,5 +379,33 @@ TEST(Network, LearningRateAndMomentumMustBeFinite) {
                std::invalid_argument);
 }
 
+TEST(Network, WeightsHandedToAnotherNetworkGiveTheSameOutputsToTheBit) {
+  const double sample[7] = {0.1, -0.2, 0.3, 0.05, -0.35, 0.2, -0.1};
+  for (std::int16_t af : kCodes) {
+    Network trained(5, 3, 2, 0.3, af);
+    for (int step = 0; step < 20; ++step) trained.TrainSample({sample, 5}, {sample + 5, 2});
+    std::vector<double> weights(trained.WeightCount());
+    trained.CopyWeights(weights);
+    EXPECT_EQ(weights, AllWeights(trained)) << "the order of a saved network file";
+    Network loaded(5, 3, 2, 2.0, af);
+    loaded.SetWeights(weights);
+    for (Network* network : {&trained, &loaded}) {
+      network->SetInputs({sample + 1, 5});
+      network->ComputeOutputs();
+    }
+    // NOLINTNEXTLINE(bugprone-suspicious-memory-comparison): the bits are the point
+    EXPECT_EQ(std::memcmp(trained.Outputs().data(), loaded.Outputs().data(), 2 * sizeof(double)), 0)
+        << "af=" << af;
+  }
+  // Refused whole: a wrong count, or a weight that is not a finite number.
+  Network network(2, 3, 1, 0.3, 0);
+  const std::vector<double> before = AllWeights(network);
+  EXPECT_THROW(network.SetWeights(std::vector<double>(12)), std::out_of_range);
+  std::vector<double> weights(13, 0.5);
+  weights.back() = std::numeric_limits<double>::quiet_NaN();
+  EXPECT_THROW(network.SetWeights(weights), std::invalid_argument);
+  EXPECT_EQ(AllWeights(network), before);
+}
+
 }  // namespace
 }  // namespace tarvex::engine

@@ -79,10 +79,12 @@ INSTANTIATE_TEST_SUITE_P(
                     "Array(1,2)"},
         FailureCase{"Workbook",
                     {"/tif=book.xls", "/tov=1", "/piv=1"},
-                    "File name: book.xls  Reading workbook files is not available yet."},
+                    "File name: book.xls  The file is neither a zip package nor a compound "
+                    "document, so it is not a workbook"},
         FailureCase{"Database",
                     {"/tif=ti.txt", "/tof=data.mdb", "/piv=1"},
-                    "File name: data.mdb  Reading database files is not available yet."}),
+                    "File name: data.mdb  The file data.mdb is neither an SQLite database nor an "
+                    "Access database"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 using LoadLocaleTest = TarvexRun;

@@ -85,7 +85,7 @@ TEST_F(LoadDataSetTest, ExtensionChoosesTheDelimiter) {
   };
   const Case cases[] = {
       {"a.TXT", "1\t2\n3\t4\n", true},   {"b.asc", "1\t2\n3\t4\n", true},
-      {"c.csv", "1,2\n3,4\n", true},     {"d.xlsx", "1,2\r\n3,4\r\n", true},
+      {"c.csv", "1,2\n3,4\n", true},     {"d.xlsx", "1,2\r\n3,4\r\n", false},
       {"e.dat", "1,2\n3,4\n", true},     {"f.txt", "1,2\n3,4\n", false},
       {"g. Txt ", "1\t2\n3\t4\n", true}, {"trailing.", "1,2\n3,4\n", true},
   };
@@ -122,8 +122,10 @@ TEST_F(LoadDataSetTest, FileFailuresAndTheirLines) {
 
   std::string workbook = File("book.xlsm", "");
   EXPECT_FALSE(LoadDataSet(job_, workbook, matrix_, "F", "IT", "Data!A1:B2"));
-  EXPECT_EQ(TakeLog(), std::vector<std::string>{"File name: " + workbook +
-                                                "  Reading workbook files is not available yet."});
+  EXPECT_EQ(TakeLog(), std::vector<std::string>{
+                           "File name: " + workbook +
+                           "  The file is neither a zip package nor a compound document, so it "
+                           "is not a workbook"});
 }
 
 TEST_F(LoadDataSetTest, ScalingOverflowFailsSilently) {

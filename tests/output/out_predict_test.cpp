@@ -37,7 +37,7 @@ TEST_F(OutPredictToFileTest, WritesOneLinePerRowInTheGeneralForm) {
       {"po.TXT", "0.5\t-2.25\t3\r\n0.333333333333333\t0.0001\t1E-05\r\n1E+15\t0\t0\r\n"},
       {"po.asc", "0.5\t-2.25\t3\r\n0.333333333333333\t0.0001\t1E-05\r\n1E+15\t0\t0\r\n"},
       {"po.csv", "0.5,-2.25,3\r\n0.333333333333333,0.0001,1E-05\r\n1E+15,0,0\r\n"},
-      {"po.xlsx", "0.5,-2.25,3\r\n0.333333333333333,0.0001,1E-05\r\n1E+15,0,0\r\n"},
+      {"po.dat", "0.5,-2.25,3\r\n0.333333333333333,0.0001,1E-05\r\n1E+15,0,0\r\n"},
       {"no-extension", "0.5,-2.25,3\r\n0.333333333333333,0.0001,1E-05\r\n1E+15,0,0\r\n"},
   };
   for (const Case& c : cases) {
@@ -45,6 +45,8 @@ TEST_F(OutPredictToFileTest, WritesOneLinePerRowInTheGeneralForm) {
     EXPECT_TRUE(OutPredictToFile(job_)) << c.name;
     EXPECT_EQ(tarvex::testing::ReadFile(job_.pof), c.text) << c.name;
     EXPECT_EQ(TakeLog(), std::vector<std::string>{Block(3, 3)}) << c.name;
+    // po.TXT would otherwise find po.txt, as a file system that ignores case does.
+    tarvex::testing::fs::remove(job_.pof);
   }
 }
 
@@ -81,9 +83,15 @@ TEST_F(OutPredictToFileTest, FailuresLogTheFailureLineOnly) {
                                                 "Tarvexapp.mTarvex.OutPredictToFile at line 110"});
   job_.pof = (folder_ / "book.xlsm").string();
   EXPECT_FALSE(OutPredictToFile(job_));
+  EXPECT_EQ(TakeLog(), std::vector<std::string>{"File not found: " + job_.pof});
+  job_.pof = File("text.xlsx", "a text file under a workbook's name");
+  job_.pos = "Results!B2";
+  EXPECT_FALSE(OutPredictToFile(job_));
   EXPECT_EQ(TakeLog(), std::vector<std::string>{
-                           "OutPredictToFile.  Error: Writing workbook files is not available "
-                           "yet.  in Tarvexapp.mTarvex.OutPredictToFile at line 210"});
+                           "OutPredictToFile.  Error: The file is neither a zip package nor a "
+                           "compound document, so it is not a workbook  in "
+                           "Tarvexapp.mTarvex.OutPredictToFile at line 210"});
+  EXPECT_EQ(tarvex::testing::ReadFile(job_.pof), "a text file under a workbook's name");
   job_.pof.clear();
   EXPECT_FALSE(OutPredictToFile(job_));
   EXPECT_TRUE(TakeLog().empty());

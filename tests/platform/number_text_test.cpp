@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -9,6 +11,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace tarvex::platform {
 namespace {
@@ -177,6 +180,70 @@ TEST(NumberTest, AgreesWithStrtodOnRandomNumbers) {
     ASSERT_EQ(value, expected) << text;
     ASSERT_EQ(std::signbit(value), std::signbit(expected)) << text;
   }
+}
+
+// Digit strings of every length up to several hundred, built from runs (zeros, nines, random
+// digits) so that the integer part's accumulator wraps on powers of two, against strtod_l in
+// the C locale: once as a whole text, once with a decimal comma, once as a field of a line.
+TEST(NumberTest, AgreesWithStrtodOnLongDigitRuns) {
+  const locale_t c_locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+  std::mt19937_64 generator(64);
+  auto runs = [&generator](size_t length) {
+    std::string digits;
+    while (digits.size() < length) {
+      size_t run = 1 + generator() % 40;
+      switch (generator() % 4) {
+        case 0:
+          digits.append(run, '0');
+          break;
+        case 1:
+          digits.append(run, '9');
+          break;
+        default:
+          for (size_t i = 0; i < run; ++i) digits += static_cast<char>('0' + generator() % 10);
+      }
+    }
+    digits.resize(length);
+    return digits;
+  };
+  std::vector<std::string> texts = {"18446744073709551616", "18446744073709551616.5",
+                                    "1" + std::string(64, '0'), "36893488147419103232",
+                                    "000018446744073709551616e-3"};
+  for (int i = 0; i < 100000; ++i) {
+    std::string text = (generator() % 3 == 0) ? "-" : "";
+    text += runs(1 + generator() % (i % 10 == 0 ? 600 : 45));
+    if (generator() % 2) text += "." + runs(generator() % 80);
+    if (generator() % 3 == 0) {
+      // Exponents that put the value near the ends of a double's range.
+      int magnitude = static_cast<int>(text.size());
+      int exponent = static_cast<int>(generator() % 700) - 350 - (generator() % 2) * magnitude;
+      text += "e" + std::to_string(exponent);
+    }
+    texts.push_back(text);
+  }
+  for (const std::string& text : texts) {
+    double expected = strtod_l(text.c_str(), nullptr, c_locale);
+    std::string comma = text;
+    std::replace(comma.begin(), comma.end(), '.', ',');
+    const std::string line = text + "\t7";
+    double value = 0, comma_value = 0, field_value = 0;
+    const bool accepted = ConvertLocaleNumber(text, ".", value);
+    const bool comma_accepted = ConvertLocaleNumber(comma, ",", comma_value);
+    const char* field_end =
+        ScanNumberField(line.data(), line.data() + line.size(), '\t', '.', ',', field_value);
+    if (std::isinf(expected)) {
+      EXPECT_FALSE(accepted || comma_accepted || field_end != nullptr) << text;
+      continue;
+    }
+    ASSERT_TRUE(accepted && comma_accepted && field_end != nullptr) << text;
+    ASSERT_EQ(std::bit_cast<std::uint64_t>(value), std::bit_cast<std::uint64_t>(expected)) << text;
+    ASSERT_EQ(std::bit_cast<std::uint64_t>(comma_value), std::bit_cast<std::uint64_t>(expected))
+        << comma;
+    ASSERT_EQ(std::bit_cast<std::uint64_t>(field_value), std::bit_cast<std::uint64_t>(expected))
+        << text;
+    ASSERT_EQ(field_end, line.data() + text.size()) << text;
+  }
+  freelocale(c_locale);
 }
 
 }  // namespace

@@ -66,13 +66,11 @@ TEST_F(ProfileTest, FollowsTheLookupRules) {
   EXPECT_EQ(ProfileReader(path).Read("Parameter", "/ep"), "5000");
 }
 
-TEST_F(ProfileTest, CutsValuesAt1023Bytes) {
-  std::string long_value(2000, 'v');
-  long_value[1022] = 'L';
-  ProfileReader profile(Write("[Parameter]\n/tiv=" + long_value + "\n"));
-  std::string value = profile.Read("Parameter", "/tiv");
-  EXPECT_EQ(value.size(), 1023u);
-  EXPECT_EQ(value.back(), 'L');
+TEST_F(ProfileTest, ReadsLongValuesWholeAndSkipsAByteOrderMark) {
+  std::string long_value = "0.123";
+  while (long_value.size() < 5000) long_value += ",0.123";
+  ProfileReader profile(Write("\xEF\xBB\xBF[Parameter]\n/tiv=" + long_value + "\n"));
+  EXPECT_EQ(profile.Read("Parameter", "/tiv"), long_value);
 }
 
 TEST_F(ProfileTest, MissingFolderOrGarbageFilesReadAsEmpty) {

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -45,6 +46,55 @@ std::string ReadDescriptor(int fd) {
 
 }  // namespace
 
+namespace {
+
+// In the child: working folder, environment, privileges, limits, standard streams; then exec.
+[[noreturn]] void ExecChild(const fs::path& program, const std::vector<std::string>& arguments,
+                            const RunOptions& options, int out_fd, int err_fd) {
+  std::vector<std::string> argv_text;
+  argv_text.push_back(program.string());
+  argv_text.insert(argv_text.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (auto& a : argv_text) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  if (!options.working_folder.empty() && chdir(options.working_folder.c_str()) != 0) _exit(126);
+  for (const auto& [name, value] : options.environment) setenv(name.c_str(), value.c_str(), 1);
+  if (options.unprivileged && geteuid() == 0) {
+    constexpr uid_t kNobody = 65534;
+    if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0) {
+      _exit(kCouldNotDropPrivileges);
+    }
+  }
+  for (const auto& [resource, value] : options.limits) {
+    struct rlimit limit = {value, value};
+    if (setrlimit(resource, &limit) != 0) _exit(124);
+  }
+  if (options.alarm_seconds > 0) alarm(options.alarm_seconds);
+  int null_fd = open("/dev/null", O_RDWR);
+  dup2(null_fd, 0);
+  dup2(out_fd < 0 ? null_fd : out_fd, 1);
+  dup2(err_fd < 0 ? null_fd : err_fd, 2);
+  execv(argv[0], argv.data());
+  _exit(127);
+}
+
+}  // namespace
+
+int StartProgram(const fs::path& program, const std::vector<std::string>& arguments,
+                 const RunOptions& options) {
+  pid_t child = fork();
+  if (child < 0) throw std::runtime_error("fork failed");
+  if (child == 0) ExecChild(program, arguments, options, -1, -1);
+  return child;
+}
+
+int WaitForProgram(int child) {
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0) {
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 RunResult RunProgram(const fs::path& program, const std::vector<std::string>& arguments,
                      const RunOptions& options) {
   char out_name[] = "/tmp/tarvex-out-XXXXXX";
@@ -54,37 +104,11 @@ RunResult RunProgram(const fs::path& program, const std::vector<std::string>& ar
   if (out_fd < 0 || err_fd < 0) throw std::runtime_error("cannot create capture files");
   unlink(out_name);
   unlink(err_name);
-
-  std::vector<std::string> argv_text;
-  argv_text.push_back(program.string());
-  argv_text.insert(argv_text.end(), arguments.begin(), arguments.end());
-  std::vector<char*> argv;
-  for (auto& a : argv_text) argv.push_back(a.data());
-  argv.push_back(nullptr);
-
   pid_t child = fork();
   if (child < 0) throw std::runtime_error("fork failed");
-  if (child == 0) {
-    if (!options.working_folder.empty() && chdir(options.working_folder.c_str()) != 0) _exit(126);
-    for (const auto& [name, value] : options.environment) setenv(name.c_str(), value.c_str(), 1);
-    if (options.unprivileged && geteuid() == 0) {
-      constexpr uid_t kNobody = 65534;
-      if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0) {
-        _exit(kCouldNotDropPrivileges);
-      }
-    }
-    int null_fd = open("/dev/null", O_RDONLY);
-    dup2(null_fd, 0);
-    dup2(out_fd, 1);
-    dup2(err_fd, 2);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
-  int status = 0;
-  while (waitpid(child, &status, 0) < 0) {
-  }
+  if (child == 0) ExecChild(program, arguments, options, out_fd, err_fd);
   RunResult result;
-  result.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.exit_status = WaitForProgram(child);
   result.standard_output = ReadDescriptor(out_fd);
   result.standard_error = ReadDescriptor(err_fd);
   close(out_fd);

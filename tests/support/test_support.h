@@ -37,7 +37,27 @@ struct RunOptions {
   // Run as the unprivileged user "nobody" when the tests run as root, so that permission bits
   // take effect (the folders it works in must then be open to everyone).
   bool unprivileged = false;
+  // Resource limits set in the child (setrlimit resource, soft and hard value).
+  std::vector<std::pair<int, unsigned long>> limits;
+  // The child is killed by SIGALRM after this many seconds (0: never), so a run that blocks
+  // fails its test instead of hanging the suite.
+  unsigned alarm_seconds = 0;
 };
+
+// Starts the program like RunProgram without waiting; the caller waits for the returned child.
+// Output goes to /dev/null.
+int StartProgram(const fs::path& program, const std::vector<std::string>& arguments,
+                 const RunOptions& options = {});
+// Waits for a child; the exit status, or -1 when a signal ended it.
+int WaitForProgram(int child);
+
+// True in a build with AddressSanitizer, whose programs cannot run under an address-space limit.
+inline constexpr bool kSanitized =
+#ifdef TARVEX_SANITIZED
+    true;
+#else
+    false;
+#endif
 
 // The exit status of a run whose privileges could not be dropped.
 inline constexpr int kCouldNotDropPrivileges = 125;

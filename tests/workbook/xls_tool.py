@@ -172,6 +172,36 @@ def make_styles(path):
     book.save(path)
 
 
+def make_job(path):
+    """Sheet Data: x1, x2, y in rows 2 to 31; sheet Predict: x1, x2 in rows 2 to 6, a formula
+    beside the prediction column and a value below it. The same numbers as text files beside."""
+    import math
+    folder = os.path.dirname(path)
+    book = xlwt.Workbook()
+    data, predict = book.add_sheet('Data'), book.add_sheet('Predict')
+    for sheet in (data, predict):
+        for c, heading in enumerate(['x1', 'x2', 'y']):
+            sheet.write(0, c, heading)
+    with open(os.path.join(folder, 'ti.txt'), 'w') as ti, \
+            open(os.path.join(folder, 'to.txt'), 'w') as to:
+        for i in range(30):
+            a, b = (i % 6) / 5, (i * 7 % 11) / 10
+            y = math.sin(a) + b * b / 2
+            for c, value in enumerate([a, b, y]):
+                data.write(i + 1, c, value)
+            ti.write('%r\t%r\n' % (a, b))
+            to.write('%r\n' % y)
+    with open(os.path.join(folder, 'pi.txt'), 'w') as pi:
+        for r in range(1, 6):
+            a, b = r / 6, 1 - r / 6
+            predict.write(r, 0, a)
+            predict.write(r, 1, b)
+            pi.write('%r\t%r\n' % (a, b))
+    predict.write(1, 3, xlwt.Formula('C2*2'))
+    predict.write(6, 2, 99)
+    book.save(path)
+
+
 def to_blocks(stream):
     """The layout of Excel's own files: INDEX after BOF, rows in blocks of 32, each block's ROW
     records, then its cells, then a DBCELL record."""
@@ -287,7 +317,7 @@ def with_groups(stream):
 
 
 def command_make(kind, path, *options):
-    {'mixed': make_mixed, 'sst': make_sst, 'styles': make_styles,
+    {'mixed': make_mixed, 'sst': make_sst, 'styles': make_styles, 'job': make_job,
      'grid': lambda p: make_grid(p, 150, 12)}[kind](path)
     stream = workbook_stream(path)
     if '--names' in options:

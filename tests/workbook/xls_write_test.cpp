@@ -214,9 +214,13 @@ TEST(XlsWrite, CellsOfArrayAndSharedFormulasAreRefusedAndNothingChanges) {
     const char* message;
   };
   const Refusal refusals[] = {
-      {4, 0, "Cell A5 of sheet 'Data' is part of an array formula"},
-      {5, 0, "Cell A6 of sheet 'Data' is part of an array formula"},
-      {4, 1, "Cell B5 of sheet 'Data' holds a formula that other cells share"},
+      {4, 0,
+       "The cell A5 of sheet 'Data' lies in the array formula A5:A6 and cannot take a "
+       "value of its own"},
+      {5, 0,
+       "The cell A6 of sheet 'Data' lies in the array formula A5:A6 and cannot take a "
+       "value of its own"},
+      {4, 1, "The cell B5 of sheet 'Data' holds the shared formula of B5, which other cells use"},
   };
   std::unique_ptr<workbook::WorkbookFile> file = OpenWorkbookFile(path.string());
   for (const Refusal& r : refusals) {

@@ -1,0 +1,112 @@
+#include "network/network_store.h"
+
+#include <ctime>
+#include <exception>
+#include <string>
+
+#include "job/create_folder_path.h"
+#include "job/messages.h"
+#include "job/own_files.h"
+#include "job/run_log.h"
+#include "network/network_file.h"
+#include "platform/file_replacement.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+
+namespace tarvex::network {
+
+using job::BoundedVector;
+using job::JobSettings;
+
+namespace {
+
+std::string UtcTimeText() {
+  std::time_t now = std::time(nullptr);
+  std::tm utc{};
+  gmtime_r(&now, &utc);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+  return text;
+}
+
+DataSource SourceOf(const std::string& file, const std::string& selector) {
+  if (file.empty()) return {"values", "", ""};
+  return {"file", file, selector};
+}
+
+std::vector<double> ValuesOf(const BoundedVector& vector) {
+  return std::vector<double>(vector.Values().begin(), vector.Values().end());
+}
+
+BoundedVector ZeroBased(const std::vector<double>& values) {
+  BoundedVector vector(0, static_cast<job::Index>(values.size()) - 1);
+  std::copy(values.begin(), values.end(), vector.Values().begin());
+  return vector;
+}
+
+}  // namespace
+
+void SaveNetworkFile(const JobSettings& job, std::int32_t hidden_size,
+                     std::span<const double> weights) {
+  try {
+    NetworkFile file;
+    file.network.InputCount = static_cast<std::int32_t>(job.TrainingInputs.ColumnCount());
+    file.network.HiddenCount = hidden_size;
+    file.network.OutputCount = static_cast<std::int32_t>(job.TrainingOutputs.ColumnCount());
+    file.network.Weights.assign(weights.begin(), weights.end());
+    file.activation = job.af;
+    file.scale_low = job.ScaleLow;
+    file.scale_high = job.ScaleHigh;
+    file.input_min = ValuesOf(job.TrainingInputMin);
+    file.input_max = ValuesOf(job.TrainingInputMax);
+    file.output_min = ValuesOf(job.TrainingOutputMin);
+    file.output_max = ValuesOf(job.TrainingOutputMax);
+    file.saved = UtcTimeText();
+    file.epochs = job.LastEpoch;
+    file.last_weight_delta = job.LastMinWeightDelta;
+    file.lr = job.lr;
+    file.m = job.m;
+    file.wd = job.wd;
+    file.iw = job.iw;
+    file.ep = job.ep;
+    file.n = job.n;
+    file.af = job.af;
+    file.inputs = SourceOf(job.tif, job.tifh);
+    file.outputs = SourceOf(job.tof, job.tofh);
+
+    if (std::optional<std::string> own = job::OwnFileAt(job, job.nof, true)) {
+      throw job::Failure("The network output file is " + *own + "; nothing was written");
+    }
+    job::CreateFolderPath(job.nof);
+    platform::FileReplacement replacement(platform::ToNativePath(job.nof));
+    replacement.Write(NetworkFileText(file));
+    replacement.Commit();
+  } catch (const std::exception& failure) {
+    throw job::Failure(job::FileNameLine(job.nof, job::DescribeFailure(failure)));
+  }
+}
+
+bool ReadNetworkFile(JobSettings& job) {
+  try {
+    const std::string native = platform::ToNativePath(job.nif);
+    if (!platform::IsExistingFile(native)) {
+      job::WriteLog(job.log, std::string(job::kFileNotFound) + job.nif);
+      return false;
+    }
+    NetworkFile file = ParseNetworkFile(platform::ReadWholeFile(native));
+    job.af = file.activation;
+    job.ScaleLow = file.scale_low;
+    job.ScaleHigh = file.scale_high;
+    job.TrainingInputMin = ZeroBased(file.input_min);
+    job.TrainingInputMax = ZeroBased(file.input_max);
+    job.TrainingOutputMin = ZeroBased(file.output_min);
+    job.TrainingOutputMax = ZeroBased(file.output_max);
+    job.SavedNetwork = std::move(file.network);
+    return true;
+  } catch (const std::exception& failure) {
+    job::WriteLog(job.log, job::FileNameLine(job.nif, job::DescribeFailure(failure)));
+    return false;
+  }
+}
+
+}  // namespace tarvex::network

@@ -1,0 +1,52 @@
+#include "network/saved_predict.h"
+
+#include <array>
+#include <exception>
+#include <optional>
+
+#include "job/run_log.h"
+#include "network/engine_loader.h"
+#include "network/network_size.h"
+#include "network/prediction.h"
+#include "network/report.h"
+#include "platform/paths.h"
+
+namespace tarvex::network {
+
+using job::JobSettings;
+
+bool PredictWithSavedNetwork(JobSettings& job) {
+  bool result = false;
+  // Owned by the stage, as in training: released when it ends, whether it succeeded or failed.
+  std::optional<EngineComponent> component;
+  try {
+    const std::int64_t start = SecondsOfDay();
+    const job::NetworkWeights& network = job.SavedNetwork;
+    const job::DataMatrix& prediction_inputs = job.PredictionInputs;
+    const std::array<std::int32_t, 2> layer_sizes = {network.HiddenCount, network.OutputCount};
+
+    CheckNetworkFits(network.InputCount, network.HiddenCount, network.OutputCount,
+                     prediction_inputs.RowCount());
+    component.emplace(platform::ProgramFolder());
+    NetworkEngine& engine = component->engine();
+    // The initial weights do not matter: every one is replaced.
+    engine.CreateNetwork(2, network.InputCount, layer_sizes, 0.0, job.af);
+    engine.SetWeights(network.Weights);
+
+    job::BoundedVector prediction_row(prediction_inputs.ColumnLow(),
+                                      prediction_inputs.ColumnHigh());
+    job.PredictionOutputs =
+        job::DataMatrix(prediction_inputs.RowLow(), prediction_inputs.RowHigh(),
+                        job.TrainingOutputMax.Low(), job.TrainingOutputMax.High());
+    PredictRows(job, engine, prediction_row);
+    result = true;
+
+    job::WriteLog(job.log, SavedNetworkReport(job, SecondsSince(start)), job::LogEntry::kReport);
+  } catch (const std::exception& failure) {
+    job::WriteLog(job.log, job::DescribeFailure(failure));
+  }
+  component.reset();
+  return result;
+}
+
+}  // namespace tarvex::network

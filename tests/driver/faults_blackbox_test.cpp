@@ -1,0 +1,320 @@
+// Faults caused for real around whole runs: full files, file-size and address-space limits,
+// named pipes, kills and truncation during a run, outputs aimed at the job's own files, paths
+// written in another letter case. After each, the run says why it failed, and no file that was
+// there before is lost.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <fstream>
+#include <functional>
+#include <thread>
+
+#include "tests/support/tarvex_run.h"
+
+namespace tarvex::driver {
+namespace {
+
+namespace fs = std::filesystem;
+using tarvex::testing::RunOptions;
+using tarvex::testing::TarvexRun;
+
+class FaultTest : public TarvexRun {
+ protected:
+  FaultTest() {
+    std::string inputs, outputs;
+    for (int r = 0; r < 30; ++r) {
+      inputs += std::to_string(r % 7) + "\t" + std::to_string(r % 5) + "\n";
+      outputs += std::to_string((r % 7) * 0.1 + (r % 5) * 0.2) + "\n";
+    }
+    Write("ti.txt", inputs);
+    Write("to.txt", outputs);
+    Write("pi.txt", inputs);
+  }
+  // Runs the job with these options in the fixture's folder; the exit status, or -1 when a
+  // signal ended the run.
+  int RunWith(const std::vector<std::string>& arguments, RunOptions options = {}) {
+    options.working_folder = folder_.path();
+    options.environment = {{"LC_ALL", "C"}};
+    if (options.alarm_seconds == 0) options.alarm_seconds = 60;
+    return tarvex::testing::RunProgram(program_, arguments, options).exit_status;
+  }
+  std::string LastLog() {
+    std::vector<std::string> log = Log();
+    return log.empty() ? "" : log.back();
+  }
+  bool HasTemporaryFiles() {
+    for (const auto& entry : fs::directory_iterator(folder_.path())) {
+      if (entry.path().filename().string().starts_with(".")) return true;
+    }
+    return false;
+  }
+  static inline const std::vector<std::string> kJob = {"/tif=ti.txt", "/tof=to.txt", "/pif=pi.txt",
+                                                       "/log=run.log", "/ep=20"};
+  static std::vector<std::string> With(std::vector<std::string> more) {
+    more.insert(more.begin(), kJob.begin(), kJob.end());
+    return more;
+  }
+};
+
+TEST_F(FaultTest, OutputFaultsFailWithTheirLineAndKeepThePreviousFile) {
+  const std::string old = "the previous predictions\r\n";
+  struct Case {
+    const char* name;
+    std::vector<std::string> options;
+    std::function<void()> setup;
+    rlim_t file_size_limit;
+    int exit_status;
+    const char* last_line;  // how the last log line starts ("" for the results block)
+  };
+  const Case cases[] = {
+      {"a named pipe as output",
+       {"/pof=pipe.txt"},
+       [this] { mkfifo((folder_ / "pipe.txt").c_str(), 0666); },
+       0,
+       1,
+       "OutPredictToFile.  Error: The output is not a file"},
+      {"the file-size limit during the write",
+       {"/pof=po.txt", "/pif=many.txt"},
+       [this] {
+         std::string many;
+         for (int r = 0; r < 3000; ++r) many += std::to_string(r % 7) + "\t1\n";
+         Write("many.txt", many);
+       },
+       16384,
+       1,
+       "OutPredictToFile.  Error: File too large  in Tarvexapp.mTarvex.OutPredictToFile at line "},
+      {"the training inputs as output",
+       {"/pof=ti.txt"},
+       nullptr,
+       0,
+       1,
+       "OutPredictToFile.  Error: The output file ti.txt is the training inputs (ti.txt)"},
+      {"the training inputs as network file",
+       {"/pof=po.txt", "/nof=ti.txt"},
+       nullptr,
+       0,
+       1,
+       "File name: ti.txt  The network output file is the training inputs (ti.txt)"},
+      {"the engine as output",
+       {"/pof=.\\libnetworkengine.so"},
+       nullptr,
+       0,
+       1,
+       "OutPredictToFile.  Error: The output file "},
+      {"the parameter file as output",
+       {"/pof=po.txt", "/ini=job.ini"},
+       [this] { Write("job.ini", "[Parameter]\r\n/pof=job.ini\r\n"); },
+       0,
+       1,
+       "OutPredictToFile.  Error: The output file job.ini is the parameter file"},
+      {"a log that is a pipe with no reader",
+       {"/pof=po.txt"},
+       [this] {
+         fs::remove(folder_ / "run.log");
+         mkfifo((folder_ / "run.log").c_str(), 0666);
+       },
+       0,
+       0,
+       nullptr},
+      {"a log already over the file-size limit",
+       {"/pof=po.txt"},
+       [this] { Write("run.log", std::string(5000, 'x')); },
+       4096,
+       0,
+       nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Write("po.txt", old);
+    fs::remove(folder_ / "run.log");
+    if (c.setup) c.setup();
+    const std::vector<fs::path> guarded = {"ti.txt", "libnetworkengine.so"};
+    std::vector<std::string> before;
+    for (const fs::path& name : guarded) before.push_back(Read(name));
+    RunOptions options;
+    if (c.file_size_limit > 0) options.limits = {{RLIMIT_FSIZE, c.file_size_limit}};
+    EXPECT_EQ(RunWith(With(c.options), options), c.exit_status);
+    if (c.last_line != nullptr) {
+      EXPECT_TRUE(LastLog().starts_with(c.last_line)) << LastLog();
+      EXPECT_EQ(Read("po.txt"), old);
+    } else {
+      EXPECT_NE(Read("po.txt"), old);  // the output was written, whatever became of the log
+    }
+    for (size_t i = 0; i < guarded.size(); ++i) EXPECT_EQ(Read(guarded[i]), before[i]);
+    EXPECT_FALSE(HasTemporaryFiles());
+    for (const char* name : {"pipe.txt", "job.ini"}) fs::remove(folder_ / name);
+  }
+}
+
+TEST_F(FaultTest, OutputKeepsItsPermissionsAndItsLink) {
+  Write("real.txt", "old\r\n");
+  fs::permissions(folder_ / "real.txt", fs::perms(0640));
+  fs::create_symlink("real.txt", folder_ / "po.txt");
+  ASSERT_EQ(RunWith(With({"/pof=po.txt"})), 0);
+  EXPECT_TRUE(fs::is_symlink(folder_ / "po.txt"));
+  EXPECT_NE(Read("real.txt"), "old\r\n");
+  EXPECT_EQ(fs::status(folder_ / "real.txt").permissions(), fs::perms(0640));
+}
+
+// Killed at any moment while it writes, a run leaves either the previous file or the whole new
+// one, never a part.
+TEST_F(FaultTest, AKillDuringTheWriteLeavesAWholeFile) {
+  std::string many;
+  for (int r = 0; r < 100000; ++r) many += std::to_string(r % 7) + "\t1\n";
+  Write("many.txt", many);
+  const std::string old = "the previous predictions\r\n";
+  for (int attempt = 0; attempt < 30; ++attempt) {
+    Write("po.txt", old);
+    RunOptions options;
+    options.working_folder = folder_.path();
+    int child = tarvex::testing::StartProgram(
+        program_, {"/tif=ti.txt", "/tof=to.txt", "/pif=many.txt", "/pof=po.txt", "/ep=1"}, options);
+    usleep(20000 + attempt * 4000);
+    kill(child, SIGKILL);
+    tarvex::testing::WaitForProgram(child);
+    std::string text = Read("po.txt");
+    bool whole = text == old || (text.size() > many.size() / 2 && text.ends_with("\r\n") &&
+                                 std::count(text.begin(), text.end(), '\n') == 100000);
+    EXPECT_TRUE(whole) << "attempt " << attempt << ": " << text.size() << " bytes";
+    for (const auto& entry : fs::directory_iterator(folder_.path())) {
+      if (entry.path().filename().string().starts_with(".")) fs::remove(entry.path());
+    }
+  }
+}
+
+// Another program truncates and rewrites the input file while runs read it: each run ends with
+// its exit status and a log line, never by a signal.
+TEST_F(FaultTest, AnInputChangingDuringTheReadNeverKillsTheRun) {
+  std::string big;
+  for (int r = 0; r < 400000; ++r)
+    big += std::to_string(r % 9) + "\t" + std::to_string(r % 4) + "\n";
+  Write("big.txt", big);
+  std::atomic<bool> stop = false;
+  std::thread vandal([&] {
+    for (bool half = true; !stop; half = !half) {
+      truncate((folder_ / "big.txt").c_str(), half ? static_cast<off_t>(big.size() / 3) : 0);
+      if (!half) std::ofstream(folder_ / "big.txt", std::ios::binary) << big;
+    }
+  });
+  for (int run = 0; run < 10; ++run) {
+    int status = RunWith(
+        {"/tif=big.txt", "/tof=big.txt", "/pif=pi.txt", "/pof=po.txt", "/log=run.log", "/ep=1"});
+    EXPECT_NE(status, -1) << "run " << run << " ended by a signal";
+  }
+  stop = true;
+  vandal.join();
+}
+
+TEST_F(FaultTest, TooLargeWorkIsRefusedWithItsLine) {
+  std::string wide_row;
+  for (int c = 0; c < 32767; ++c) wide_row += (c ? "\t" : "") + std::to_string(c % 3);
+  Write("wide.txt", wide_row + "\n" + wide_row + "\n");
+  Write("two.txt", "1\n2\n");
+  // One argument holds at most 128 KiB: the names go in several, which the command text joins.
+  std::vector<std::string> names = {"/tifh=n0"};
+  std::string header;
+  for (int c = 0; c < 32768; ++c) {
+    if (c % 4000 == 3999) names.push_back("");
+    names.back() += ",n" + std::to_string(c);
+    header += (c ? "\t" : "") + std::string("c") + std::to_string(c);
+  }
+  Write("header.txt", header + "\n" + wide_row + "\t1\n");
+  Write("line.txt", std::string(20000000, '\t') + "1\n");  // a 20 MB line of empty fields
+  struct Case {
+    const char* name;
+    std::vector<std::string> options;
+    rlim_t address_space;
+    const char* line_start;
+  };
+  const Case cases[] = {
+      {"a hidden layer of two billion neurons",
+       {"/tiv=1,2", "/tov=1", "/piv=1,2", "/n=2000000000"},
+       0,
+       "Out of memory: a network of 2 inputs, 2000000000 hidden neurons"},
+      {"32,767 inputs under a 2 GB address space",
+       {"/tif=wide.txt", "/tof=two.txt", "/pif=wide.txt"},
+       2ul << 30,
+       "Out of memory: a network of 32767 inputs, 65536 hidden neurons"},
+      {"32,768 header fields, the first selected",
+       {"/tif=header.txt", "/tifh=c0", "/tof=two.txt", "/pif=wide.txt"},
+       0,
+       "File Name: header.txt  Error: Overflow"},
+      {"32,768 names that match nothing",
+       {"/tif=two.txt", "/tof=two.txt", "/pif=two.txt"},
+       0,
+       "File Name: two.txt  Error: Overflow"},
+      {"a 20 MB line under a 150 MB address space",
+       {"/tif=line.txt", "/tof=two.txt", "/pif=two.txt"},
+       150ul << 20,
+       "File Name: line.txt  Error: Overflow"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.address_space > 0 && tarvex::testing::kSanitized) continue;  // ASan needs the space
+    fs::remove(folder_ / "run.log");
+    RunOptions options;
+    if (c.address_space > 0) options.limits = {{RLIMIT_AS, c.address_space}};
+    std::vector<std::string> arguments = c.options;
+    arguments.insert(arguments.end(), {"/pof=po.txt", "/log=run.log"});
+    if (std::string(c.name).starts_with("32,768 names")) {
+      arguments.insert(arguments.end(), names.begin(), names.end());
+    }
+    EXPECT_EQ(RunWith(arguments, options), 1);
+    EXPECT_TRUE(LastLog().starts_with(c.line_start)) << LastLog().substr(0, 300);
+  }
+}
+
+TEST_F(FaultTest, PathsResolveAsAFileSystemThatIgnoresCase) {
+  fs::create_directories(folder_ / "Data" / "Twice");
+  fs::rename(folder_ / "ti.txt", folder_ / "Data" / "Train.TXT");
+  Write("Data/Twice/X.txt", "1\n");
+  Write("Data/Twice/x.TXT", "1\n");
+  // A byte-order mark before the section and a value of several thousand characters.
+  std::string values;
+  for (int r = 0; r < 600; ++r) values += std::string(r ? ";" : "") + "0.125,0.5";
+  Write("job.ini", "\xEF\xBB\xBF[Parameter]\r\n/piv=" + values + "\r\n/ep=3\r\n");
+  struct Case {
+    std::vector<std::string> options;
+    int exit_status;
+    const char* line_start;
+  };
+  const Case cases[] = {
+      {{"/tif=data\\train.txt", "/pif=pi.txt", "/pof=.\\data\\out\\po.txt"}, 0, "Training results"},
+      {{"/tif=data\\train.txt", "/ini=job.ini", "/pof=po.txt"}, 0, "Training results"},
+      {{"/tif=data\\twice\\x.txt", "/pif=pi.txt", "/pof=po.txt"},
+       1,
+       "File name: data\\twice\\x.txt  Several names differ from 'x.txt' only in letter case"},
+      {{"/tif=\\\\server\\share\\ti.txt", "/pif=pi.txt", "/pof=po.txt"},
+       1,
+       "File not found: \\\\server\\share\\ti.txt"},
+      {{"/tif=data\\train.txt", "/pif=pi.txt", "/pof=\\\\server\\share\\dir\\po.txt"},
+       1,
+       "OutPredictToFile.  Error: No such file or directory"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.options[0] + " " + c.options[1] + " " + c.options[2]);
+    fs::remove(folder_ / "run.log");
+    std::vector<std::string> arguments = c.options;
+    arguments.insert(arguments.end(), {"/tof=to.txt", "/log=run.log"});
+    EXPECT_EQ(RunWith(arguments), c.exit_status);
+    std::vector<std::string> log = Log();
+    ASSERT_FALSE(log.empty());
+    const std::string& line = c.exit_status == 0 ? log.front() : log.back();
+    EXPECT_TRUE(line.starts_with(c.line_start)) << line;
+    if (c.options[1] == "/ini=job.ini") {
+      // The mark did not hide the section, and the long value was read whole: 600 rows.
+      EXPECT_NE(log.front().find("Prediction Inputs: Array(600,2)"), std::string::npos);
+      EXPECT_NE(log.front().find("Limit of epochs: 3"), std::string::npos);
+    }
+  }
+  EXPECT_TRUE(Exists("Data/out/po.txt"));  // folders found whatever their case, new ones created
+  EXPECT_FALSE(Exists("server"));
+  EXPECT_FALSE(fs::exists("/server"));
+}
+
+}  // namespace
+}  // namespace tarvex::driver

@@ -1,0 +1,243 @@
+// Faults caused for real while a workbook is saved or predictions are inserted into a database:
+// the file-size limit, a folder that may not be written, the target removed or locked after it
+// was read, and kills at any moment. After each, the log says what failed, the workbook is the
+// previous one or the new one and readable, the database is whole and holds exactly what was
+// committed, and the next run is not confused by what a kill left behind.
+#include <signal.h>
+#include <sqlite3.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <thread>
+
+#include "tests/support/sqlite_files.h"
+#include "tests/support/tarvex_run.h"
+
+namespace tarvex::output {
+namespace {
+
+namespace fs = std::filesystem;
+using tarvex::testing::RunOptions;
+using tarvex::testing::RunSql;
+using tarvex::testing::TarvexRun;
+
+class WriteFaultTest : public TarvexRun {
+ protected:
+  // The log goes to a folder that every user may write, so that a run without the right to
+  // write its target still says why.
+  WriteFaultTest() {
+    fs::create_directory(folder_ / "logs");
+    fs::permissions(folder_ / "logs", fs::perms::all);
+  }
+  std::string Python(const std::string& script, const std::vector<std::string>& arguments = {}) {
+    std::vector<std::string> all = {"-c", script};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    tarvex::testing::RunResult result = tarvex::testing::RunProgram("/usr/bin/python3", all);
+    EXPECT_EQ(result.exit_status, 0) << result.standard_error;
+    return result.standard_output;
+  }
+  // A workbook with 300 training rows on sheet Data and prediction rows on sheet Predict.
+  void MakeWorkbook(int prediction_rows) {
+    Python(R"(
+import sys, xlsxwriter
+book = xlsxwriter.Workbook(sys.argv[1])
+data, predict = book.add_worksheet('Data'), book.add_worksheet('Predict')
+for r in range(300):
+    data.write_row(r, 0, [r % 7, r % 5, (r % 7) * 0.1 + (r % 5) * 0.2])
+for r in range(int(sys.argv[2])):
+    predict.write_row(r, 0, [r % 7, r % 5, 'old'])
+book.close())",
+           {(folder_ / "book.xlsx").string(), std::to_string(prediction_rows)});
+  }
+  std::vector<std::string> WorkbookJob(int prediction_rows) {
+    const std::string rows = std::to_string(prediction_rows);
+    return {"/tif=book.xlsx",     "/tis=data!a1:b300",
+            "/tof=book.xlsx",     "/tos=data!c1:c300",
+            "/pif=book.xlsx",     "/pis=predict!a1:b" + rows,
+            "/pof=book.xlsx",     "/pos=predict!c1:c" + rows,
+            "/log=logs\\run.log", "/ep=3"};
+  }
+  // A database with the training data, prediction inputs and an empty table for predictions.
+  void MakeDatabase(int prediction_rows) {
+    std::string script =
+        "create table train (x real, y real, z real);"
+        "create table predict (x real, y real);"
+        "create table forecast (z real not null);"
+        "with recursive n(i) as (select 1 union all select i + 1 from n "
+        "where i < 300) insert into train select i % 7 + 1, i % 5, "
+        "(i % 7) * 0.1 + (i % 5) * 0.2 + 1 from n;"
+        "with recursive n(i) as (select 1 union all select i + 1 from n "
+        "where i < " +
+        std::to_string(prediction_rows) + ") insert into predict select i % 7 + 1, i % 5 from n;";
+    RunSql(folder_ / "data.mdb", script);
+  }
+  static std::vector<std::string> DatabaseJob() {
+    return {"/tif=data.mdb",      "/tifh=select x, y from train",
+            "/tof=data.mdb",      "/tofh=select z from train",
+            "/pif=data.mdb",      "/pifh=select x, y from predict",
+            "/pof=data.mdb",      "/pos=insert into forecast (z) values (0)",
+            "/log=logs\\run.log", "/ep=3"};
+  }
+  std::string IntegrityAndCount() {
+    SqlRowsText check = RunSql(folder_ / "data.mdb", "pragma integrity_check;");
+    SqlRowsText count = RunSql(folder_ / "data.mdb", "select count(*) from forecast;");
+    return check.at(0).at(0) + " " + count.at(0).at(0);
+  }
+  using SqlRowsText = tarvex::testing::SqlRows;
+  // The workbook as a zip that python reads whole ("ok"), or python's complaint.
+  std::string ZipCheck() {
+    return Python(R"(
+import sys, zipfile
+try:
+    print('ok' if zipfile.ZipFile(sys.argv[1]).testzip() is None else 'bad entry')
+except Exception as e:
+    print(type(e).__name__))",
+                  {(folder_ / "book.xlsx").string()});
+  }
+  int RunIn(const std::vector<std::string>& arguments, RunOptions options = {}) {
+    options.working_folder = folder_.path();
+    options.environment = {{"LC_ALL", "C"}};
+    options.alarm_seconds = 120;
+    return tarvex::testing::RunProgram(program_, arguments, options).exit_status;
+  }
+  std::string LastLog() {
+    std::vector<std::string> log = Log("logs/run.log");
+    return log.empty() ? "" : log.back();
+  }
+  std::vector<std::string> TemporaryFiles() {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder_.path())) {
+      if (entry.path().filename().string().starts_with(".")) {
+        names.push_back(entry.path().filename().string());
+      }
+    }
+    return names;
+  }
+};
+
+TEST_F(WriteFaultTest, AFailedSaveOrInsertLeavesTheFileAsItWas) {
+  struct Case {
+    const char* name;
+    bool workbook;
+    std::function<void(RunOptions&)> fault;
+    const char* line_part;
+  };
+  const Case cases[] = {
+      {"workbook save past the file-size limit", true,
+       [this](RunOptions& o) {
+         o.limits = {{RLIMIT_FSIZE, fs::file_size(folder_ / "book.xlsx") / 2}};
+       },
+       "File too large  (Workbooks.Save)"},
+      {"insert past the file-size limit", false,
+       [this](RunOptions& o) {
+         o.limits = {{RLIMIT_FSIZE, fs::file_size(folder_ / "data.mdb") + 512}};
+       },
+       "OutPredictToFile.  Error: "},
+      {"workbook in a folder that may not be written", true,
+       [this](RunOptions& o) {
+         o.unprivileged = true;
+         fs::permissions(folder_.path(), fs::perms(0555));
+       },
+       "Permission denied  (Workbooks.Save)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::permissions(folder_.path(), fs::perms(0777));
+    fs::remove(folder_ / "logs/run.log");
+    if (c.workbook) {
+      MakeWorkbook(50);
+    } else {
+      fs::remove(folder_ / "data.mdb");
+      MakeDatabase(20000);
+    }
+    const std::string before = c.workbook ? Read("book.xlsx") : IntegrityAndCount();
+    RunOptions options;
+    c.fault(options);
+    const int status = RunIn(c.workbook ? WorkbookJob(50) : DatabaseJob(), options);
+    if (options.unprivileged && status == tarvex::testing::kCouldNotDropPrivileges) continue;
+    fs::permissions(folder_.path(), fs::perms(0777));
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(LastLog().find(c.line_part), std::string::npos) << LastLog();
+    EXPECT_EQ(c.workbook ? Read("book.xlsx") : IntegrityAndCount(), before);
+    EXPECT_TRUE(TemporaryFiles().empty());
+  }
+}
+
+TEST_F(WriteFaultTest, ATargetRemovedOrLockedAfterReadingFailsWithItsLine) {
+  MakeWorkbook(50);
+  MakeDatabase(50);
+  // Long training, so that the target can be taken away after it was read.
+  std::vector<std::string> workbook = WorkbookJob(50), database = DatabaseJob();
+  workbook.back() = database.back() = "/ep=20000";
+  workbook.push_back("/wd=0");
+  database.push_back("/wd=0");
+  struct Case {
+    const char* name;
+    std::vector<std::string> job;
+    std::function<void()> fault;
+    const char* line;
+  };
+  sqlite3* locker = nullptr;
+  const Case cases[] = {
+      {"workbook removed", workbook, [this] { fs::remove(folder_ / "book.xlsx"); },
+       "File not found: book.xlsx"},
+      {"database removed", database, [this] { fs::rename(folder_ / "data.mdb", folder_ / "x"); },
+       "OutPredictToFile.  Error: "},
+      {"database locked", database,
+       [&] {
+         sqlite3_open((folder_ / "data.mdb").c_str(), &locker);
+         sqlite3_exec(locker, "begin exclusive", nullptr, nullptr, nullptr);
+       },
+       "database is locked"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove(folder_ / "logs/run.log");
+    if (fs::exists(folder_ / "x")) fs::rename(folder_ / "x", folder_ / "data.mdb");
+    RunOptions options;
+    options.working_folder = folder_.path();
+    options.alarm_seconds = 120;
+    int child = tarvex::testing::StartProgram(program_, c.job, options);
+    // Training has begun once the data are read: the log's first entry comes after training, so
+    // wait a little past the reading instead.
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    c.fault();
+    EXPECT_EQ(tarvex::testing::WaitForProgram(child), 1);
+    EXPECT_NE(LastLog().find(c.line), std::string::npos) << LastLog();
+  }
+  sqlite3_exec(locker, "rollback", nullptr, nullptr, nullptr);
+  sqlite3_close(locker);
+  EXPECT_EQ(IntegrityAndCount(), "ok 0");
+}
+
+// Killed at any moment, a run leaves the previous workbook or the whole new one, a database that
+// holds all the rows or none, and the next run succeeds whatever it left behind.
+TEST_F(WriteFaultTest, AKillAtAnyMomentLeavesWholeFiles) {
+  MakeWorkbook(20000);
+  MakeDatabase(100000);
+  const std::string old_workbook = Read("book.xlsx");
+  std::vector<std::string> workbook = WorkbookJob(20000);
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    const bool on_workbook = attempt % 2 == 0;
+    RunOptions options;
+    options.working_folder = folder_.path();
+    int child =
+        tarvex::testing::StartProgram(program_, on_workbook ? workbook : DatabaseJob(), options);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100 + attempt * 60));
+    kill(child, SIGKILL);
+    tarvex::testing::WaitForProgram(child);
+    if (on_workbook) {
+      EXPECT_TRUE(Read("book.xlsx") == old_workbook || ZipCheck() == "ok\n") << attempt;
+    } else {
+      const std::string state = IntegrityAndCount();
+      EXPECT_TRUE(state.starts_with("ok ")) << state;
+      EXPECT_EQ(std::stoi(state.substr(3)) % 100000, 0) << state;
+    }
+  }
+  EXPECT_EQ(RunIn(workbook), 0) << LastLog();
+  EXPECT_EQ(ZipCheck(), "ok\n");
+  EXPECT_EQ(RunIn(DatabaseJob()), 0) << LastLog();
+}
+
+}  // namespace
+}  // namespace tarvex::output

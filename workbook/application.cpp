@@ -1,0 +1,57 @@
+#include "workbook/application.h"
+
+#include <vector>
+
+#include "platform/text.h"
+#include "workbook/address.h"
+
+namespace tarvex::workbook {
+
+namespace {
+
+SheetLimits LimitsOf(const WorkbookFile& file) { return {file.RowLimit(), file.ColumnLimit()}; }
+
+}  // namespace
+
+workbook::Range Worksheet::Range(std::string_view address) const {
+  std::shared_ptr<WorkbookFile> file = file_.lock();
+  if (!file) throw WorkbookError("The workbook of the sheet is closed");
+  return workbook::Range(file_, sheet_, ParseArea(address, LimitsOf(*file)));
+}
+
+std::shared_ptr<WorkbookFile> Workbook::Open() const {
+  if (!file_) throw WorkbookError("The workbook is closed");
+  return file_;
+}
+
+Worksheet Workbook::WorkSheets(std::string_view name) const {
+  std::shared_ptr<WorkbookFile> file = Open();
+  std::vector<std::string> names = file->SheetNames();
+  for (size_t sheet = 0; sheet < names.size(); ++sheet) {
+    if (platform::EqualIgnoringAsciiCase(names[sheet], name)) return Worksheet(file_, sheet);
+  }
+  throw WorkbookError("The workbook has no sheet named '" + std::string(name) + "'");
+}
+
+workbook::Range Workbook::Range(std::string_view address) const {
+  std::shared_ptr<WorkbookFile> file = Open();
+  if (std::optional<DefinedArea> name = file->FindDefinedName(address)) {
+    return workbook::Range(file_, name->sheet, name->area);
+  }
+  const SheetLimits limits = LimitsOf(*file);
+  if (!TryParseArea(address, SheetLimits{INT64_MAX, INT64_MAX})) {
+    throw WorkbookError("'" + std::string(address) +
+                        "' is neither a name defined in the workbook nor a cell address");
+  }
+  return workbook::Range(file_, file->ActiveSheet(), ParseArea(address, limits));
+}
+
+void Workbook::Save() { Open()->Save(); }
+
+std::unique_ptr<Workbook> WorkbookCollection::Open(const std::string& native_path) {
+  std::unique_ptr<WorkbookFile> file = OpenWorkbookFile(native_path);
+  if (!file) return nullptr;
+  return std::make_unique<Workbook>(std::move(file));
+}
+
+}  // namespace tarvex::workbook

@@ -1,0 +1,82 @@
+// A range of cells on one sheet, as the workbook application's object model offers it: its value
+// read as one value or a two-dimensional array, and numbers written into it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "platform/large_memory.h"
+#include "workbook/workbook_file.h"
+
+namespace tarvex::workbook {
+
+// What Value gives: one value for a single cell, else an array of the range's rows and columns,
+// each counted from 1.
+class RangeValue {
+ public:
+  RangeValue(std::int64_t rows, std::int64_t columns, std::vector<CellValue> cells);
+
+  bool IsArray() const { return rows_ * columns_ > 1; }
+  std::int64_t RowCount() const { return rows_; }
+  std::int64_t ColumnCount() const { return columns_; }
+  // Row and column from 1; throws WorkbookError "Subscript out of range" outside.
+  const CellValue& At(std::int64_t row, std::int64_t column) const;
+  // The first cell: the value of a one-cell range.
+  const CellValue& Single() const { return cells_.front(); }
+
+ private:
+  std::int64_t rows_, columns_;
+  std::vector<CellValue> cells_;
+};
+
+// Numbers to put into a range, by position from 1. A cell that is given no number keeps what it
+// holds, its formula included.
+class NumberBlock {
+ public:
+  // Throws WorkbookError when the block would not fit into memory.
+  NumberBlock(std::int64_t rows, std::int64_t columns);
+
+  std::int64_t RowCount() const { return rows_; }
+  std::int64_t ColumnCount() const { return columns_; }
+  // Row and column from 1; throws WorkbookError "Subscript out of range" outside.
+  void Set(std::int64_t row, std::int64_t column, double value);
+  const std::optional<double>& At(std::int64_t row, std::int64_t column) const;
+
+ private:
+  size_t Offset(std::int64_t row, std::int64_t column) const;
+
+  std::int64_t rows_, columns_;
+  std::vector<std::optional<double>, platform::LargeAllocator<std::optional<double>>> numbers_;
+};
+
+class Range {
+ public:
+  // The range stays usable while its workbook is open; afterwards it fails.
+  Range(std::weak_ptr<WorkbookFile> file, size_t sheet, const CellArea& area);
+
+  std::int64_t RowCount() const { return area_.last_row - area_.first_row + 1; }
+  std::int64_t ColumnCount() const { return area_.last_column - area_.first_column + 1; }
+  std::int64_t Count() const { return RowCount() * ColumnCount(); }
+  const CellArea& Area() const { return area_; }
+
+  // The cells' values. Throws WorkbookError, before allocating, when they would not fit into
+  // memory, and for a damaged sheet.
+  RangeValue Value() const;
+
+  // Every cell of the range takes the number.
+  void SetValue(double value);
+  // The block's numbers go into the cells at the same positions from the range's top-left cell;
+  // cells without a number, and numbers outside the range, are left alone.
+  void SetValue(const NumberBlock& block);
+
+ private:
+  std::shared_ptr<WorkbookFile> File() const;
+
+  std::weak_ptr<WorkbookFile> file_;
+  size_t sheet_;
+  CellArea area_;
+};
+
+}  // namespace tarvex::workbook

@@ -1,0 +1,293 @@
+#include "workbook/zip_package.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zip.h>
+
+#include <cerrno>
+#include <memory>
+
+#include "platform/file_replacement.h"
+#include "platform/files.h"
+#include "workbook/memory_check.h"
+#include "workbook/workbook_file.h"
+
+namespace tarvex::workbook {
+
+namespace {
+
+// Parts that are rewritten are compressed fast: a sheet of a million cells is tens of megabytes
+// of text, and the default level triples the time of a save for a few percent of size.
+constexpr zip_uint32_t kCompressionLevel = 1;
+
+}  // namespace
+
+// The zip library's view of the workbook file: reads come from the open original, writes go to
+// the replacement beside it. Through this the library copies untouched entries as they stand,
+// and the file is replaced the same way as every other file the program rewrites.
+struct ZipFileSource {
+  int fd = -1;
+  std::uint64_t size = 0;
+  std::uint64_t position = 0;
+  time_t mtime = 0;
+  platform::FileReplacement* output = nullptr;
+  zip_error_t error{};
+  std::string failure;  // the system's description of a failed write or commit
+};
+
+namespace {
+
+using FileSource = ZipFileSource;
+
+zip_int64_t Fail(FileSource& source, int zip_error, int system_error) {
+  zip_error_set(&source.error, zip_error, system_error);
+  return -1;
+}
+
+zip_int64_t SourceCallback(void* state, void* data, zip_uint64_t length, zip_source_cmd_t command) {
+  FileSource& source = *static_cast<FileSource*>(state);
+  switch (command) {
+    case ZIP_SOURCE_OPEN:
+      source.position = 0;
+      return 0;
+    case ZIP_SOURCE_READ: {
+      zip_uint64_t left = source.position < source.size ? source.size - source.position : 0;
+      if (length > left) length = left;
+      size_t done = 0;
+      while (done < length) {
+        ssize_t n = pread(source.fd, static_cast<char*>(data) + done, length - done,
+                          static_cast<off_t>(source.position + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return Fail(source, ZIP_ER_READ, errno);
+        if (n == 0) break;
+        done += static_cast<size_t>(n);
+      }
+      source.position += done;
+      return static_cast<zip_int64_t>(done);
+    }
+    case ZIP_SOURCE_CLOSE:
+    case ZIP_SOURCE_FREE:
+      return 0;
+    case ZIP_SOURCE_STAT: {
+      zip_stat_t* stat = ZIP_SOURCE_GET_ARGS(zip_stat_t, data, length, &source.error);
+      if (stat == nullptr) return -1;
+      zip_stat_init(stat);
+      stat->size = source.size;
+      stat->mtime = source.mtime;
+      stat->valid |= ZIP_STAT_SIZE | ZIP_STAT_MTIME;
+      return sizeof(zip_stat_t);
+    }
+    case ZIP_SOURCE_ERROR:
+      return zip_error_to_data(&source.error, data, length);
+    case ZIP_SOURCE_SEEK: {
+      zip_int64_t offset =
+          zip_source_seek_compute_offset(source.position, source.size, data, length, &source.error);
+      if (offset < 0) return -1;
+      source.position = static_cast<std::uint64_t>(offset);
+      return 0;
+    }
+    case ZIP_SOURCE_TELL:
+      return static_cast<zip_int64_t>(source.position);
+    case ZIP_SOURCE_SUPPORTS:
+      return source.output == nullptr ? ZIP_SOURCE_SUPPORTS_SEEKABLE : ZIP_SOURCE_SUPPORTS_WRITABLE;
+    case ZIP_SOURCE_BEGIN_WRITE:
+      if (source.output == nullptr) return Fail(source, ZIP_ER_RDONLY, 0);
+      return 0;
+    case ZIP_SOURCE_WRITE:
+      if (int error = platform::WriteAll(
+              source.output->fd(), std::string_view(static_cast<const char*>(data), length))) {
+        source.failure = platform::SystemErrorText(error);
+        return Fail(source, ZIP_ER_WRITE, error);
+      }
+      return static_cast<zip_int64_t>(length);
+    case ZIP_SOURCE_SEEK_WRITE: {
+      auto* seek = ZIP_SOURCE_GET_ARGS(zip_source_args_seek_t, data, length, &source.error);
+      if (seek == nullptr) return -1;
+      if (lseek(source.output->fd(), seek->offset, seek->whence) < 0) {
+        return Fail(source, ZIP_ER_SEEK, errno);
+      }
+      return 0;
+    }
+    case ZIP_SOURCE_TELL_WRITE: {
+      off_t at = lseek(source.output->fd(), 0, SEEK_CUR);
+      if (at < 0) return Fail(source, ZIP_ER_TELL, errno);
+      return at;
+    }
+    case ZIP_SOURCE_COMMIT_WRITE:
+      try {
+        source.output->Commit();
+      } catch (const std::exception& failure) {
+        source.failure = failure.what();
+        return Fail(source, ZIP_ER_WRITE, 0);
+      }
+      return 0;
+    case ZIP_SOURCE_ROLLBACK_WRITE:
+      return 0;  // the replacement removes its temporary file
+    default:
+      return Fail(source, ZIP_ER_OPNOTSUPP, 0);
+  }
+}
+
+// An archive over the file source, or WorkbookError with the zip library's words.
+zip_t* OpenArchive(FileSource& source, int flags) {
+  zip_error_t error;
+  zip_error_init(&error);
+  zip_source_t* zip_source = zip_source_function_create(SourceCallback, &source, &error);
+  zip_t* archive =
+      zip_source == nullptr ? nullptr : zip_open_from_source(zip_source, flags, &error);
+  if (archive == nullptr) {
+    std::string description = zip_error_strerror(&error);
+    if (zip_source != nullptr) zip_source_free(zip_source);
+    zip_error_fini(&error);
+    throw WorkbookError("The file is not a readable zip package: " + description);
+  }
+  zip_error_fini(&error);
+  return archive;
+}
+
+}  // namespace
+
+ZipPackage::ZipPackage(const std::string& native_path) : path_(native_path) {
+  fd_ = open(native_path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd_ < 0) throw platform::SystemError(platform::SystemErrorText(errno));
+  struct stat info;
+  if (fstat(fd_, &info) != 0) {
+    int error = errno;
+    close(fd_);
+    throw platform::SystemError(platform::SystemErrorText(error));
+  }
+  size_ = static_cast<std::uint64_t>(info.st_size);
+  auto source = std::make_unique<FileSource>();
+  source->fd = fd_;
+  source->size = size_;
+  source->mtime = info.st_mtime;
+  zip_error_init(&source->error);
+  try {
+    archive_ = OpenArchive(*source, ZIP_RDONLY | ZIP_CHECKCONS);
+  } catch (...) {
+    zip_error_fini(&source->error);
+    close(fd_);
+    throw;
+  }
+  reading_ = std::move(source);
+}
+
+ZipPackage::~ZipPackage() {
+  zip_discard(archive_);
+  zip_error_fini(&reading_->error);
+  close(fd_);
+}
+
+bool ZipPackage::Find(std::string_view entry, std::string& found) const {
+  std::string name(entry);
+  zip_int64_t index = zip_name_locate(archive_, name.c_str(), 0);
+  if (index < 0) index = zip_name_locate(archive_, name.c_str(), ZIP_FL_NOCASE);
+  if (index < 0) return false;
+  found = zip_get_name(archive_, static_cast<zip_uint64_t>(index), 0);
+  return true;
+}
+
+bool ZipPackage::Has(std::string_view entry) const {
+  std::string found;
+  return Find(entry, found);
+}
+
+platform::LargeText ZipPackage::Read(std::string_view entry) const {
+  std::string name;
+  if (!Find(entry, name)) {
+    throw WorkbookError("The package holds no part " + std::string(entry));
+  }
+  zip_stat_t stat;
+  zip_int64_t index = zip_name_locate(archive_, name.c_str(), 0);
+  if (zip_stat_index(archive_, static_cast<zip_uint64_t>(index), 0, &stat) != 0 ||
+      (stat.valid & ZIP_STAT_SIZE) == 0) {
+    throw WorkbookError("The part " + name + " cannot be read: " + zip_strerror(archive_));
+  }
+  if (stat.size > kMaxEntrySize) {
+    throw WorkbookError("The part " + name + " declares " + std::to_string(stat.size) +
+                        " bytes, more than a workbook part may hold");
+  }
+  CheckFitsInMemory(stat.size, 1, "The part " + name);
+  std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> file(
+      zip_fopen_index(archive_, static_cast<zip_uint64_t>(index), 0), zip_fclose);
+  if (!file) throw WorkbookError("The part " + name + " cannot be read: " + zip_strerror(archive_));
+  platform::LargeText content(stat.size, '\0');
+  std::uint64_t done = 0;
+  for (;;) {
+    // One byte more than declared: a part that inflates beyond its size is damaged, and the
+    // extra read also makes the library check the part's checksum.
+    char extra;
+    char* into = done < content.size() ? content.data() + done : &extra;
+    std::uint64_t wanted = done < content.size() ? content.size() - done : 1;
+    zip_int64_t n = zip_fread(file.get(), into, wanted);
+    if (n < 0) {
+      throw WorkbookError("The part " + name + " is damaged: " + zip_file_strerror(file.get()));
+    }
+    if (n == 0) break;
+    if (done == content.size()) {
+      throw WorkbookError("The part " + name + " inflates to more than the " +
+                          std::to_string(stat.size) + " bytes it declares");
+    }
+    done += static_cast<std::uint64_t>(n);
+  }
+  if (done != content.size()) {
+    throw WorkbookError("The part " + name + " is damaged: it inflates to " + std::to_string(done) +
+                        " of the " + std::to_string(stat.size) + " bytes it declares");
+  }
+  return content;
+}
+
+void ZipPackage::Save(const std::map<std::string, std::string_view>& replaced,
+                      const std::set<std::string>& removed) {
+  platform::FileReplacement replacement(path_);
+  FileSource source;
+  source.fd = fd_;
+  source.size = size_;
+  source.mtime = reading_->mtime;
+  source.output = &replacement;
+  zip_error_init(&source.error);
+  std::unique_ptr<zip_error_t, void (*)(zip_error_t*)> error_guard(&source.error, zip_error_fini);
+  std::unique_ptr<zip_t, void (*)(zip_t*)> archive(OpenArchive(source, 0), zip_discard);
+  auto fail = [&](const std::string& what) {
+    throw WorkbookError(what + ": " + zip_strerror(archive.get()));
+  };
+  for (const std::string& entry : removed) {
+    std::string name;
+    if (!Find(entry, name)) continue;
+    zip_int64_t index = zip_name_locate(archive.get(), name.c_str(), 0);
+    if (index >= 0 && zip_delete(archive.get(), static_cast<zip_uint64_t>(index)) != 0) {
+      fail("The part " + name + " cannot be removed");
+    }
+  }
+  for (const auto& [entry, content] : replaced) {
+    std::string name = entry;
+    if (Find(entry, name)) {
+      // Removed and added anew rather than replaced: the library then honours the
+      // compression level, which it ignores for a replaced entry.
+      zip_int64_t index = zip_name_locate(archive.get(), name.c_str(), 0);
+      if (index >= 0 && zip_delete(archive.get(), static_cast<zip_uint64_t>(index)) != 0) {
+        fail("The part " + name + " cannot be replaced");
+      }
+    }
+    zip_source_t* data = zip_source_buffer(archive.get(), content.data(), content.size(), 0);
+    if (data == nullptr) fail("The part " + name + " cannot be written");
+    zip_int64_t added = zip_file_add(archive.get(), name.c_str(), data, ZIP_FL_ENC_UTF_8);
+    if (added < 0) {
+      zip_source_free(data);
+      fail("The part " + name + " cannot be written");
+    }
+    if (zip_set_file_compression(archive.get(), static_cast<zip_uint64_t>(added), ZIP_CM_DEFLATE,
+                                 kCompressionLevel) != 0) {
+      fail("The part " + name + " cannot be compressed");
+    }
+  }
+  if (zip_close(archive.get()) != 0) {
+    std::string description =
+        source.failure.empty() ? std::string(zip_strerror(archive.get())) : source.failure;
+    throw WorkbookError("The workbook cannot be saved: " + description);
+  }
+  archive.release();
+}
+
+}  // namespace tarvex::workbook
