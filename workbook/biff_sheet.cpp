@@ -64,10 +64,14 @@ class AreaReader {
     FinishString();
     switch (record.type) {
       case kNumber:
-        Number(record, ReadF64(record.data, 6));
+        if (CellValue* cell = Cell(record)) {
+          SetNumber(*cell, ReadF64(record.data, 6), ReadU16(record.data, 4));
+        }
         break;
       case kRk:
-        Number(record, RkNumber(ReadU32(record.data, 6)));
+        if (CellValue* cell = Cell(record)) {
+          SetNumber(*cell, RkNumber(ReadU32(record.data, 6)), ReadU16(record.data, 4));
+        }
         break;
       case kMulRk:
         MultipleRk(record);
@@ -125,10 +129,6 @@ class AreaReader {
   void SetNumber(CellValue& cell, double number, std::uint16_t style) {
     cell.kind = IsDateStyle(style) ? CellKind::kDate : CellKind::kNumber;
     cell.number = number;
-  }
-
-  void Number(const Record& record, double number) {
-    if (CellValue* cell = Cell(record)) SetNumber(*cell, number, ReadU16(record.data, 4));
   }
 
   void MultipleRk(const Record& record) {

@@ -51,6 +51,7 @@ const Damage kDamages[] = {
     {"sst-index", "refers to shared string 999999 of only"},
     {"continue-misplaced", "follows a record that cannot continue"},
     {"cell-outside", "lies outside the sheet's limits of 65,536 rows and 256 columns"},
+    {"short-cell", "is too short for its type"},
     {"no-eof", "The Workbook stream is damaged"},
 };
 

@@ -660,6 +660,9 @@ def corrupt(kind, source, target):
     elif kind == 'cell-outside':
         pos = next(p for p, k, _ in records if k == 0x0203)
         patch_stream(pos + 4 + 2, struct.pack('<H', 300))
+    elif kind == 'short-cell':
+        pos = next(p for p, k, _ in records if k == 0x0203)
+        patch_stream(pos + 2, struct.pack('<H', 6))
     elif kind == 'no-eof':
         pos = sheets[-1][-1][0]
         patch_stream(pos, struct.pack('<H', 0x0208))
