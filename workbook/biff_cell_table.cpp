@@ -1,6 +1,6 @@
 #include "workbook/biff_cell_table.h"
 
-#include "workbook/huge_pages.h"
+#include "platform/huge_pages.h"
 
 namespace tarvex::workbook::biff {
 
@@ -58,7 +58,7 @@ SheetLayout ReadSheetLayout(std::string_view stream, size_t offset) {
   size_t count = 0;
   for (SheetCursor counter(stream, offset); counter.Next(record);) ++count;
   layout.records.reserve(count);
-  AdviseHugePages(layout.records.data(), count * sizeof(Record));
+  platform::AdviseHugePages(layout.records.data(), count * sizeof(Record));
   depths.reserve(count);
   SheetCursor cursor(stream, offset);
   while (cursor.Next(record)) {

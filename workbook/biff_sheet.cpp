@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "workbook/huge_pages.h"
+#include "platform/huge_pages.h"
 #include "workbook/little_endian.h"
 
 namespace tarvex::workbook::biff {
@@ -43,7 +43,8 @@ class AreaReader {
       : globals_(globals),
         area_(area),
         columns_(static_cast<size_t>(area.last_column - area.first_column + 1)) {
-    ResizeLarge(cells_, static_cast<size_t>(area.last_row - area.first_row + 1) * columns_);
+    platform::ResizeLarge(cells_,
+                          static_cast<size_t>(area.last_row - area.first_row + 1) * columns_);
   }
 
   void Read(const Record& record) {

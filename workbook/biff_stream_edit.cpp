@@ -1,8 +1,8 @@
 #include <algorithm>
 #include <numeric>
 
+#include "platform/huge_pages.h"
 #include "workbook/biff_edit.h"
-#include "workbook/huge_pages.h"
 #include "workbook/little_endian.h"
 
 namespace tarvex::workbook::biff {
@@ -73,7 +73,7 @@ EditedStream WriteNumbersToStream(std::string_view stream, const Globals& global
   std::string out;
   size_t room = stream.size() + 20 * targets.size() + 4096;
   out.reserve(room);
-  AdviseHugePages(out.data(), room);
+  platform::AdviseHugePages(out.data(), room);
   out.append(stream.substr(0, sheets[order.front()].offset));
   std::vector<std::uint32_t> new_offsets(sheets.size());
   for (size_t k = 0; k < order.size(); ++k) {

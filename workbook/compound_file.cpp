@@ -10,9 +10,9 @@
 
 #include <mutex>
 
+#include "platform/huge_pages.h"
 #include "platform/text.h"
 #include "workbook/compound_check.h"
-#include "workbook/huge_pages.h"
 #include "workbook/workbook_file.h"
 
 namespace tarvex::workbook {
@@ -136,7 +136,7 @@ std::string CompoundFile::ReadStream(const std::string& name) const {
   }
   gsf_off_t size = gsf_input_size(stream.get());
   std::string content;
-  ResizeLarge(content, static_cast<size_t>(size));
+  platform::ResizeLarge(content, static_cast<size_t>(size));
   if (size > 0 &&
       !gsf_input_read(stream.get(), content.size(), reinterpret_cast<guint8*>(content.data()))) {
     throw WorkbookError("The stream '" + name + "' of the compound document cannot be read");

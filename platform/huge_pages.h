@@ -1,5 +1,5 @@
 // Large buffers backed by huge pages where the system allows it. Filling fresh memory costs one
-// page fault per 4 KB page; on virtual machines those faults dominate reading a large sheet,
+// page fault per 4 KB page; on virtual machines those faults dominate reading a large file,
 // and a huge page takes 512 pages' worth in one fault.
 #pragma once
 
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace tarvex::workbook {
+namespace tarvex::platform {
 
 // Advises the system to back the whole 2 MB pages inside [data, data + size) with huge pages.
 inline void AdviseHugePages(const void* data, size_t size) {
@@ -27,4 +27,4 @@ void ResizeLarge(Container& container, size_t size) {
   container.resize(size);
 }
 
-}  // namespace tarvex::workbook
+}  // namespace tarvex::platform
