@@ -8,6 +8,8 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/huge_pages.h"
+
 namespace tarvex::platform {
 
 std::string SystemErrorText(int error_number) {
@@ -63,6 +65,7 @@ FileText::FileText(const std::string& native_path) {
   }
   const size_t size = static_cast<size_t>(before.st_size);
   buffer_.reset(new char[size + 1]);
+  AdviseHugePages(buffer_.get(), size + 1);
   // One byte more than the file holds, so that a file that grew meanwhile is noticed.
   size_t done = 0;
   while (done < size + 1) {

@@ -1,0 +1,107 @@
+// The records of a BIFF8 Workbook stream: their types, reading one record with its bounds
+// checked, and reading strings that run on through CONTINUE records.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarvex::workbook::biff {
+
+enum RecordType : std::uint16_t {
+  kFormula = 0x0006,
+  kEof = 0x000A,
+  kExternSheet = 0x0017,
+  kName = 0x0018,
+  kFilePass = 0x002F,
+  kContinue = 0x003C,
+  kWindow1 = 0x003D,
+  kDefColWidth = 0x0055,
+  kColInfo = 0x007D,
+  kBoundSheet = 0x0085,
+  kMulRk = 0x00BD,
+  kMulBlank = 0x00BE,
+  kDbCell = 0x00D7,
+  kRString = 0x00D6,
+  kXf = 0x00E0,
+  kSst = 0x00FC,
+  kLabelSst = 0x00FD,
+  kRecalcId = 0x01C1,
+  kSupBook = 0x01AE,
+  kDimensions = 0x0200,
+  kBlank = 0x0201,
+  kNumber = 0x0203,
+  kLabel = 0x0204,
+  kBoolErr = 0x0205,
+  kString = 0x0207,
+  kRow = 0x0208,
+  kIndex = 0x020B,
+  kArray = 0x0221,
+  kDefaultRowHeight = 0x0225,
+  kTable = 0x0236,
+  kRk = 0x027E,
+  kFormat = 0x041E,
+  kShrFmla = 0x04BC,
+  kBof = 0x0809,
+};
+
+inline constexpr std::uint16_t kBiff8Version = 0x0600;
+inline constexpr std::uint16_t kWorkbookGlobals = 0x0005;
+inline constexpr std::uint16_t kWorksheet = 0x0010;
+inline constexpr size_t kHeaderSize = 4;
+inline constexpr size_t kMaxRecordData = 8224;
+inline constexpr std::int64_t kRowLimit = 65536;
+inline constexpr std::int64_t kColumnLimit = 256;
+
+struct Record {
+  std::uint16_t type = 0;
+  size_t offset = 0;  // of the record's header in the stream
+  std::string_view data;
+  size_t end() const { return offset + kHeaderSize + data.size(); }
+};
+
+// Throws WorkbookError saying that the Workbook stream is damaged, and how.
+[[noreturn]] void Damaged(const std::string& what);
+
+// The record whose header starts at offset; throws when it runs past the end of the stream.
+Record ReadRecord(std::string_view stream, size_t offset);
+
+// Throws unless the record holds at least size bytes of data.
+void RequireSize(const Record& record, size_t size);
+
+// Throws when record is a CONTINUE record that follows a record of type previous, which never
+// continues; other records may carry CONTINUE records that this reader does not interpret.
+void CheckContinue(const Record& record, std::uint16_t previous);
+
+// A string's text from one record: count characters after a flag byte that says whether they
+// are one byte (Latin-1) or two (UTF-16). Advances at past them; throws when they do not fit.
+std::string ReadCharacters(std::string_view data, size_t& at, size_t count);
+
+// The data of a record and of the CONTINUE records after it, read as one sequence. Characters of
+// a string resume after a CONTINUE boundary behind a fresh flag byte; other fields do not.
+class ContinuedData {
+ public:
+  explicit ContinuedData(std::vector<std::string_view> parts) : parts_(std::move(parts)) {}
+
+  std::uint8_t U8();
+  std::uint16_t U16();
+  std::uint32_t U32();
+  void Skip(size_t size);
+  // Appends count characters as UTF-8; wide says whether they start as two-byte characters.
+  void AppendCharacters(std::string& out, size_t count, bool wide);
+  // One XLUnicodeRichExtendedString (the shared-string table's form) as UTF-8.
+  std::string RichString();
+
+ private:
+  // Moves to the next part when the current one is used up; throws at the end of all parts.
+  std::string_view Remaining();
+  void ReadInto(unsigned char* out, size_t size);
+
+  std::vector<std::string_view> parts_;
+  size_t part_ = 0;
+  size_t at_ = 0;
+  std::u16string units_;
+};
+
+}  // namespace tarvex::workbook::biff
