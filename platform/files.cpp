@@ -8,7 +8,7 @@
 #include <cstring>
 #include <memory>
 
-#include "platform/huge_pages.h"
+#include "platform/large_memory.h"
 
 namespace tarvex::platform {
 

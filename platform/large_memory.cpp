@@ -2,6 +2,7 @@
 
 #include <sys/mman.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <new>
 
@@ -14,6 +15,13 @@ constexpr std::size_t kHugePage = std::size_t{2} << 20;
 std::size_t RoundedUp(std::size_t bytes) { return (bytes + kHugePage - 1) / kHugePage * kHugePage; }
 
 }  // namespace
+
+void AdviseHugePages(const void* data, std::size_t size) {
+  const auto address = reinterpret_cast<std::uintptr_t>(data);
+  const std::uintptr_t begin = (address + kHugePage - 1) & ~(kHugePage - 1);
+  const std::uintptr_t end = (address + size) & ~(kHugePage - 1);
+  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+}
 
 void* AllocateLarge(std::size_t bytes) {
   if (bytes < kHugePage) return ::operator new(bytes);

@@ -11,6 +11,18 @@
 
 namespace tarvex::platform {
 
+// Advises the system to back the whole 2 MB pages inside [data, data + size) with huge pages:
+// only advice, where the system has none the memory works as usual.
+void AdviseHugePages(const void* data, std::size_t size);
+
+// A container of size elements, its memory advised before the elements are made.
+template <typename Container>
+void ResizeLarge(Container& container, std::size_t size) {
+  container.reserve(size);
+  AdviseHugePages(container.data(), size * sizeof(*container.data()));
+  container.resize(size);
+}
+
 // Throws std::bad_alloc when the memory cannot be had.
 void* AllocateLarge(std::size_t bytes);
 void FreeLarge(void* memory, std::size_t bytes);

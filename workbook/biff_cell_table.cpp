@@ -1,6 +1,6 @@
 #include "workbook/biff_cell_table.h"
 
-#include "platform/huge_pages.h"
+#include "platform/large_memory.h"
 
 namespace tarvex::workbook::biff {
 

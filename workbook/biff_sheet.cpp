@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "platform/huge_pages.h"
+#include "platform/large_memory.h"
 #include "workbook/little_endian.h"
 
 namespace tarvex::workbook::biff {

@@ -1,7 +1,7 @@
 #include <algorithm>
 #include <numeric>
 
-#include "platform/huge_pages.h"
+#include "platform/large_memory.h"
 #include "workbook/biff_edit.h"
 #include "workbook/little_endian.h"
 

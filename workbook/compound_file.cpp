@@ -10,7 +10,7 @@
 
 #include <mutex>
 
-#include "platform/huge_pages.h"
+#include "platform/large_memory.h"
 #include "platform/text.h"
 #include "workbook/compound_check.h"
 #include "workbook/workbook_file.h"
