@@ -3,6 +3,7 @@
 #include <charconv>
 #include <map>
 
+#include "workbook/number_format.h"
 #include "workbook/openxml_parts.h"
 #include "workbook/workbook_file.h"
 #include "workbook/xml_scanner.h"
@@ -86,43 +87,6 @@ BookParts ReadBookParts(const ZipPackage& package) {
   return book;
 }
 
-bool IsDateFormat(int format_id, std::string_view code) {
-  // The built-in formats that show dates and times.
-  if ((format_id >= 14 && format_id <= 22) || (format_id >= 45 && format_id <= 47)) return true;
-  if (format_id < 164) return false;
-  for (size_t i = 0; i < code.size(); ++i) {
-    const char c = code[i];
-    if (c == '"') {
-      size_t close = code.find('"', i + 1);
-      if (close == std::string_view::npos) return false;
-      i = close;
-    } else if (c == '\\' || c == '_' || c == '*') {
-      ++i;  // an escaped character, a space of a character's width, a fill character
-    } else if (c == '[') {
-      size_t close = code.find(']', i + 1);
-      if (close == std::string_view::npos) return false;
-      // [h], [mm], [ss]: elapsed time; anything else in brackets is a colour or a locale.
-      std::string_view inside = code.substr(i + 1, close - i - 1);
-      if (!inside.empty() && inside.find_first_not_of("hHmMsS") == std::string_view::npos) {
-        return true;
-      }
-      i = close;
-    } else {
-      switch (c | 0x20) {
-        case 'd':
-        case 'm':
-        case 'y':
-        case 'h':
-        case 's':
-          return true;
-        default:
-          break;
-      }
-    }
-  }
-  return false;
-}
-
 std::vector<bool> ReadDateStyles(std::string_view styles_xml, std::string_view part) {
   pugi::xml_document document = ParseXmlPart(styles_xml, part);
   pugi::xml_node root = ChildNamed(document, "styleSheet");
@@ -136,8 +100,9 @@ std::vector<bool> ReadDateStyles(std::string_view styles_xml, std::string_view p
   for (pugi::xml_node xf : ChildNamed(root, "cellXfs").children()) {
     if (LocalNameOf(xf.name()) != "xf") continue;
     const int id = static_cast<int>(ToIndex(AttributeNamed(xf, "numFmtId"), 0));
+    // A code stored in the workbook wins over the built-in one of the same number.
     auto code = codes.find(id);
-    dates.push_back(IsDateFormat(id, code == codes.end() ? std::string_view() : code->second));
+    dates.push_back(code != codes.end() ? IsDateFormatCode(code->second) : IsBuiltInDateFormat(id));
   }
   return dates;
 }

@@ -39,10 +39,6 @@ BookParts ReadBookParts(const ZipPackage& package);
 // For each cell format (the s attribute of a cell), whether it shows numbers as dates or times.
 std::vector<bool> ReadDateStyles(std::string_view styles_xml, std::string_view part);
 
-// Whether a number format code shows a date or a time: a built-in date format, or a code with
-// day, month, year, hour or second codes outside quotes, escapes and colour brackets.
-bool IsDateFormat(int format_id, std::string_view code);
-
 // The shared strings in order; each is the text of its runs, phonetic runs left out.
 std::vector<std::string> ReadSharedStrings(std::string_view xml, std::string_view part);
 
