@@ -12,6 +12,7 @@
 #include <random>
 #include <string>
 
+#include "bench/bench_support.h"
 #include "input/load_data_set.h"
 #include "job/job_settings.h"
 #include "output/out_predict.h"
@@ -20,17 +21,6 @@
 namespace {
 
 constexpr const char* kColumns = "a, b, c, d, e, f, g, h, i, j";
-
-double Seconds(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-// Processor time of the whole process, all threads, in seconds.
-double ProcessorSeconds() {
-  timespec now{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
 
 bool Exec(sqlite3* db, const char* sql) {
   if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK) return true;
@@ -60,24 +50,14 @@ int Generate(const char* path, long rows) {
   return done ? 0 : 1;
 }
 
-tarvex::job::JobSettings NewJob() {
-  tarvex::platform::UseUserLocale();
-  tarvex::job::JobSettings job;
-  job.DecimalSeparator = tarvex::platform::LocaleDecimalSeparator();
-  tarvex::job::SetDefaults(job);
-  job.ScaleLow = -0.4;
-  job.ScaleHigh = 0.4;
-  return job;
-}
-
 int Read(const char* path) {
-  tarvex::job::JobSettings job = NewJob();
-  const double processor = ProcessorSeconds();
+  tarvex::job::JobSettings job = tarvex::bench::FreshJob();
+  const double processor = tarvex::bench::ProcessorSeconds();
   auto start = std::chrono::steady_clock::now();
   bool loaded = tarvex::input::LoadDataSet(job, path, job.TrainingInputs, "F", "IT",
                                            std::string("SELECT ") + kColumns + " FROM d");
-  double seconds = Seconds(start);
-  double processor_seconds = ProcessorSeconds() - processor;
+  double seconds = tarvex::bench::Seconds(start);
+  double processor_seconds = tarvex::bench::ProcessorSeconds() - processor;
   if (!loaded) {
     std::printf("load failed\n");
     return 1;
@@ -89,7 +69,7 @@ int Read(const char* path) {
 }
 
 int Write(const char* path, long rows) {
-  tarvex::job::JobSettings job = NewJob();
+  tarvex::job::JobSettings job = tarvex::bench::FreshJob();
   sqlite3* db = nullptr;
   if (sqlite3_open(path, &db) != SQLITE_OK || !Exec(db, "DELETE FROM out")) return 1;
   job.PredictionOutputs = tarvex::job::DataMatrix(1, rows, 1, 3);
@@ -98,11 +78,11 @@ int Write(const char* path, long rows) {
   for (double& v : job.PredictionOutputs.Values()) v = value(generator);
   job.pof = path;
   job.pos = "INSERT INTO out (y1, y2, y3) VALUES (1, 2, 3)";
-  const double processor = ProcessorSeconds();
+  const double processor = tarvex::bench::ProcessorSeconds();
   auto start = std::chrono::steady_clock::now();
   bool written = tarvex::output::OutPredictToFile(job);
-  double seconds = Seconds(start);
-  double processor_seconds = ProcessorSeconds() - processor;
+  double seconds = tarvex::bench::Seconds(start);
+  double processor_seconds = tarvex::bench::ProcessorSeconds() - processor;
   sqlite3_stmt* count = nullptr;
   sqlite3_prepare_v2(db, "SELECT COUNT(*) FROM out", -1, &count, nullptr);
   sqlite3_step(count);

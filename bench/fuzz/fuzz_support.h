@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "bench/bench_support.h"
 #include "job/job_settings.h"
 
 namespace tarvex::fuzz {
@@ -21,12 +22,7 @@ inline std::string_view AsText(const std::uint8_t* data, std::size_t size) {
 
 // A job with its defaults and no log, as RunMain prepares one.
 inline job::JobSettings FreshJob(const char* decimal_separator = ".") {
-  job::JobSettings job;
-  job.DecimalSeparator = decimal_separator;
-  job::SetDefaults(job);
-  job.ScaleLow = -0.4;
-  job.ScaleHigh = 0.4;
-  return job;
+  return bench::FreshJob(decimal_separator);
 }
 
 // An in-memory file holding the bytes, open for as long as the object lives; path() names it.

@@ -20,9 +20,9 @@ using tarvex::workbook::CellKind;
 using tarvex::workbook::CellValue;
 using tarvex::workbook::CellWrite;
 
-constexpr const char* kParts[] = {"xl/worksheets/sheet1.xml", "xl/workbook.xml",
-                                  "xl/_rels/workbook.xml.rels", "[Content_Types].xml",
-                                  "_rels/.rels", "xl/worksheets/sheet2.xml"};
+constexpr const char* kParts[] = {
+    "xl/worksheets/sheet1.xml", "xl/workbook.xml", "xl/_rels/workbook.xml.rels",
+    "[Content_Types].xml",      "_rels/.rels",     "xl/worksheets/sheet2.xml"};
 
 std::string ReadAll(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);

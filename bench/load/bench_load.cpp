@@ -15,22 +15,13 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "input/load_data_set.h"
 #include "job/job_settings.h"
 #include "platform/files.h"
 #include "platform/locale_text.h"
 
 namespace {
-
-double Seconds(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-long PeakKilobytes() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss;
-}
 
 int Generate(const char* path, long megabytes) {
   std::FILE* out = std::fopen(path, "wb");
@@ -55,16 +46,11 @@ int Generate(const char* path, long megabytes) {
 }
 
 int Load(const char* path) {
-  tarvex::platform::UseUserLocale();
-  tarvex::job::JobSettings job;
-  job.DecimalSeparator = tarvex::platform::LocaleDecimalSeparator();
-  tarvex::job::SetDefaults(job);
-  job.ScaleLow = -0.4;
-  job.ScaleHigh = 0.4;
-  long base = PeakKilobytes();
+  tarvex::job::JobSettings job = tarvex::bench::FreshJob();
+  const double base = tarvex::bench::PeakMegabytes();
   auto start = std::chrono::steady_clock::now();
   bool loaded = tarvex::input::LoadDataSet(job, path, job.TrainingInputs, "F", "IT", "");
-  double seconds = Seconds(start);
+  double seconds = tarvex::bench::Seconds(start);
   if (!loaded) {
     std::printf("load failed\n");
     return 1;
@@ -75,7 +61,7 @@ int Load(const char* path) {
               static_cast<long long>(job.TrainingInputs.ColumnCount()));
   std::printf("seconds %.3f\nmb_per_s %.1f\n", seconds, megabytes / seconds);
   std::printf("file_mb %.1f\nmatrix_mb %.1f\npeak_mb %.1f\nbase_mb %.1f\n", megabytes,
-              matrix_megabytes, PeakKilobytes() / 1024.0 * 1.048576, base / 1024.0 * 1.048576);
+              matrix_megabytes, tarvex::bench::PeakMegabytes() * 1.048576, base * 1.048576);
   return 0;
 }
 
@@ -93,7 +79,7 @@ int FromChars(const char* path) {
     values.push_back(value);
     p = next + 1;  // the comma or the LF
   }
-  double seconds = Seconds(start);
+  double seconds = tarvex::bench::Seconds(start);
   std::printf("seconds %.3f\nmb_per_s %.1f\nvalues %zu\n", seconds, text.size() / 1e6 / seconds,
               values.size());
   return 0;

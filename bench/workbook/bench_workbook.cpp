@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "bench/bench_support.h"
 #include "input/load_data_set.h"
 #include "job/job_settings.h"
 #include "output/out_predict.h"
@@ -20,44 +21,25 @@ namespace {
 constexpr long kRows = 100000;
 constexpr long kColumns = 10;
 
-double Seconds(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-double PeakMegabytes() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss / 1024.0;
-}
-
-tarvex::job::JobSettings Job() {
-  tarvex::platform::UseUserLocale();
-  tarvex::job::JobSettings job;
-  job.DecimalSeparator = tarvex::platform::LocaleDecimalSeparator();
-  tarvex::job::SetDefaults(job);
-  job.ScaleLow = -0.4;
-  job.ScaleHigh = 0.4;
-  return job;
-}
-
 int Read(const char* path) {
-  tarvex::job::JobSettings job = Job();
-  const double base = PeakMegabytes();
+  tarvex::job::JobSettings job = tarvex::bench::FreshJob();
+  const double base = tarvex::bench::PeakMegabytes();
   auto start = std::chrono::steady_clock::now();
   bool loaded = tarvex::input::LoadDataSet(job, path, job.TrainingInputs, "F", "IT",
                                            "Data!A1:J" + std::to_string(kRows));
-  const double seconds = Seconds(start);
+  const double seconds = tarvex::bench::Seconds(start);
   if (!loaded || job.TrainingInputs.RowCount() != kRows ||
       job.TrainingInputs.ColumnCount() != kColumns) {
     std::printf("read failed\n");
     return 1;
   }
-  std::printf("seconds %.3f\npeak_mb %.1f\nbase_mb %.1f\n", seconds, PeakMegabytes(), base);
+  std::printf("seconds %.3f\npeak_mb %.1f\nbase_mb %.1f\n", seconds, tarvex::bench::PeakMegabytes(),
+              base);
   return 0;
 }
 
 int Write(const char* path) {
-  tarvex::job::JobSettings job = Job();
+  tarvex::job::JobSettings job = tarvex::bench::FreshJob();
   job.PredictionOutputs = tarvex::job::DataMatrix(1, kRows, 1, kColumns);
   double value = 0.5;
   for (double& cell : job.PredictionOutputs.Values()) {
@@ -66,15 +48,16 @@ int Write(const char* path) {
   }
   job.pof = path;
   job.pos = "Data!A1:J" + std::to_string(kRows);
-  const double base = PeakMegabytes();
+  const double base = tarvex::bench::PeakMegabytes();
   auto start = std::chrono::steady_clock::now();
   bool written = tarvex::output::OutPredictToFile(job);
-  const double seconds = Seconds(start);
+  const double seconds = tarvex::bench::Seconds(start);
   if (!written) {
     std::printf("write failed\n");
     return 1;
   }
-  std::printf("seconds %.3f\npeak_mb %.1f\nbase_mb %.1f\n", seconds, PeakMegabytes(), base);
+  std::printf("seconds %.3f\npeak_mb %.1f\nbase_mb %.1f\n", seconds, tarvex::bench::PeakMegabytes(),
+              base);
   return 0;
 }
 

@@ -12,21 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "workbook/workbook_file.h"
 
 namespace {
 
 using tarvex::workbook::CellKind;
-
-double Seconds(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-long PeakKilobytes() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss;
-}
 
 int Write(const char* path, std::int64_t rows, std::int64_t columns) {
   std::mt19937_64 generator(777);
@@ -40,7 +31,8 @@ int Write(const char* path, std::int64_t rows, std::int64_t columns) {
   auto file = tarvex::workbook::OpenWorkbookFile(path);
   file->WriteNumbers(0, cells);
   file->Save();
-  std::printf("seconds %.3f\npeak_mb %.1f\n", Seconds(start), PeakKilobytes() / 1024.0);
+  std::printf("seconds %.3f\npeak_mb %.1f\n", tarvex::bench::Seconds(start),
+              tarvex::bench::PeakMegabytes());
   return 0;
 }
 
@@ -52,8 +44,8 @@ int Read(const char* path, std::int64_t rows, std::int64_t columns) {
   for (const auto& cell : cells) {
     if (cell.kind == CellKind::kNumber) sum += cell.number;
   }
-  std::printf("seconds %.3f\npeak_mb %.1f\nsum %.6f\n", Seconds(start), PeakKilobytes() / 1024.0,
-              sum);
+  std::printf("seconds %.3f\npeak_mb %.1f\nsum %.6f\n", tarvex::bench::Seconds(start),
+              tarvex::bench::PeakMegabytes(), sum);
   return 0;
 }
 
