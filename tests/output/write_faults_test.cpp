@@ -36,25 +36,39 @@ class WriteFaultTest : public TarvexRun {
     EXPECT_EQ(result.exit_status, 0) << result.standard_error;
     return result.standard_output;
   }
-  // A workbook with 300 training rows on sheet Data and prediction rows on sheet Predict.
-  void MakeWorkbook(int prediction_rows) {
+  // A workbook (book.xlsx, or book.xls when named) with 300 training rows on sheet Data and
+  // prediction rows on sheet Predict.
+  void MakeWorkbook(int prediction_rows, const std::string& name = "book.xlsx") {
     Python(R"(
-import sys, xlsxwriter
-book = xlsxwriter.Workbook(sys.argv[1])
-data, predict = book.add_worksheet('Data'), book.add_worksheet('Predict')
-for r in range(300):
-    data.write_row(r, 0, [r % 7, r % 5, (r % 7) * 0.1 + (r % 5) * 0.2])
-for r in range(int(sys.argv[2])):
-    predict.write_row(r, 0, [r % 7, r % 5, 'old'])
-book.close())",
-           {(folder_ / "book.xlsx").string(), std::to_string(prediction_rows)});
+import sys
+rows = [(r % 7, r % 5, (r % 7) * 0.1 + (r % 5) * 0.2) for r in range(300)]
+old = [(r % 7, r % 5, 'old') for r in range(int(sys.argv[2]))]
+if sys.argv[1].endswith('.xls'):
+    import xlwt
+    book = xlwt.Workbook()
+    for name, table in (('Data', rows), ('Predict', old)):
+        sheet = book.add_sheet(name)
+        for r, row in enumerate(table):
+            for c, value in enumerate(row):
+                sheet.write(r, c, value)
+    book.save(sys.argv[1])
+else:
+    import xlsxwriter
+    book = xlsxwriter.Workbook(sys.argv[1])
+    data, predict = book.add_worksheet('Data'), book.add_worksheet('Predict')
+    for r, row in enumerate(rows):
+        data.write_row(r, 0, row)
+    for r, row in enumerate(old):
+        predict.write_row(r, 0, row)
+    book.close())",
+           {(folder_ / name).string(), std::to_string(prediction_rows)});
   }
-  std::vector<std::string> WorkbookJob(int prediction_rows) {
+  std::vector<std::string> WorkbookJob(int prediction_rows, const std::string& name = "book.xlsx") {
     const std::string rows = std::to_string(prediction_rows);
-    return {"/tif=book.xlsx",     "/tis=data!a1:b300",
-            "/tof=book.xlsx",     "/tos=data!c1:c300",
-            "/pif=book.xlsx",     "/pis=predict!a1:b" + rows,
-            "/pof=book.xlsx",     "/pos=predict!c1:c" + rows,
+    return {"/tif=" + name,       "/tis=data!a1:b300",
+            "/tof=" + name,       "/tos=data!c1:c300",
+            "/pif=" + name,       "/pis=predict!a1:b" + rows,
+            "/pof=" + name,       "/pos=predict!c1:c" + rows,
             "/log=logs\\run.log", "/ep=3"};
   }
   // A database with the training data, prediction inputs and an empty table for predictions.
@@ -118,22 +132,27 @@ except Exception as e:
 TEST_F(WriteFaultTest, AFailedSaveOrInsertLeavesTheFileAsItWas) {
   struct Case {
     const char* name;
-    bool workbook;
+    std::string workbook;  // the target, or empty for the database
     std::function<void(RunOptions&)> fault;
     const char* line_part;
   };
   const Case cases[] = {
-      {"workbook save past the file-size limit", true,
+      {"workbook save past the file-size limit", "book.xlsx",
        [this](RunOptions& o) {
          o.limits = {{RLIMIT_FSIZE, fs::file_size(folder_ / "book.xlsx") / 2}};
        },
        "File too large  (Workbooks.Save)"},
-      {"insert past the file-size limit", false,
+      {"legacy workbook save past the file-size limit", "book.xls",
+       [this](RunOptions& o) {
+         o.limits = {{RLIMIT_FSIZE, fs::file_size(folder_ / "book.xls") / 2}};
+       },
+       "File too large  (Workbooks.Save)"},
+      {"insert past the file-size limit", "",
        [this](RunOptions& o) {
          o.limits = {{RLIMIT_FSIZE, fs::file_size(folder_ / "data.mdb") + 512}};
        },
        "OutPredictToFile.  Error: "},
-      {"workbook in a folder that may not be written", true,
+      {"workbook in a folder that may not be written", "book.xlsx",
        [this](RunOptions& o) {
          o.unprivileged = true;
          fs::permissions(folder_.path(), fs::perms(0555));
@@ -144,21 +163,22 @@ TEST_F(WriteFaultTest, AFailedSaveOrInsertLeavesTheFileAsItWas) {
     SCOPED_TRACE(c.name);
     fs::permissions(folder_.path(), fs::perms(0777));
     fs::remove(folder_ / "logs/run.log");
-    if (c.workbook) {
-      MakeWorkbook(50);
+    const bool workbook = !c.workbook.empty();
+    if (workbook) {
+      MakeWorkbook(50, c.workbook);
     } else {
       fs::remove(folder_ / "data.mdb");
       MakeDatabase(20000);
     }
-    const std::string before = c.workbook ? Read("book.xlsx") : IntegrityAndCount();
+    const std::string before = workbook ? Read(c.workbook) : IntegrityAndCount();
     RunOptions options;
     c.fault(options);
-    const int status = RunIn(c.workbook ? WorkbookJob(50) : DatabaseJob(), options);
+    const int status = RunIn(workbook ? WorkbookJob(50, c.workbook) : DatabaseJob(), options);
     if (options.unprivileged && status == tarvex::testing::kCouldNotDropPrivileges) continue;
     fs::permissions(folder_.path(), fs::perms(0777));
     EXPECT_EQ(status, 1);
     EXPECT_NE(LastLog().find(c.line_part), std::string::npos) << LastLog();
-    EXPECT_EQ(c.workbook ? Read("book.xlsx") : IntegrityAndCount(), before);
+    EXPECT_EQ(workbook ? Read(c.workbook) : IntegrityAndCount(), before);
     EXPECT_TRUE(TemporaryFiles().empty());
   }
 }
