@@ -4,32 +4,17 @@
 // numbers are written and saved, and the saved workbook must read them back exactly.
 #include <zip.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <string>
 
 #include "bench/fuzz/fuzz_support.h"
-#include "workbook/workbook_file.h"
+#include "bench/fuzz/workbook_exercise.h"
+#include "platform/files.h"
 
 namespace {
-
-namespace fs = std::filesystem;
-using tarvex::workbook::CellArea;
-using tarvex::workbook::CellKind;
-using tarvex::workbook::CellValue;
-using tarvex::workbook::CellWrite;
 
 constexpr const char* kParts[] = {
     "xl/worksheets/sheet1.xml", "xl/workbook.xml", "xl/_rels/workbook.xml.rels",
     "[Content_Types].xml",      "_rels/.rels",     "xl/worksheets/sheet2.xml"};
-
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 // The example workbook with one part replaced, as zip bytes.
 std::string WithPart(const std::string& base, const char* name, std::string_view content) {
@@ -59,39 +44,8 @@ std::string WithPart(const std::string& base, const char* name, std::string_view
 }
 
 void Exercise(const std::string& bytes) {
-  // A real file in memory-backed storage: saving replaces it through a temporary file beside it.
-  static const fs::path folder = [] {
-    fs::path made = fs::path("/dev/shm") / ("tarvex-fuzz-" + std::to_string(getpid()));
-    fs::create_directories(made);
-    return made;
-  }();
-  const fs::path path = folder / "book.xlsm";
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-  std::vector<CellWrite> writes = {{0, 0, 1.5}, {3, 2, -2.25}, {40, 7, 1e300}};
-  try {
-    auto book = tarvex::workbook::OpenWorkbookFile(path.string());
-    if (!book) __builtin_trap();  // the file is there
-    std::vector<std::string> sheets = book->SheetNames();
-    for (size_t sheet = 0; sheet < sheets.size(); ++sheet) {
-      book->ReadCells(sheet, CellArea{0, 0, 60, 12});
-    }
-    book->FindDefinedName("data");
-    if (sheets.empty()) return;
-    book->WriteNumbers(0, writes);
-    book->Save();
-  } catch (const tarvex::workbook::WorkbookError&) {
-    return;  // refused with a description: the expected end for most inputs
-  } catch (const std::runtime_error&) {
-    return;  // a system failure with its description
-  }
-  // What was saved reads back as written.
-  auto saved = tarvex::workbook::OpenWorkbookFile(path.string());
-  if (!saved) __builtin_trap();
-  std::vector<CellValue> values = saved->ReadCells(0, CellArea{0, 0, 40, 7});
-  for (const CellWrite& write : writes) {
-    const CellValue& value = values[write.row * 8 + write.column];
-    if (value.kind != CellKind::kNumber || value.number != write.value) __builtin_trap();
-  }
+  tarvex::fuzz::ExerciseWorkbook(bytes, "book.xlsm", "data",
+                                 {{0, 0, 1.5}, {3, 2, -2.25}, {40, 7, 1e300}});
 }
 
 }  // namespace
@@ -102,7 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Exercise(std::string(tarvex::fuzz::AsText(data + 1, size - 1)));
     return 0;
   }
-  static const std::string base = ReadAll(TARVEX_SOURCE_DIR "/examples/data/example.xlsm");
+  static const std::string base =
+      tarvex::platform::ReadWholeFile(TARVEX_SOURCE_DIR "/examples/data/example.xlsm");
   const char* part = kParts[data[1] % std::size(kParts)];
   Exercise(WithPart(base, part, tarvex::fuzz::AsText(data + 2, size - 2)));
   return 0;
