@@ -26,7 +26,7 @@ mode_t NewFileMode() {
 
 }  // namespace
 
-FileReplacement::FileReplacement(const std::string& native_target) {
+FileReplacement::FileReplacement(const std::string& native_target, ReadOnlyTarget read_only) {
   if (native_target.empty()) ThrowSystemError(ENOENT);  // the path names no file at all
   // A link is replaced where it points; a rename over the link would replace the link itself.
   std::error_code error;
@@ -40,6 +40,11 @@ FileReplacement::FileReplacement(const std::string& native_target) {
     mode_ = old.st_mode & 07777;
     owner_ = old.st_uid;
     group_ = old.st_gid;
+    // The rename needs only the folder's permission; the file's own must not be passed over.
+    if (read_only == ReadOnlyTarget::kRefused &&
+        faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0) {
+      ThrowSystemError(errno);
+    }
   } else {
     mode_ = NewFileMode();
   }

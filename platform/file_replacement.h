@@ -10,12 +10,20 @@
 
 namespace tarvex::platform {
 
+// Whether an existing file may be replaced by one who may not write it.
+enum class ReadOnlyTarget {
+  kRefused,   // as opening it for writing would be: the rule for every output
+  kReplaced,  // a read-only file is rewritten and stays read-only
+};
+
 class FileReplacement {
  public:
   // Prepares the replacement of the file at native_target (which need not exist yet). A symbolic
   // link is followed: the file it points to is replaced and the link stays a link. Throws
-  // SystemError when the temporary file cannot be created.
-  explicit FileReplacement(const std::string& native_target);
+  // SystemError when the temporary file cannot be created, or ("Permission denied") when the
+  // existing file may not be written and read_only says it is refused.
+  explicit FileReplacement(const std::string& native_target,
+                           ReadOnlyTarget read_only = ReadOnlyTarget::kRefused);
   // Removes the temporary file unless the replacement was committed.
   ~FileReplacement();
   FileReplacement(const FileReplacement&) = delete;

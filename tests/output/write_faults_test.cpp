@@ -6,8 +6,10 @@
 #include <signal.h>
 #include <sqlite3.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <map>
 #include <thread>
 
 #include "tests/support/sqlite_files.h"
@@ -228,6 +230,74 @@ TEST_F(WriteFaultTest, ATargetRemovedOrLockedAfterReadingFailsWithItsLine) {
   sqlite3_exec(locker, "rollback", nullptr, nullptr, nullptr);
   sqlite3_close(locker);
   EXPECT_EQ(IntegrityAndCount(), "ok 0");
+}
+
+// Replacing a file needs the right to write that file, as opening it for writing would, not only
+// its folder's; the file keeps its owner and group. Run as another user for real.
+TEST_F(WriteFaultTest, ReplacingAFileNeedsTheRightToWriteItAndKeepsItsOwner) {
+  MakeWorkbook(50);
+  MakeWorkbook(50, "book.xls");
+  std::vector<std::string> network = WorkbookJob(50);
+  network.erase(network.begin() + 4, network.begin() + 8);  // no prediction inputs nor output
+  network.push_back("/nof=net.json");
+  std::vector<std::string> text = WorkbookJob(50);
+  text[6] = "/pof=po.txt";
+  struct Target {
+    std::string name;
+    std::vector<std::string> job;
+  };
+  const Target targets[] = {
+      {"book.xlsx", WorkbookJob(50)},
+      {"book.xls", WorkbookJob(50, "book.xls")},
+      {"net.json", network},
+      {"po.txt", text},
+  };
+  const std::map<std::string, std::string> originals = {{"book.xlsx", Read("book.xlsx")},
+                                                        {"book.xls", Read("book.xls")},
+                                                        {"net.json", "earlier content\r\n"},
+                                                        {"po.txt", "earlier content\r\n"}};
+  fs::permissions(folder_.path(), fs::perms::all);
+  for (const Target& target : targets) {
+    SCOPED_TRACE(target.name);
+    const fs::path path = folder_ / target.name;
+    auto restore = [&] { Write(target.name, originals.at(target.name)); };
+    // Someone else's file that everyone may read, and one's own read-only file, in a folder
+    // that everyone may write: both stay as they are.
+    struct Refusal {
+      uid_t owner;
+      fs::perms mode;
+    };
+    for (const Refusal refusal : {Refusal{0, fs::perms(0644)}, Refusal{65534, fs::perms(0444)}}) {
+      restore();
+      ASSERT_EQ(chown(path.c_str(), refusal.owner, refusal.owner), 0);
+      fs::permissions(path, refusal.mode);
+      const std::string before = Read(target.name);
+      fs::remove(folder_ / "logs/run.log");
+      RunOptions options;
+      options.unprivileged = true;
+      const int status = RunIn(target.job, options);
+      if (status == tarvex::testing::kCouldNotDropPrivileges) GTEST_SKIP() << "not run as root";
+      EXPECT_EQ(status, 1) << LastLog();
+      EXPECT_NE(LastLog().find("Permission denied"), std::string::npos) << LastLog();
+      EXPECT_TRUE(Read(target.name) == before);
+      struct stat info;
+      ASSERT_EQ(stat(path.c_str(), &info), 0);
+      EXPECT_EQ(info.st_uid, refusal.owner);
+      EXPECT_TRUE(TemporaryFiles().empty());
+    }
+    // Replaced by a user who may (here root): owner, group and mode stay.
+    restore();
+    ASSERT_EQ(chown(path.c_str(), 65534, 65534), 0);
+    fs::permissions(path, fs::perms(0640));
+    const std::string before = Read(target.name);
+    EXPECT_EQ(RunIn(target.job), 0) << LastLog();
+    EXPECT_TRUE(Read(target.name) != before);
+    struct stat info;
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, 65534u);
+    EXPECT_EQ(info.st_gid, 65534u);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+  }
 }
 
 // Killed at any moment, a run leaves the previous workbook or the whole new one, a database that
