@@ -5,6 +5,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <string>
 #include <string_view>
 
@@ -52,6 +53,24 @@ class FileReplacement {
   uid_t owner_ = 0;
   gid_t group_ = 0;
   bool committed_ = false;
+};
+
+// An exclusive lock that programs editing one file take in turn, from before they read the file
+// until after they have replaced it, so that each reads what the one before it left. It is a
+// flock(2) lock on the file itself and survives the rename: one who waited on a file that was
+// replaced meanwhile takes the lock again on the file that now stands there.
+class ReplacementLock {
+ public:
+  // Locks the file at native_path, waiting up to wait while another holds it. Locks nothing when
+  // no regular file can be opened there (the caller's own open then says why). Throws
+  // SystemError when the wait runs out or the file system cannot lock.
+  ReplacementLock(const std::string& native_path, std::chrono::seconds wait);
+  ~ReplacementLock();
+  ReplacementLock(const ReplacementLock&) = delete;
+  ReplacementLock& operator=(const ReplacementLock&) = delete;
+
+ private:
+  int fd_ = -1;
 };
 
 }  // namespace tarvex::platform

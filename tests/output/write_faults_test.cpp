@@ -3,8 +3,10 @@
 // was read, and kills at any moment. After each, the log says what failed, the workbook is the
 // previous one or the new one and readable, the database is whole and holds exactly what was
 // committed, and the next run is not confused by what a kill left behind.
+#include <fcntl.h>
 #include <signal.h>
 #include <sqlite3.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,6 +16,7 @@
 
 #include "tests/support/sqlite_files.h"
 #include "tests/support/tarvex_run.h"
+#include "workbook/application.h"
 
 namespace tarvex::output {
 namespace {
@@ -230,6 +233,59 @@ TEST_F(WriteFaultTest, ATargetRemovedOrLockedAfterReadingFailsWithItsLine) {
   sqlite3_exec(locker, "rollback", nullptr, nullptr, nullptr);
   sqlite3_close(locker);
   EXPECT_EQ(IntegrityAndCount(), "ok 0");
+}
+
+// Two runs that write into columns of one workbook at the same time take turns: each reads what
+// the other saved, both succeed and the workbook holds both runs' cells.
+TEST_F(WriteFaultTest, ConcurrentWritersOfOneWorkbookKeepEachOthersCells) {
+  constexpr int kRounds = 20;
+  for (const std::string name : {"book.xlsx", "book.xls"}) {
+    SCOPED_TRACE(name);
+    MakeWorkbook(50, name);
+    const std::string original = Read(name);
+    std::vector<std::string> first = WorkbookJob(50, name), second = first;
+    second[7] = "/pos=predict!d1:d50";
+    int complete = 0;
+    for (int round = 0; round < kRounds; ++round) {
+      Write(name, original);
+      RunOptions options;
+      options.working_folder = folder_.path();
+      options.alarm_seconds = 120;
+      const int a = tarvex::testing::StartProgram(program_, first, options);
+      const int b = tarvex::testing::StartProgram(program_, second, options);
+      EXPECT_EQ(tarvex::testing::WaitForProgram(a), 0) << round;
+      EXPECT_EQ(tarvex::testing::WaitForProgram(b), 0) << round;
+      workbook::Application application;
+      std::unique_ptr<workbook::Workbook> book =
+          application.Workbooks().Open((folder_ / name).string());
+      ASSERT_TRUE(book);
+      const workbook::RangeValue cells = book->WorkSheets("Predict").Range("C1:D50").Value();
+      bool both = true;
+      for (std::int64_t row = 1; row <= cells.RowCount(); ++row) {
+        for (std::int64_t column = 1; column <= cells.ColumnCount(); ++column) {
+          both = both && cells.At(row, column).kind == workbook::CellKind::kNumber;
+        }
+      }
+      complete += both;
+    }
+    EXPECT_EQ(complete, kRounds);
+  }
+}
+
+// A run that cannot get the workbook within the wait (another program holds its lock) fails with
+// the output stage's line and leaves the workbook alone.
+TEST_F(WriteFaultTest, AWriterThatWaitsInVainFailsWithItsLine) {
+  if (tarvex::testing::kSanitized) GTEST_SKIP() << "the whole wait once, in the plain build";
+  MakeWorkbook(50);
+  const std::string before = Read("book.xlsx");
+  const int holder = open((folder_ / "book.xlsx").c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(flock(holder, LOCK_EX), 0);
+  EXPECT_EQ(RunIn(WorkbookJob(50)), 1);
+  EXPECT_EQ(LastLog(),
+            "OutPredictToFile.  Error: Another run is writing into the file: it stayed locked for "
+            "30 seconds  in Tarvexapp.mTarvex.OutPredictToFile at line 210");
+  EXPECT_TRUE(Read("book.xlsx") == before);
+  close(holder);
 }
 
 // Replacing a file needs the right to write that file, as opening it for writing would, not only
