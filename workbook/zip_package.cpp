@@ -5,6 +5,7 @@
 #include <unistd.h>
 #include <zip.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <memory>
 
@@ -193,24 +194,45 @@ bool ZipPackage::Has(std::string_view entry) const {
   return Find(entry, found);
 }
 
-platform::LargeText ZipPackage::Read(std::string_view entry) const {
-  std::string name;
+std::uint64_t ZipPackage::Locate(std::string_view entry, std::string& name,
+                                 zip_stat_t& stat) const {
   if (!Find(entry, name)) {
     throw WorkbookError("The package holds no part " + std::string(entry));
   }
-  zip_stat_t stat;
   zip_int64_t index = zip_name_locate(archive_, name.c_str(), 0);
   if (zip_stat_index(archive_, static_cast<zip_uint64_t>(index), 0, &stat) != 0 ||
       (stat.valid & ZIP_STAT_SIZE) == 0) {
     throw WorkbookError("The part " + name + " cannot be read: " + zip_strerror(archive_));
   }
+  return static_cast<std::uint64_t>(index);
+}
+
+std::uint64_t ZipPackage::InflatedSize(std::string_view entry) const {
+  std::string name;
+  zip_stat_t stat;
+  Locate(entry, name, stat);
+  return stat.size;
+}
+
+platform::LargeText ZipPackage::Read(std::string_view entry) const {
+  std::string name;
+  zip_stat_t stat;
+  const std::uint64_t index = Locate(entry, name, stat);
   if (stat.size > kMaxEntrySize) {
     throw WorkbookError("The part " + name + " declares " + std::to_string(stat.size) +
                         " bytes, more than a workbook part may hold");
   }
+  if (stat.size > kSmallPart && (stat.valid & ZIP_STAT_COMP_SIZE) != 0 &&
+      stat.size / kMaxInflation > stat.comp_size) {
+    throw WorkbookError("The part " + name + " would inflate " +
+                        std::to_string(stat.size / std::max<std::uint64_t>(stat.comp_size, 1)) +
+                        " times, from " + std::to_string(stat.comp_size) + " to " +
+                        std::to_string(stat.size) + " bytes; a workbook part inflates at most " +
+                        std::to_string(kMaxInflation) + " times");
+  }
   CheckFitsInMemory(stat.size, 1, "The part " + name);
-  std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> file(
-      zip_fopen_index(archive_, static_cast<zip_uint64_t>(index), 0), zip_fclose);
+  std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> file(zip_fopen_index(archive_, index, 0),
+                                                         zip_fclose);
   if (!file) throw WorkbookError("The part " + name + " cannot be read: " + zip_strerror(archive_));
   platform::LargeText content(stat.size, '\0');
   std::uint64_t done = 0;

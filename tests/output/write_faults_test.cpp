@@ -288,6 +288,40 @@ TEST_F(WriteFaultTest, AWriterThatWaitsInVainFailsWithItsLine) {
   close(holder);
 }
 
+// A write into a sheet part that fits into memory once, but not beside its edited copy, fails at
+// once with its line; the workbook stays as it was.
+TEST_F(WriteFaultTest, AWriteThatCannotFitFailsAtOnceWithItsLine) {
+  if (tarvex::testing::kSanitized) GTEST_SKIP() << "no address-space limit under AddressSanitizer";
+  MakeWorkbook(50);
+  // The Predict sheet grows to about 100 MB of numbers, which pack about 15 times.
+  Python(R"(
+import sys, zipfile
+path = sys.argv[1]
+with zipfile.ZipFile(path) as book:
+    parts = [(info, book.read(info.filename)) for info in book.infolist()]
+with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED, compresslevel=1) as book:
+    for info, data in parts:
+        if info.filename == "xl/worksheets/sheet2.xml":
+            head, tail = data.split(b"<sheetData>")[0], data.split(b"</sheetData>")[1]
+            rows = "".join('<row r="%d">%s</row>' % (r, "".join(
+                '<c r="%s%d"><v>%d.25</v></c>' % (c, r, r % 1000) for c in "ABCDEFGHIJ"))
+                for r in range(1, 330001))
+            data = head + b"<sheetData>" + rows.encode() + b"</sheetData>" + tail
+        book.writestr(info, data))",
+         {(folder_ / "book.xlsx").string()});
+  const std::string before = Read("book.xlsx");
+  RunOptions options;
+  options.limits = {{RLIMIT_AS, 250ul << 20}};
+  EXPECT_EQ(RunIn(WorkbookJob(50), options), 1);
+  EXPECT_NE(LastLog().find("OutPredictToFile.  Error: Writing into the part "
+                           "xl/worksheets/sheet2.xml would need "),
+            std::string::npos)
+      << LastLog();
+  EXPECT_NE(LastLog().find("  in Tarvexapp.mTarvex.OutPredictToFile at line 230"),
+            std::string::npos);
+  EXPECT_TRUE(Read("book.xlsx") == before);
+}
+
 // Replacing a file needs the right to write that file, as opening it for writing would, not only
 // its folder's; the file keeps its owner and group. Run as another user for real.
 TEST_F(WriteFaultTest, ReplacingAFileNeedsTheRightToWriteItAndKeepsItsOwner) {

@@ -232,6 +232,11 @@ TEST(OpenXmlReadTest, DamagedFilesFailWithAClearDescription) {
        "not a readable zip package"},
       {"DeclaresTooMuch", declared("4294967000"), "more than a workbook part may hold"},
       {"InflatesBeyondItsSize", declared("40"), "inflates to more than the 40 bytes"},
+      // 40 MB of blanks between the rows: well-formed, and about 1,000 times its packed size.
+      {"InflatesFarBeyondItsPackedSize",
+       package(with_part("xl/sheets/one.xml",
+                         sheet_with(std::string(40 << 20, ' ') + "<row><c><v>1</v></c></row>"))),
+       "bytes; a workbook part inflates at most 100 times"},
       {"NoWorkbook", package({{"_rels/.rels", "<Relationships/>"}}), "names none"},
       {"DanglingSheet",
        package(with_part("xl/_rels/book.xml.rels",
