@@ -186,6 +186,65 @@ for signature, name_at, size_at in ((b"PK\x03\x04", 30, 22), (b"PK\x01\x02", 46,
 open(path, "wb").write(data)
 )PY";
 
+// Writes the package SRC again as a streaming writer does (flag bit 3: sizes and checksum in a
+// data descriptor after the data), leaving other sizes in each local header, as some writers do.
+// The damage argument spoils it further: "flag" clears bit 3 in the local headers, "name"
+// renames the sheet part in its local header, "data" flips a byte of the sheet part's data.
+const char* const kStreamed = R"PY(
+import io, struct, sys, zipfile
+source, target, damage = sys.argv[1], sys.argv[2], sys.argv[3]
+class Unseekable(io.RawIOBase):
+    def __init__(self, file): self.file = file
+    def writable(self): return True
+    def write(self, data): return self.file.write(data)
+with zipfile.ZipFile(source) as package, open(target, "wb") as out:
+    with zipfile.ZipFile(Unseekable(out), "w", zipfile.ZIP_DEFLATED) as streamed:
+        for name in package.namelist():
+            streamed.writestr(name, package.read(name))
+data = bytearray(open(target, "rb").read())
+for info in zipfile.ZipFile(target).infolist():
+    at = info.header_offset
+    assert info.flag_bits & 8 and data[at:at + 4] == b"PK\x03\x04"
+    struct.pack_into("<II", data, at + 18, 12345, 67890)
+    if damage == "flag":
+        data[at + 6] &= ~8
+    if info.filename == "xl/sheets/one.xml":
+        if damage == "name":
+            data[at + 30 + len(info.filename) - 5] ^= 1
+        if damage == "data":
+            data[at + 30 + len(info.filename) + len(info.extra) + 5] ^= 0x55
+open(target, "wb").write(data)
+)PY";
+
+// Packages written in streaming mode whose local headers disagree with the central directory
+// are read as zipfile and SheetJS read them, by the central directory, and saved whole.
+TEST(OpenXmlReadTest, StreamingPackagesReadAsTheCentralDirectorySays) {
+  TempFolder folder;
+  const std::string good = (folder / "good.xlsx").string();
+  const std::string streamed = (folder / "streamed.xlsx").string();
+  tarvex::testing::MakePackage(good, OddParts());
+  tarvex::testing::RunPython(kStreamed, {good, streamed, "none"});
+  const std::vector<CellValue> expected = ReadAll(good, "One", "A1:E4");
+  const std::vector<CellValue> cells = ReadAll(streamed, "One", "A1:E4");
+  ASSERT_EQ(cells.size(), expected.size());
+  for (size_t i = 0; i < cells.size(); ++i) {
+    EXPECT_EQ(cells[i].kind, expected[i].kind) << i;
+    EXPECT_EQ(cells[i].number, expected[i].number) << i;
+    EXPECT_EQ(cells[i].text, expected[i].text) << i;
+  }
+  {
+    Application application;
+    std::unique_ptr<Workbook> book = application.Workbooks().Open(streamed);
+    book->WorkSheets("One").Range("F1").SetValue(5);
+    book->Save();
+  }
+  EXPECT_EQ(ReadAll(streamed, "One", "F1:F2").front().number, 5);
+  EXPECT_EQ(ReadAll(streamed, "Sheet Two", "C2:C2").front().number, 22);
+  EXPECT_EQ(tarvex::testing::RunPython(
+                "import sys, zipfile\nprint(zipfile.ZipFile(sys.argv[1]).testzip())", {streamed}),
+            "None\n");
+}
+
 TEST(OpenXmlReadTest, DamagedFilesFailWithAClearDescription) {
   TempFolder folder;
   const std::string good = (folder / "good.xlsx").string();
@@ -211,6 +270,11 @@ TEST(OpenXmlReadTest, DamagedFilesFailWithAClearDescription) {
   auto package = [](std::vector<std::pair<std::string, std::string>> parts) {
     return [parts](const std::string& path) { tarvex::testing::MakePackage(path, parts); };
   };
+  auto streamed = [&](const char* damage) {
+    return [&, damage](const std::string& path) {
+      tarvex::testing::RunPython(kStreamed, {good, path, damage});
+    };
+  };
   auto declared = [&](const char* size) {
     return [&, size](const std::string& path) {
       tarvex::testing::WriteFile(path, whole);
@@ -232,6 +296,11 @@ TEST(OpenXmlReadTest, DamagedFilesFailWithAClearDescription) {
        "not a readable zip package"},
       {"DeclaresTooMuch", declared("4294967000"), "more than a workbook part may hold"},
       {"InflatesBeyondItsSize", declared("40"), "inflates to more than the 40 bytes"},
+      // Streamed packages are taken by the central directory's sizes, everything else checked.
+      {"LocalSizesWithoutDescriptor", streamed("flag"),
+       "disagrees with the central directory"},
+      {"StreamedNameDiffers", streamed("name"), "the local header at byte"},
+      {"StreamedDataDamaged", streamed("data"), "The part xl/sheets/one.xml is damaged"},
       // 40 MB of blanks between the rows: well-formed, and about 1,000 times its packed size.
       {"InflatesFarBeyondItsPackedSize",
        package(with_part("xl/sheets/one.xml",
