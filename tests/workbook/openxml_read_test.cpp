@@ -114,9 +114,10 @@ const char* const kStrings =
     R"(<sst xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" count="2" uniqueCount="2"><si><t>plain</t></si><si><r><t>ri</t></r><r><rPr><b/></rPr><t xml:space="preserve">ch </t></r><rPh sb="0" eb="1"><t>PHONETIC</t></rPh></si></sst>)";
 const char* const kStyles =
     R"(<styleSheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><numFmts count="2"><numFmt numFmtId="164" formatCode="dd/mm/yyyy"/><numFmt numFmtId="165" formatCode="&quot;d&quot;0.0"/></numFmts><cellXfs count="4"><xf numFmtId="0"/><xf numFmtId="164"/><xf numFmtId="165"/><xf numFmtId="14"/></cellXfs></styleSheet>)";
-// Rows and cells without r, every cell type, a formula string, a rich inline string.
+// Rows and cells without r, every cell type, a formula string, formulas without results, a rich
+// inline string.
 const char* const kSheetOne =
-    R"(<?xml version="1.0"?><x:worksheet xmlns:x="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><x:sheetData><x:row><x:c><x:v>1.5</x:v></x:c><x:c t="s"><x:v>0</x:v></x:c><x:c t="s"><x:v>1</x:v></x:c><x:c t="inlineStr"><x:is><x:r><x:t>in</x:t></x:r><x:r><x:t>line</x:t></x:r><x:rPh><x:t>no</x:t></x:rPh></x:is></x:c></x:row><x:row><x:c t="b"><x:v>1</x:v></x:c><x:c t="e"><x:v>#DIV/0!</x:v></x:c><x:c t="d"><x:v>2021-03-04T12:00:00</x:v></x:c><x:c t="str"><x:f>"a"&amp;"b"</x:f><x:v>ab</x:v></x:c></x:row><x:row r="4"><x:c r="B4" s="1"><x:v>44000</x:v></x:c><x:c s="2"><x:v>7</x:v></x:c><x:c s="3"><x:v>1</x:v></x:c><x:c s="9"><x:v>2</x:v></x:c></x:row></x:sheetData></x:worksheet>)";
+    R"(<?xml version="1.0"?><x:worksheet xmlns:x="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><x:sheetData><x:row><x:c><x:v>1.5</x:v></x:c><x:c t="s"><x:v>0</x:v></x:c><x:c t="s"><x:v>1</x:v></x:c><x:c t="inlineStr"><x:is><x:r><x:t>in</x:t></x:r><x:r><x:t>line</x:t></x:r><x:rPh><x:t>no</x:t></x:rPh></x:is></x:c></x:row><x:row><x:c t="b"><x:v>1</x:v></x:c><x:c t="e"><x:v>#DIV/0!</x:v></x:c><x:c t="d"><x:v>2021-03-04T12:00:00</x:v></x:c><x:c t="str"><x:f>"a"&amp;"b"</x:f><x:v>ab</x:v></x:c></x:row><x:row r="3"><x:c r="B3"><x:f>A1*2</x:f><x:v></x:v></x:c><x:c r="C3" t="str"><x:f>B1</x:f></x:c></x:row><x:row r="4"><x:c r="B4" s="1"><x:v>44000</x:v></x:c><x:c s="2"><x:v>7</x:v></x:c><x:c s="3"><x:v>1</x:v></x:c><x:c s="9"><x:v>2</x:v></x:c></x:row></x:sheetData></x:worksheet>)";
 const char* const kSheetTwo =
     R"(<worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><sheetData><row r="1"><c r="B1"><v>11</v></c><c r="C1"><v>12</v></c></row><row r="2"><c r="B2"><v>21</v></c><c r="C2"><v>  2.2E+1 </v></c></row></sheetData></worksheet>)";
 
@@ -139,12 +140,21 @@ TEST(OpenXmlReadTest, HandWrittenPartsOfEveryKind) {
     const char* text;
   };
   const Case cases[] = {
-      {"A1", CellKind::kNumber, 1.5, ""},   {"B1", CellKind::kText, 0, "plain"},
-      {"C1", CellKind::kText, 0, "rich "},  {"D1", CellKind::kText, 0, "inline"},
-      {"A2", CellKind::kBoolean, 1, ""},    {"B2", CellKind::kError, 0, "#DIV/0!"},
-      {"C2", CellKind::kDate, 44259.5, ""}, {"D2", CellKind::kText, 0, "ab"},
-      {"A3", CellKind::kEmpty, 0, ""},      {"B4", CellKind::kDate, 44000, ""},
-      {"C4", CellKind::kNumber, 7, ""},     {"D4", CellKind::kDate, 1, ""},
+      {"A1", CellKind::kNumber, 1.5, ""},
+      {"B1", CellKind::kText, 0, "plain"},
+      {"C1", CellKind::kText, 0, "rich "},
+      {"D1", CellKind::kText, 0, "inline"},
+      {"A2", CellKind::kBoolean, 1, ""},
+      {"B2", CellKind::kError, 0, "#DIV/0!"},
+      {"C2", CellKind::kDate, 44259.5, ""},
+      {"D2", CellKind::kText, 0, "ab"},
+      {"A3", CellKind::kEmpty, 0, ""},
+      {"B4", CellKind::kDate, 44000, ""},
+      // Formulas whose results were never saved.
+      {"B3", CellKind::kUncalculated, 0, ""},
+      {"C3", CellKind::kUncalculated, 0, ""},
+      {"C4", CellKind::kNumber, 7, ""},
+      {"D4", CellKind::kDate, 1, ""},
       {"E4", CellKind::kNumber, 2, ""},  // a style index beyond the styles: no date
   };
   for (const Case& c : cases) {
@@ -297,8 +307,7 @@ TEST(OpenXmlReadTest, DamagedFilesFailWithAClearDescription) {
       {"DeclaresTooMuch", declared("4294967000"), "more than a workbook part may hold"},
       {"InflatesBeyondItsSize", declared("40"), "inflates to more than the 40 bytes"},
       // Streamed packages are taken by the central directory's sizes, everything else checked.
-      {"LocalSizesWithoutDescriptor", streamed("flag"),
-       "disagrees with the central directory"},
+      {"LocalSizesWithoutDescriptor", streamed("flag"), "disagrees with the central directory"},
       {"StreamedNameDiffers", streamed("name"), "the local header at byte"},
       {"StreamedDataDamaged", streamed("data"), "The part xl/sheets/one.xml is damaged"},
       // 40 MB of blanks between the rows: well-formed, and about 1,000 times its packed size.
