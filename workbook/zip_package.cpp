@@ -25,6 +25,20 @@ namespace {
 // of text, and the default level triples the time of a save for a few percent of size.
 constexpr zip_uint32_t kCompressionLevel = 1;
 
+// Reads up to length bytes of the file at offset into data, going on after short reads; fewer
+// only at the file's end. Returns the count, or -1 with errno set.
+ssize_t ReadAt(int fd, std::uint64_t offset, char* data, size_t length) {
+  size_t done = 0;
+  while (done < length) {
+    ssize_t n = pread(fd, data + done, length - done, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return -1;
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return static_cast<ssize_t>(done);
+}
+
 }  // namespace
 
 // The zip library's view of the workbook file: reads come from the open original, writes go to
@@ -58,17 +72,10 @@ zip_int64_t SourceCallback(void* state, void* data, zip_uint64_t length, zip_sou
     case ZIP_SOURCE_READ: {
       zip_uint64_t left = source.position < source.size ? source.size - source.position : 0;
       if (length > left) length = left;
-      size_t done = 0;
-      while (done < length) {
-        ssize_t n = pread(source.fd, static_cast<char*>(data) + done, length - done,
-                          static_cast<off_t>(source.position + done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return Fail(source, ZIP_ER_READ, errno);
-        if (n == 0) break;
-        done += static_cast<size_t>(n);
-      }
-      source.position += done;
-      return static_cast<zip_int64_t>(done);
+      const ssize_t done = ReadAt(source.fd, source.position, static_cast<char*>(data), length);
+      if (done < 0) return Fail(source, ZIP_ER_READ, errno);
+      source.position += static_cast<std::uint64_t>(done);
+      return done;
     }
     case ZIP_SOURCE_CLOSE:
     case ZIP_SOURCE_FREE:
@@ -173,17 +180,11 @@ constexpr std::uint16_t kDataDescriptorFlag = 0x0008;
 constexpr std::uint32_t kInZip64 = 0xFFFFFFFF;
 
 // Bytes [at, at + count) of the file; shorter at its end.
-std::string ReadAt(int fd, std::uint64_t at, size_t count) {
+std::string BytesAt(int fd, std::uint64_t at, size_t count) {
   std::string bytes(count, '\0');
-  size_t done = 0;
-  while (done < count) {
-    ssize_t n = pread(fd, bytes.data() + done, count - done, static_cast<off_t>(at + done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) throw platform::SystemError(platform::SystemErrorText(errno));
-    if (n == 0) break;
-    done += static_cast<size_t>(n);
-  }
-  bytes.resize(done);
+  const ssize_t done = ReadAt(fd, at, bytes.data(), count);
+  if (done < 0) throw platform::SystemError(platform::SystemErrorText(errno));
+  bytes.resize(static_cast<size_t>(done));
   return bytes;
 }
 
@@ -201,7 +202,7 @@ struct CentralEntry {
 // record must close the file.
 std::pair<std::uint64_t, std::uint64_t> FindCentralDirectory(int fd, std::uint64_t file_size) {
   const std::uint64_t tail_size = std::min<std::uint64_t>(file_size, kEndOfDirectorySize + 0xFFFF);
-  const std::string tail = ReadAt(fd, file_size - tail_size, tail_size);
+  const std::string tail = BytesAt(fd, file_size - tail_size, tail_size);
   for (size_t at = tail.size() >= kEndOfDirectorySize ? tail.size() - kEndOfDirectorySize + 1 : 0;
        at-- > 0;) {
     if (ReadU32(tail, at) != kEndOfDirectory ||
@@ -212,11 +213,16 @@ std::pair<std::uint64_t, std::uint64_t> FindCentralDirectory(int fd, std::uint64
     std::uint64_t size = ReadU32(tail, at + 12), offset = ReadU32(tail, at + 16);
     std::uint64_t directory_end = end_at;
     if (end_at >= kZip64LocatorSize) {
-      const std::string locator = ReadAt(fd, end_at - kZip64LocatorSize, kZip64LocatorSize);
+      const std::string locator = BytesAt(fd, end_at - kZip64LocatorSize, kZip64LocatorSize);
       if (ReadU32(locator, 0) == kZip64Locator) {
+        // The zip64 end record, whose size it gives past its first 12 bytes, ends at its locator.
         directory_end = ReadU64(locator, 8);
-        const std::string end64 = ReadAt(fd, directory_end, kZip64EndOfDirectorySize);
-        if (end64.size() < kZip64EndOfDirectorySize || ReadU32(end64, 0) != kZip64EndOfDirectory) {
+        const std::uint64_t locator_at = end_at - kZip64LocatorSize;
+        const std::string end64 = directory_end <= locator_at
+                                      ? BytesAt(fd, directory_end, kZip64EndOfDirectorySize)
+                                      : std::string();
+        if (end64.size() < kZip64EndOfDirectorySize || ReadU32(end64, 0) != kZip64EndOfDirectory ||
+            ReadU64(end64, 4) + 12 != locator_at - directory_end) {
           Unreadable("its zip64 end record is missing");
         }
         size = ReadU64(end64, 40);
@@ -232,7 +238,7 @@ std::pair<std::uint64_t, std::uint64_t> FindCentralDirectory(int fd, std::uint64
 }
 
 std::vector<CentralEntry> ReadCentralDirectory(int fd, std::uint64_t offset, std::uint64_t size) {
-  const std::string directory = ReadAt(fd, offset, static_cast<size_t>(size));
+  const std::string directory = BytesAt(fd, offset, static_cast<size_t>(size));
   std::vector<CentralEntry> entries;
   for (size_t at = 0; at < directory.size();) {
     if (directory.size() - at < kCentralHeaderSize || ReadU32(directory, at) != kCentralHeader) {
@@ -280,7 +286,8 @@ std::vector<CentralEntry> ReadCentralDirectory(int fd, std::uint64_t offset, std
 void CheckStreamedPackage(int fd, std::uint64_t file_size) {
   const auto [directory_offset, directory_size] = FindCentralDirectory(fd, file_size);
   for (const CentralEntry& entry : ReadCentralDirectory(fd, directory_offset, directory_size)) {
-    const std::string header = ReadAt(fd, entry.local_offset, kLocalHeaderSize + entry.name.size());
+    const std::string header =
+        BytesAt(fd, entry.local_offset, kLocalHeaderSize + entry.name.size());
     const std::string where = "the local header at byte " + std::to_string(entry.local_offset);
     if (header.size() < kLocalHeaderSize + entry.name.size() ||
         ReadU32(header, 0) != kLocalHeader) {
