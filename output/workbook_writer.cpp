@@ -25,7 +25,7 @@ using job::WriteLog;
 namespace {
 
 // Runs that write into one workbook take turns. A turn lasts one read, edit and save of the
-// workbook (a few seconds for a range of a million cells), so several runs of a sweep that
+// workbook (about a second for a range of a million cells), so several runs of a sweep that
 // write into one workbook each get theirs.
 constexpr std::chrono::seconds kWorkbookLockWait{30};
 
