@@ -36,6 +36,6 @@ std::string DimensionsText(std::string_view label, long long rows, long long col
 
 // The template of two options that exclude each other.
 inline constexpr std::string_view kExclusiveParametersTemplate =
-    "The Parameters 'Parameter0' and 'Parameter1' cannot be used together.";
+    "The Parameters Parameter0 and Parameter1 cannot be used together.";
 
 }  // namespace tarvex::job

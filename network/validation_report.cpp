@@ -39,12 +39,12 @@ std::string FiguresLines(const JobSettings& job, const char* rows,
 std::string StopText(const JobSettings& job) {
   switch (job.Results.stop) {
     case StopReason::kWeightDeltaTarget:
-      return "the target minimum weight delta was reached";
+      return "the target minimum weight delta";
     case StopReason::kEpochLimit:
-      return "the limit of epochs was reached";
+      return "the limit of epochs";
     case StopReason::kEarlyStop:
-      return "early stop: no better validation error in " + std::to_string(job.Patience) +
-             " epochs";
+      return "early stopping (no better validation error in " + std::to_string(job.Patience) +
+             " epochs)";
     case StopReason::kNotTrained:
       break;
   }
@@ -65,8 +65,8 @@ std::string ValidationReport(const JobSettings& job) {
     }
     report += "       Best epoch: " + std::to_string(job.Results.best_epoch) + "\r\n";
     report += "       Last epoch: " + std::to_string(job.LastEpoch) + "\r\n";
-    report += "       Training stopped: " + StopText(job) + "\r\n";
-    report += "       Network kept: of epoch " +
+    report += "       Training stopped by: " + StopText(job) + "\r\n";
+    report += "       Network kept: epoch " +
               std::to_string(job.Patience > 0 && job.Results.best_epoch > 0 ? job.Results.best_epoch
                                                                             : job.LastEpoch) +
               "\r\n";

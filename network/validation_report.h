@@ -12,7 +12,7 @@ namespace tarvex::network {
 // trained) and the validation rows; each line ends with CR LF.
 std::string ValidationReport(const job::JobSettings& job);
 
-// "weight delta target", "epoch limit", "early stop" as the log words them.
+// What ended the training, as the log words it.
 std::string StopText(const job::JobSettings& job);
 
 }  // namespace tarvex::network
