@@ -28,6 +28,16 @@ struct ColumnFigures {
   std::optional<double> r2;
 };
 
+// One epoch of the learning curve. Per output column, in the units of the training outputs: the
+// RMSE of the training rows, each taken as it was trained (before its step), and of the
+// validation rows after the epoch (empty without validation rows).
+struct CurvePoint {
+  std::int32_t epoch = 0;
+  std::vector<double> training_rmse;
+  std::vector<double> validation_rmse;
+  double weight_delta = 0;  // of the epoch's last step, in percent
+};
+
 // How far the reading of the options got: a run summary is written once they are read.
 enum class OptionsState { kNotRead, kRead, kChecked };
 
@@ -44,6 +54,7 @@ struct TrainingResults {
   std::int32_t best_epoch = 0;  // 0: no validation data, or no epoch ran
   double seconds = 0;           // of the epoch loop
   std::vector<ColumnFigures> training, validation;
+  std::vector<CurvePoint> curve;  // the epochs kept, when a curve was asked for
   // What the run wrote, for the summary's list of outputs.
   bool predictions_written = false, network_written = false, curve_written = false;
 };

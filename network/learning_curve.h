@@ -8,17 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "job/job_settings.h"
+
 namespace tarvex::network {
 
-struct CurvePoint {
-  std::int32_t epoch = 0;
-  // Per output column, in the units of the training outputs: the RMSE of the training rows, each
-  // taken as it was trained (before its step), and of the validation rows after the epoch
-  // (empty without validation rows).
-  std::vector<double> training_rmse;
-  std::vector<double> validation_rmse;
-  double weight_delta = 0;  // of the epoch's last step, in percent
-};
+using job::CurvePoint;
 
 class LearningCurve {
  public:

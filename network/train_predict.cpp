@@ -1,7 +1,6 @@
 #include "network/train_predict.h"
 
 #include <exception>
-#include <limits>
 #include <optional>
 
 #include "job/job_file.h"
@@ -20,20 +19,11 @@ namespace tarvex::network {
 
 using job::BoundedVector;
 using job::DataMatrix;
-using job::Failure;
 using job::Index;
 using job::JobSettings;
 using job::WriteLog;
 
 namespace {
-
-std::int32_t CheckedInt32(Index value) {
-  if (value < std::numeric_limits<std::int32_t>::min() ||
-      value > std::numeric_limits<std::int32_t>::max()) {
-    throw Failure(job::kOverflow);
-  }
-  return static_cast<std::int32_t>(value);
-}
 
 // What the epoch loop leaves for the report, the network file and the run summary; also after a
 // failure, so that the summary says how far training got.
@@ -43,6 +33,7 @@ void KeepOutcome(JobSettings& job, const TrainingOutcome& outcome) {
   job.Results.best_epoch = outcome.best_epoch;
   job.Results.stop = outcome.stop;
   job.Results.seconds = outcome.seconds;
+  job.Results.curve = outcome.curve.Points();
 }
 
 }  // namespace
@@ -58,21 +49,7 @@ bool TrainAndPredict(JobSettings& job) {
     const DataMatrix& targets = job.TrainingOutputs;
     const DataMatrix& prediction_inputs = job.PredictionInputs;
 
-    TrainingSpec spec;
-    spec.input_count = CheckedInt32(inputs.ColumnCount());
-    spec.hidden_size =
-        job.n != 0 ? job.n : CheckedInt32(2 * static_cast<Index>(spec.input_count) + 2);
-    spec.output_size = CheckedInt32(targets.ColumnCount());
-    spec.lr = job.lr;
-    spec.m = job.m;
-    spec.wd = job.wd;
-    spec.iw = job.iw;
-    spec.af = job.af;
-    spec.ep = job.ep;
-    spec.patience = job.Patience;
-    if (job.Seed) spec.seed = *job.Seed;
-    spec.record_curve = !job.lcf.empty();
-    spec.show_progress = true;
+    const TrainingSpec spec = TrainingSpecFor(job);
     job.Results.network = {spec.input_count, spec.hidden_size, spec.output_size};
 
     // Before anything is allocated: a network too large ends with a reason, not by the kernel.
@@ -107,7 +84,7 @@ bool TrainAndPredict(JobSettings& job) {
     }
     if (!job.lcf.empty()) {
       job::WriteJobFile(job, job.lcf, "The learning curve file",
-                        LearningCurveText(outcome.curve.Points(), mapping.Columns(), validates));
+                        LearningCurveText(job.Results.curve, mapping.Columns(), validates));
       job.Results.curve_written = true;
     }
     // From here on the predictions stand: a failing report still lets the output stage run.

@@ -35,7 +35,34 @@ std::vector<double> Rmses(const ErrorSums& sums) {
   return values;
 }
 
+std::int32_t CheckedInt32(Index value) {
+  if (value < std::numeric_limits<std::int32_t>::min() ||
+      value > std::numeric_limits<std::int32_t>::max()) {
+    throw job::Failure(job::kOverflow);
+  }
+  return static_cast<std::int32_t>(value);
+}
+
 }  // namespace
+
+TrainingSpec TrainingSpecFor(const job::JobSettings& job) {
+  TrainingSpec spec;
+  spec.input_count = CheckedInt32(job.TrainingInputs.ColumnCount());
+  spec.hidden_size =
+      job.n != 0 ? job.n : CheckedInt32(2 * static_cast<Index>(spec.input_count) + 2);
+  spec.output_size = CheckedInt32(job.TrainingOutputs.ColumnCount());
+  spec.lr = job.lr;
+  spec.m = job.m;
+  spec.wd = job.wd;
+  spec.iw = job.iw;
+  spec.af = job.af;
+  spec.ep = job.ep;
+  spec.patience = job.Patience;
+  if (job.Seed) spec.seed = *job.Seed;
+  spec.record_curve = !job.lcf.empty();
+  spec.show_progress = true;
+  return spec;
+}
 
 void TrainNetwork(NetworkEngine& engine, const TrainingSpec& spec, const TrainingRows& training,
                   const LabelledRows* validation, const OutputMapping& mapping,

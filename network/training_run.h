@@ -29,6 +29,10 @@ struct TrainingSpec {
   bool show_progress = false;  // the terminal's progress line: for one training at a time
 };
 
+// The spec of the job's own training: its options, the layout from its training data (throws
+// Failure ("Overflow") for a layout beyond 32 bits), the progress line shown.
+TrainingSpec TrainingSpecFor(const job::JobSettings& job);
+
 // The training rows: inputs and targets scaled and sharing their row indices (rows whose indices
 // do not exist in the targets fail, as in every training); the actual outputs, with the targets'
 // row indices, are needed only for the curve.

@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cmath>
+#include <set>
 #include <sstream>
 
 #include "tests/support/tarvex_run.h"
@@ -118,19 +119,24 @@ TEST_F(ValidationRun, SameJobTwiceGivesTheSameFiles) {
 // With early stopping the network kept is the best epoch's: the curve's validation error there
 // is the summary's figure to the bit, and the stop comes the patience after it.
 TEST_F(ValidationRun, EarlyStopKeepsTheBestEpoch) {
-  for (const char* patience : {"5", "40"}) {
-    ASSERT_EQ(Run(Job({"/ep=3000", "/vif=vi.txt", "/vof=vo.txt", "/lcf=curve.csv",
-                       std::string("/es=") + patience})),
-              0);
+  std::set<std::string> stops;
+  for (const std::vector<std::string>& more :
+       {std::vector<std::string>{"/es=5"}, {"/es=100", "/lr=0.05"}, {"/es=300"}}) {
+    std::vector<std::string> job =
+        Job({"/ep=3000", "/vif=vi.txt", "/vof=vo.txt", "/lcf=curve.csv"});
+    job.insert(job.end(), more.begin(), more.end());
+    ASSERT_EQ(Run(job), 0);
+    const int patience = std::stoi(more[0].substr(4));
     const Json summary = Summary();
     const int best = summary["training"]["best_epoch"];
     const int last = summary["training"]["epochs"];
+    stops.insert(summary["training"]["stop"]);
     const std::vector<std::vector<double>> curve = Curve();
     ASSERT_EQ(curve.back()[0], last);
     if (summary["training"]["stop"] == "early_stop") {
-      EXPECT_EQ(last - best, std::stoi(patience));
+      EXPECT_EQ(last - best, patience) << more[0];
     } else {
-      EXPECT_LT(last - best, std::stoi(patience));
+      EXPECT_LT(last - best, patience) << more[0];
     }
     const auto best_line =
         std::find_if(curve.begin(), curve.end(), [best](auto& line) { return line[0] == best; });
@@ -138,6 +144,7 @@ TEST_F(ValidationRun, EarlyStopKeepsTheBestEpoch) {
     EXPECT_EQ((*best_line)[3], summary["metrics"]["validation"][0]["rmse"].get<double>());
     for (const auto& line : curve) EXPECT_GE(line[3], (*best_line)[3]) << line[0];
   }
+  EXPECT_EQ(stops, (std::set<std::string>{"early_stop", "epoch_limit"}));
 }
 
 // The figures as a user would compute them by hand: README's program predicts the rows from the
@@ -239,6 +246,9 @@ TEST_F(ValidationRun, BadInputEndsWithOneLine) {
        "File name: ti.txt  The learning curve file is the training inputs (ti.txt); nothing was "
        "written"},
       {{"/lcf=sub"}, "File name: sub  Is a directory"},
+      {{"/nif=net.json", "/vf=0.2"}, "The Parameters '/nif' and '/vf' cannot be used together."},
+      {{"/nif=net.json", "/lcf=curve.csv"},
+       "The Parameters '/nif' and '/lcf' cannot be used together."},
   };
   fs::create_directory(folder_ / "sub");
   for (const Case& bad : cases) {
@@ -251,6 +261,9 @@ TEST_F(ValidationRun, BadInputEndsWithOneLine) {
     EXPECT_FALSE(Exists("po.txt")) << bad.line;
     EXPECT_EQ(Summary()["failure"], bad.line);
   }
+  // A summary that cannot be written fails the run after the predictions were written.
+  EXPECT_EQ(Run(Job({"/sof=sub"})), 1);
+  EXPECT_EQ(Log().back(), "File name: sub  Is a directory");
   // A summary that would replace one of the job's own files is refused, and so not written.
   EXPECT_EQ(Run(Job({"/sof=to.txt"})), 1);
   EXPECT_EQ(Log().back(),
