@@ -190,6 +190,20 @@ TEST_F(ValidationRun, HeldOutRowsAndTrainedRowsAreTheTrainingRows) {
   EXPECT_EQ(data["validation_inputs"]["source"], "held_out");
 }
 
+// The parameter file takes the new options too, and its values keep their letter case.
+TEST_F(ValidationRun, ParameterFileTakesTheNewOptions) {
+  Write("job.ini",
+        "[Parameter]\n/vif=vi.txt\n/vof=vo.txt\n/es=10\n/sd=3\n/ep=50\n/lcf=Curve.csv\n"
+        "/sof=Summary.json\n");
+  ASSERT_EQ(Run({"/tif=ti.txt", "/tof=to.txt", "/pif=pi.txt", "/pof=po.txt", "/ini=job.ini"}), 0);
+  ASSERT_TRUE(Exists("Curve.csv"));
+  const Json options = Json::parse(Read("Summary.json"))["options"];
+  EXPECT_EQ(options["es"], 10);
+  EXPECT_EQ(options["sd"], 3);
+  EXPECT_EQ(options["vif"], "vi.txt");
+  EXPECT_EQ(options["vf"], nullptr);
+}
+
 TEST_F(ValidationRun, FailedRunsSaySoInTheSummary) {
   ASSERT_EQ(Run(Job({"/vif=vi.txt", "/vof=missing.txt"})), 1);
   const Json summary = Summary();
