@@ -85,7 +85,6 @@ void TrainNetwork(NetworkEngine& engine, const TrainingSpec& spec, const Trainin
 
   if (spec.show_progress) job::ShowTraining(spec.ep, spec.wd);
   const auto start = std::chrono::steady_clock::now();
-  outcome.stop = StopReason::kEpochLimit;  // also when no epoch runs
   for (std::int64_t epoch = 1; epoch <= spec.ep; ++epoch) {
     // Rows in ascending order, the same in every epoch. A row is handed over in place: the row
     // of the targets is taken at the inputs' row index, so matrices with different row bounds
@@ -141,6 +140,8 @@ void TrainNetwork(NetworkEngine& engine, const TrainingSpec& spec, const Trainin
     }
     // Nothing to yield to between epochs: the program has no window and no event loop.
   }
+  // Also when no epoch ran; a failure never gets here, so its stop stays "not trained".
+  if (outcome.stop == StopReason::kNotTrained) outcome.stop = StopReason::kEpochLimit;
   // Early stopping keeps the best epoch's network, however training ended.
   if (!best_weights.empty() && outcome.best_epoch != outcome.last_epoch) {
     engine.SetWeights(best_weights);

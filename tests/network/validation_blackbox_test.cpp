@@ -213,6 +213,13 @@ TEST_F(ValidationRun, FailedRunsSaySoInTheSummary) {
   EXPECT_EQ(summary["failure"], Log().back());
   EXPECT_EQ(summary["training"], nullptr);
   EXPECT_FALSE(Exists("po.txt"));
+
+  // A network that diverges: the summary says how far training got, and no stop rule.
+  ASSERT_EQ(Run(Job({"/vif=vi.txt", "/vof=vo.txt", "/lr=1000", "/af=3"})), 1);
+  const Json diverged = Summary();
+  EXPECT_EQ(diverged["failure"].get<std::string>().rfind("Overflow", 0), 0u);
+  EXPECT_EQ(diverged["training"]["stop"], nullptr);
+  EXPECT_EQ(diverged["metrics"]["validation"], nullptr);
 }
 
 // Every bad value or combination ends the run with its line, writes no output, and the summary
