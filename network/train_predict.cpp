@@ -49,11 +49,11 @@ bool TrainAndPredict(JobSettings& job) {
     const DataMatrix& targets = job.TrainingOutputs;
     const DataMatrix& prediction_inputs = job.PredictionInputs;
 
-    const TrainingSpec spec = TrainingSpecFor(job);
-    job.Results.network = {spec.input_count, spec.hidden_size, spec.output_size};
+    const TrainingPlan plan = TrainingPlanFor(job);
+    job.Results.network = {plan.input_count, plan.hidden_size, plan.output_size};
 
     // Before anything is allocated: a network too large ends with a reason, not by the kernel.
-    CheckNetworkFits(spec.input_count, spec.hidden_size, spec.output_size,
+    CheckNetworkFits(plan.input_count, plan.hidden_size, plan.output_size,
                      job::PredictsOutputs(job) ? prediction_inputs.RowCount() : 0);
     component.emplace(platform::ProgramFolder());
     network::NetworkEngine& engine = component->engine();
@@ -61,7 +61,7 @@ bool TrainAndPredict(JobSettings& job) {
     const OutputMapping mapping(job);
     const bool validates = job::HasValidationData(job);
     const LabelledRows validation{&job.ValidationInputs, &job.ValidationOutputValues};
-    TrainNetwork(engine, spec, {&inputs, &targets, &job.TrainingOutputValues},
+    TrainNetwork(engine, plan, {&inputs, &targets, &job.TrainingOutputValues},
                  validates ? &validation : nullptr, mapping, outcome);
     KeepOutcome(job, outcome);
 
@@ -79,7 +79,7 @@ bool TrainAndPredict(JobSettings& job) {
     }
     // A network or curve that cannot be saved fails the run, as the user asked for the file.
     if (!job.nof.empty()) {
-      SaveNetworkFile(job, spec.hidden_size, engine.GetWeights());
+      SaveNetworkFile(job, plan.hidden_size, engine.GetWeights());
       job.Results.network_written = true;
     }
     if (!job.lcf.empty()) {
@@ -90,7 +90,7 @@ bool TrainAndPredict(JobSettings& job) {
     // From here on the predictions stand: a failing report still lets the output stage run.
     result = true;
 
-    WriteLog(job.log, TrainingReport(job, spec.hidden_size, spec.output_size, SecondsSince(start)),
+    WriteLog(job.log, TrainingReport(job, plan.hidden_size, plan.output_size, SecondsSince(start)),
              job::LogEntry::kReport);
     if (validates) WriteLog(job.log, ValidationReport(job), job::LogEntry::kReport);
   } catch (const std::exception& failure) {

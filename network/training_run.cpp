@@ -45,37 +45,37 @@ std::int32_t CheckedInt32(Index value) {
 
 }  // namespace
 
-TrainingSpec TrainingSpecFor(const job::JobSettings& job) {
-  TrainingSpec spec;
-  spec.input_count = CheckedInt32(job.TrainingInputs.ColumnCount());
-  spec.hidden_size =
-      job.n != 0 ? job.n : CheckedInt32(2 * static_cast<Index>(spec.input_count) + 2);
-  spec.output_size = CheckedInt32(job.TrainingOutputs.ColumnCount());
-  spec.lr = job.lr;
-  spec.m = job.m;
-  spec.wd = job.wd;
-  spec.iw = job.iw;
-  spec.af = job.af;
-  spec.ep = job.ep;
-  spec.patience = job.Patience;
-  if (job.Seed) spec.seed = *job.Seed;
-  spec.record_curve = !job.lcf.empty();
-  spec.show_progress = true;
-  return spec;
+TrainingPlan TrainingPlanFor(const job::JobSettings& job) {
+  TrainingPlan plan;
+  plan.input_count = CheckedInt32(job.TrainingInputs.ColumnCount());
+  plan.hidden_size =
+      job.n != 0 ? job.n : CheckedInt32(2 * static_cast<Index>(plan.input_count) + 2);
+  plan.output_size = CheckedInt32(job.TrainingOutputs.ColumnCount());
+  plan.lr = job.lr;
+  plan.m = job.m;
+  plan.wd = job.wd;
+  plan.iw = job.iw;
+  plan.af = job.af;
+  plan.ep = job.ep;
+  plan.patience = job.Patience;
+  if (job.Seed) plan.seed = *job.Seed;
+  plan.record_curve = !job.lcf.empty();
+  plan.show_progress = true;
+  return plan;
 }
 
-void TrainNetwork(NetworkEngine& engine, const TrainingSpec& spec, const TrainingRows& training,
+void TrainNetwork(NetworkEngine& engine, const TrainingPlan& plan, const TrainingRows& training,
                   const LabelledRows* validation, const OutputMapping& mapping,
                   TrainingOutcome& outcome) {
-  const std::array<std::int32_t, 2> layer_sizes = {spec.hidden_size, spec.output_size};
-  engine.CreateNetwork(2, spec.input_count, layer_sizes, spec.iw, spec.af);
-  if (spec.seed) engine.SeedWeights(*spec.seed);
-  engine.SetLearningRate(spec.lr);
-  engine.SetMomentum(spec.m);
+  const std::array<std::int32_t, 2> layer_sizes = {plan.hidden_size, plan.output_size};
+  engine.CreateNetwork(2, plan.input_count, layer_sizes, plan.iw, plan.af);
+  if (plan.seed) engine.SeedWeights(*plan.seed);
+  engine.SetLearningRate(plan.lr);
+  engine.SetMomentum(plan.m);
 
   const DataMatrix& inputs = *training.inputs;
   const DataMatrix& targets = *training.targets;
-  const bool curve = spec.record_curve;
+  const bool curve = plan.record_curve;
   ErrorSums training_errors(mapping.Columns());
   std::vector<double> predicted(mapping.Columns());
   ErrorSums validation_errors(mapping.Columns());
@@ -83,9 +83,9 @@ void TrainNetwork(NetworkEngine& engine, const TrainingSpec& spec, const Trainin
   double best_score = std::numeric_limits<double>::infinity();
   std::vector<double> best_weights;
 
-  if (spec.show_progress) job::ShowTraining(spec.ep, spec.wd);
+  if (plan.show_progress) job::ShowTraining(plan.ep, plan.wd);
   const auto start = std::chrono::steady_clock::now();
-  for (std::int64_t epoch = 1; epoch <= spec.ep; ++epoch) {
+  for (std::int64_t epoch = 1; epoch <= plan.ep; ++epoch) {
     // Rows in ascending order, the same in every epoch. A row is handed over in place: the row
     // of the targets is taken at the inputs' row index, so matrices with different row bounds
     // fail in the first epoch.
@@ -105,7 +105,7 @@ void TrainNetwork(NetworkEngine& engine, const TrainingSpec& spec, const Trainin
       }
     }
     outcome.last_epoch = static_cast<std::int32_t>(epoch);
-    if (spec.show_progress) job::ShowEpoch(epoch, outcome.last_weight_delta);
+    if (plan.show_progress) job::ShowEpoch(epoch, outcome.last_weight_delta);
 
     bool best = false;
     if (validation) {
@@ -116,7 +116,7 @@ void TrainNetwork(NetworkEngine& engine, const TrainingSpec& spec, const Trainin
         best = true;
         best_score = score;
         outcome.best_epoch = outcome.last_epoch;
-        if (spec.patience > 0) {
+        if (plan.patience > 0) {
           const std::span<const double> weights = engine.GetWeights();
           best_weights.assign(weights.begin(), weights.end());
         }
@@ -129,12 +129,12 @@ void TrainNetwork(NetworkEngine& engine, const TrainingSpec& spec, const Trainin
                         best);
     }
     // The stop rules in their order: the weight delta target, early stopping, the epoch limit.
-    if (engine.IsTargetReached(spec.wd)) {
+    if (engine.IsTargetReached(plan.wd)) {
       outcome.stop = StopReason::kWeightDeltaTarget;
       break;
     }
-    if (spec.patience > 0 && outcome.best_epoch > 0 &&
-        outcome.last_epoch - outcome.best_epoch >= spec.patience) {
+    if (plan.patience > 0 && outcome.best_epoch > 0 &&
+        outcome.last_epoch - outcome.best_epoch >= plan.patience) {
       outcome.stop = StopReason::kEarlyStop;
       break;
     }

@@ -15,7 +15,7 @@
 
 namespace tarvex::network {
 
-struct TrainingSpec {
+struct TrainingPlan {
   std::int32_t input_count = 0;
   std::int32_t hidden_size = 0;
   std::int32_t output_size = 0;
@@ -29,9 +29,9 @@ struct TrainingSpec {
   bool show_progress = false;  // the terminal's progress line: for one training at a time
 };
 
-// The spec of the job's own training: its options, the layout from its training data (throws
+// The plan of the job's own training: its options, the layout from its training data (throws
 // Failure ("Overflow") for a layout beyond 32 bits), the progress line shown.
-TrainingSpec TrainingSpecFor(const job::JobSettings& job);
+TrainingPlan TrainingPlanFor(const job::JobSettings& job);
 
 // The training rows: inputs and targets scaled and sharing their row indices (rows whose indices
 // do not exist in the targets fail, as in every training); the actual outputs, with the targets'
@@ -57,7 +57,7 @@ struct TrainingOutcome {
 // training range (with one output column: the smallest validation RMSE); ties go to the earlier
 // epoch. outcome is filled as training goes, so after a failure (an exception from the engine or
 // an overflow) it tells how far training got.
-void TrainNetwork(NetworkEngine& engine, const TrainingSpec& spec, const TrainingRows& training,
+void TrainNetwork(NetworkEngine& engine, const TrainingPlan& plan, const TrainingRows& training,
                   const LabelledRows* validation, const OutputMapping& mapping,
                   TrainingOutcome& outcome);
 

@@ -73,19 +73,19 @@ void Measure(const Shape& shape) {
   network::EngineComponent component(TARVEX_ENGINE_FOLDER);
   network::NetworkEngine& engine = component.engine();
 
-  network::TrainingSpec spec;
-  spec.input_count = shape.inputs;
-  spec.hidden_size = shape.hidden;
-  spec.output_size = shape.outputs;
-  spec.lr = 0.3;
-  spec.m = 0.6;
-  spec.wd = -1;  // never reached: every run does all its epochs
-  spec.iw = 0.3;
-  spec.ep = shape.epochs;
+  network::TrainingPlan plan;
+  plan.input_count = shape.inputs;
+  plan.hidden_size = shape.hidden;
+  plan.output_size = shape.outputs;
+  plan.lr = 0.3;
+  plan.m = 0.6;
+  plan.wd = -1;  // never reached: every run does all its epochs
+  plan.iw = 0.3;
+  plan.ep = shape.epochs;
   const network::TrainingRows training{&inputs, &targets, &targets};
   const network::LabelledRows validation{&validation_inputs, &validation_outputs};
   auto train = [&](const network::LabelledRows* rows, bool curve) {
-    network::TrainingSpec run = spec;
+    network::TrainingPlan run = plan;
     run.record_curve = curve;
     network::TrainingOutcome outcome;
     network::TrainNetwork(engine, run, training, rows, mapping, outcome);
