@@ -1,103 +1,213 @@
 #include "engine/kernels.h"
 
-#include <cstring>
-
+#include "engine/activation_lanes.h"
 #include "engine/clones.h"
 
 namespace tarvex::engine {
 
 namespace {
 
-// GCC vector extensions: kLanes doubles, lowered to whatever vector width the clone has, so the
-// lane structure (and with it the order of every addition) is the same in each clone.
-typedef double Lanes __attribute__((vector_size(kLanes * sizeof(double))));
+// Hidden-layer vectors per block: each block's sums run in a few independent chains that fit
+// the registers of every instruction set. The forward pass takes the blocks in ascending order
+// and the update in descending order, so each starts on the rows the other touched last, while
+// they are still in the first-level cache.
+constexpr std::size_t kBlock = 2;
 
-// The same lanes at any address of a double; rows are aligned anyway, but nothing here needs it.
-typedef double UnalignedLanes __attribute__((vector_size(kLanes * sizeof(double)), aligned(8)));
-static_assert(kLanes == 4, "the lane initialisers and Total below spell out four lanes");
-
-// Vectors are handled through pointers and references only: passing them by value would tie the
-// baseline copy to a calling convention that differs from the AVX2 one.
-[[gnu::always_inline]] inline UnalignedLanes* At(double* p) {
-  return reinterpret_cast<UnalignedLanes*>(p);
-}
-[[gnu::always_inline]] inline const UnalignedLanes* At(const double* p) {
-  return reinterpret_cast<const UnalignedLanes*>(p);
+// The lanes of the hidden vector that holds the last neurons, from lane `neurons` on: 1 for the
+// bias, then 0. Where the neurons fill their last vector, the bias sits in a vector of its own
+// that the loops never write.
+[[gnu::always_inline]] inline Lanes WithBiasLanes(Lanes values, std::size_t neurons) {
+  const Lanes lane = {0, 1, 2, 3, 4, 5, 6, 7};
+  const double first_free = static_cast<double>(neurons);
+  return lane < first_free ? values : (lane == first_free ? Broadcast(1.0) : Lanes{});
 }
 
-[[gnu::always_inline]] inline double Total(const Lanes& v) { return (v[0] + v[1]) + (v[2] + v[3]); }
+[[gnu::always_inline]] inline Lanes NeuronLanesOnly(Lanes values, std::size_t neurons) {
+  const Lanes lane = {0, 1, 2, 3, 4, 5, 6, 7};
+  return lane < static_cast<double>(neurons) ? values : Lanes{};
+}
 
-template <bool kPropagate>
-[[gnu::always_inline]] inline void UpdateRows(double* weights, double* changes, std::size_t rows,
-                                              std::size_t stride, const double* inputs,
-                                              const double* deltas, double rate, double momentum,
-                                              double* back_errors, SquareSums& squares) {
-  Lanes weight_squares = *At(squares.weights);
-  Lanes change_squares = *At(squares.changes);
-  const Lanes keep = {momentum, momentum, momentum, momentum};
-  if constexpr (kPropagate) std::memset(back_errors, 0, stride * sizeof(double));
-  for (std::size_t r = 0; r < rows; ++r) {
-    double* w = weights + r * stride;
-    double* c = changes + r * stride;
-    const double scaled = rate * deltas[r];
-    const Lanes step = {scaled, scaled, scaled, scaled};
-    const Lanes delta = {deltas[r], deltas[r], deltas[r], deltas[r]};
-    for (std::size_t i = 0; i < stride; i += kLanes) {
-      const Lanes old = *At(w + i);
-      if constexpr (kPropagate) *At(back_errors + i) += delta * old;
-      const Lanes change = step * *At(inputs + i) + keep * *At(c + i);
-      const Lanes updated = old + change;
-      *At(c + i) = change;
-      *At(w + i) = updated;
-      change_squares += change * change;
-      weight_squares += updated * updated;
+// The weighted sums and outputs of kCount vectors of hidden neurons from vector `first` on:
+// biases and even inputs in one sum, odd inputs in another, each in ascending order.
+template <std::size_t kCount>
+[[gnu::always_inline]] inline void HiddenBlock(const Layers& n, const double* inputs,
+                                               std::size_t first) {
+  const std::size_t stride = n.hidden_stride;
+  const double* column = n.hidden_weights + first * kLanes;
+  Lanes even[kCount];
+  Lanes odd[kCount];
+#pragma GCC unroll 2
+  for (std::size_t v = 0; v < kCount; ++v) {
+    even[v] = Load(column + n.inputs * stride + v * kLanes);
+    odd[v] = Lanes{};
+  }
+  std::size_t i = 0;
+  for (; i + 2 <= n.inputs; i += 2) {
+    const Lanes a = Broadcast(inputs[i]);
+    const Lanes b = Broadcast(inputs[i + 1]);
+    const double* row = column + i * stride;
+#pragma GCC unroll 2
+    for (std::size_t v = 0; v < kCount; ++v) {
+      even[v] += Load(row + v * kLanes) * a;
+      odd[v] += Load(row + stride + v * kLanes) * b;
     }
   }
-  *At(squares.weights) = weight_squares;
-  *At(squares.changes) = change_squares;
+  if (i < n.inputs) {
+    const Lanes a = Broadcast(inputs[i]);
+#pragma GCC unroll 2
+    for (std::size_t v = 0; v < kCount; ++v) even[v] += Load(column + i * stride + v * kLanes) * a;
+  }
+#pragma GCC unroll 2
+  for (std::size_t v = 0; v < kCount; ++v) {
+    Lanes values = Activated(n.activations.hidden, even[v] + odd[v]);
+    if (first + v == n.hidden / kLanes) values = WithBiasLanes(values, n.hidden % kLanes);
+    Store(n.hidden_values + (first + v) * kLanes, values);
+  }
+}
+
+// Output k's weighted sum: even vectors in one sum, odd ones in another, then the lanes.
+[[gnu::always_inline]] inline double OutputSum(const Layers& n, std::size_t k) {
+  const std::size_t vectors = n.output_stride / kLanes;
+  const double* row = n.output_weights + k * n.output_stride;
+  const double* hidden = n.hidden_values;
+  Lanes even = Load(row) * Load(hidden);
+  Lanes odd = vectors > 1 ? Load(row + kLanes) * Load(hidden + kLanes) : Lanes{};
+  std::size_t u = 2;
+  for (; u + 2 <= vectors; u += 2) {
+    even += Load(row + u * kLanes) * Load(hidden + u * kLanes);
+    odd += Load(row + (u + 1) * kLanes) * Load(hidden + (u + 1) * kLanes);
+  }
+  if (u < vectors) even += Load(row + u * kLanes) * Load(hidden + u * kLanes);
+  return Total(even + odd);
+}
+
+[[gnu::always_inline]] inline void Forward(const Layers& n, const double* inputs) {
+  const std::size_t vectors = n.hidden_stride / kLanes;
+  std::size_t v = 0;
+  for (; v + kBlock <= vectors; v += kBlock) HiddenBlock<kBlock>(n, inputs, v);
+  if (v < vectors) HiddenBlock<1>(n, inputs, v);
+  for (std::size_t k = 0; k < n.outputs; ++k) {
+    n.output_values[k] = Activated(n.activations.output, OutputSum(n, k));
+  }
+}
+
+// Column u of the output layer: the steps of the hidden neurons there, taken from the weights
+// before they change, then the update of every output's weights there.
+[[gnu::always_inline]] inline void UpdateOutputColumn(const Layers& n, std::size_t u, double rate,
+                                                      Lanes keep, Lanes& weight_squares,
+                                                      Lanes& change_squares) {
+  const std::size_t column = u * kLanes;
+  const Lanes hidden = Load(n.hidden_values + column);
+  if (column < n.hidden_stride) {
+    Lanes error = Broadcast(n.output_deltas[0]) * Load(n.output_weights + column);
+    for (std::size_t k = 1; k < n.outputs; ++k) {
+      error +=
+          Broadcast(n.output_deltas[k]) * Load(n.output_weights + k * n.output_stride + column);
+    }
+    Lanes delta = error * Derivative(n.activations.hidden, hidden);
+    if (u == n.hidden / kLanes) delta = NeuronLanesOnly(delta, n.hidden % kLanes);
+    Store(n.hidden_steps + column, rate * delta);
+  }
+  for (std::size_t k = 0; k < n.outputs; ++k) {
+    const std::size_t at = k * n.output_stride + column;
+    const Lanes change =
+        Broadcast(rate * n.output_deltas[k]) * hidden + keep * Load(n.output_changes + at);
+    const Lanes updated = Load(n.output_weights + at) + change;
+    Store(n.output_changes + at, change);
+    Store(n.output_weights + at, updated);
+    change_squares += change * change;
+    weight_squares += updated * updated;
+  }
+}
+
+// The output layer's update, even columns' squares in one sum and odd ones' in another.
+[[gnu::always_inline]] inline void UpdateOutputLayer(const Layers& n, double rate, Lanes keep,
+                                                     Lanes& weight_squares, Lanes& change_squares) {
+  const std::size_t vectors = n.output_stride / kLanes;
+  Lanes even_weights = {}, even_changes = {}, odd_weights = {}, odd_changes = {};
+  std::size_t u = 0;
+  for (; u + 2 <= vectors; u += 2) {
+    UpdateOutputColumn(n, u, rate, keep, even_weights, even_changes);
+    UpdateOutputColumn(n, u + 1, rate, keep, odd_weights, odd_changes);
+  }
+  if (u < vectors) UpdateOutputColumn(n, u, rate, keep, even_weights, even_changes);
+  weight_squares = even_weights + odd_weights;
+  change_squares = even_changes + odd_changes;
+}
+
+template <std::size_t kCount>
+[[gnu::always_inline]] inline void UpdateHiddenRow(double* weights, double* changes,
+                                                   const Lanes (&step)[kCount], Lanes input,
+                                                   Lanes keep, Lanes (&weight_squares)[kCount],
+                                                   Lanes (&change_squares)[kCount]) {
+#pragma GCC unroll 2
+  for (std::size_t v = 0; v < kCount; ++v) {
+    const Lanes change = step[v] * input + keep * Load(changes + v * kLanes);
+    const Lanes updated = Load(weights + v * kLanes) + change;
+    Store(changes + v * kLanes, change);
+    Store(weights + v * kLanes, updated);
+    change_squares[v] += change * change;
+    weight_squares[v] += updated * updated;
+  }
+}
+
+// The update of kCount vectors of hidden neurons from vector `first` on, input rows in ascending
+// order and the bias row last; each vector's squares in sums of its own, added at the end.
+template <std::size_t kCount>
+[[gnu::always_inline]] inline void UpdateHiddenBlock(const Layers& n, const double* inputs,
+                                                     std::size_t first, Lanes keep,
+                                                     Lanes& weight_squares, Lanes& change_squares) {
+  const std::size_t stride = n.hidden_stride;
+  double* weights = n.hidden_weights + first * kLanes;
+  double* changes = n.hidden_changes + first * kLanes;
+  Lanes step[kCount];
+  Lanes block_weights[kCount] = {};
+  Lanes block_changes[kCount] = {};
+#pragma GCC unroll 2
+  for (std::size_t v = 0; v < kCount; ++v) step[v] = Load(n.hidden_steps + (first + v) * kLanes);
+  for (std::size_t i = 0; i < n.inputs; ++i) {
+    UpdateHiddenRow<kCount>(weights + i * stride, changes + i * stride, step, Broadcast(inputs[i]),
+                            keep, block_weights, block_changes);
+  }
+  UpdateHiddenRow<kCount>(weights + n.inputs * stride, changes + n.inputs * stride, step,
+                          Broadcast(1.0), keep, block_weights, block_changes);
+#pragma GCC unroll 2
+  for (std::size_t v = 0; v < kCount; ++v) {
+    weight_squares += block_weights[v];
+    change_squares += block_changes[v];
+  }
 }
 
 }  // namespace
 
 TARVEX_ENGINE_CLONES
-void WeightedSums(const double* weights, std::size_t rows, std::size_t stride, const double* inputs,
-                  double* sums) {
-  std::size_t r = 0;
-  // Four rows at a time: four independent chains of additions keep the adders busy.
-  for (; r + 4 <= rows; r += 4) {
-    const double* w = weights + r * stride;
-    Lanes a0 = {}, a1 = {}, a2 = {}, a3 = {};
-    for (std::size_t i = 0; i < stride; i += kLanes) {
-      const Lanes x = *At(inputs + i);
-      a0 += *At(w + i) * x;
-      a1 += *At(w + stride + i) * x;
-      a2 += *At(w + 2 * stride + i) * x;
-      a3 += *At(w + 3 * stride + i) * x;
-    }
-    sums[r] = Total(a0);
-    sums[r + 1] = Total(a1);
-    sums[r + 2] = Total(a2);
-    sums[r + 3] = Total(a3);
-  }
-  for (; r < rows; ++r) {
-    const double* w = weights + r * stride;
-    Lanes a = {};
-    for (std::size_t i = 0; i < stride; i += kLanes) a += *At(w + i) * *At(inputs + i);
-    sums[r] = Total(a);
-  }
-}
+void ForwardPass(const Layers& layers, const double* inputs) { Forward(layers, inputs); }
 
 TARVEX_ENGINE_CLONES
-void UpdateLayer(double* weights, double* changes, std::size_t rows, std::size_t stride,
-                 const double* inputs, const double* deltas, double rate, double momentum,
-                 double* back_errors, SquareSums& squares) {
-  if (back_errors != nullptr) {
-    UpdateRows<true>(weights, changes, rows, stride, inputs, deltas, rate, momentum, back_errors,
-                     squares);
-  } else {
-    UpdateRows<false>(weights, changes, rows, stride, inputs, deltas, rate, momentum, nullptr,
-                      squares);
+SquareSums TrainStep(const Layers& layers, const double* inputs, const double* targets, double rate,
+                     double momentum) {
+  const Layers& n = layers;
+  Forward(n, inputs);
+  // E = 1/2 sum (t - y)^2, so -dE/dy = t - y.
+  for (std::size_t k = 0; k < n.outputs; ++k) {
+    const double y = n.output_values[k];
+    n.output_deltas[k] = (targets[k] - y) * Derivative(n.activations.output, y);
   }
+  const Lanes keep = Broadcast(momentum);
+  Lanes weight_squares;
+  Lanes change_squares;
+  UpdateOutputLayer(n, rate, keep, weight_squares, change_squares);
+  const std::size_t vectors = n.hidden_stride / kLanes;
+  std::size_t v = vectors;
+  if (v % kBlock != 0) {
+    v -= 1;
+    UpdateHiddenBlock<1>(n, inputs, v, keep, weight_squares, change_squares);
+  }
+  while (v > 0) {
+    v -= kBlock;
+    UpdateHiddenBlock<kBlock>(n, inputs, v, keep, weight_squares, change_squares);
+  }
+  return {Total(weight_squares), Total(change_squares)};
 }
 
 }  // namespace tarvex::engine
