@@ -1,5 +1,7 @@
 #include "engine/kernels.h"
 
+#include <xmmintrin.h>
+
 #include "engine/activation_lanes.h"
 #include "engine/clones.h"
 
@@ -19,7 +21,7 @@ constexpr std::size_t kBlock = 2;
 [[gnu::always_inline]] inline Lanes WithBiasLanes(Lanes values, std::size_t neurons) {
   const Lanes lane = {0, 1, 2, 3, 4, 5, 6, 7};
   const double first_free = static_cast<double>(neurons);
-  return lane < first_free ? values : (lane == first_free ? Broadcast(1.0) : Lanes{});
+  return lane < first_free ? values : (lane == first_free ? Lanes{} + 1.0 : Lanes{});
 }
 
 [[gnu::always_inline]] inline Lanes NeuronLanesOnly(Lanes values, std::size_t neurons) {
@@ -43,8 +45,8 @@ template <std::size_t kCount>
   }
   std::size_t i = 0;
   for (; i + 2 <= n.inputs; i += 2) {
-    const Lanes a = Broadcast(inputs[i]);
-    const Lanes b = Broadcast(inputs[i + 1]);
+    const double a = inputs[i];
+    const double b = inputs[i + 1];
     const double* row = column + i * stride;
 #pragma GCC unroll 2
     for (std::size_t v = 0; v < kCount; ++v) {
@@ -53,7 +55,7 @@ template <std::size_t kCount>
     }
   }
   if (i < n.inputs) {
-    const Lanes a = Broadcast(inputs[i]);
+    const double a = inputs[i];
 #pragma GCC unroll 2
     for (std::size_t v = 0; v < kCount; ++v) even[v] += Load(column + i * stride + v * kLanes) * a;
   }
@@ -94,15 +96,14 @@ template <std::size_t kCount>
 // Column u of the output layer: the steps of the hidden neurons there, taken from the weights
 // before they change, then the update of every output's weights there.
 [[gnu::always_inline]] inline void UpdateOutputColumn(const Layers& n, std::size_t u, double rate,
-                                                      Lanes keep, Lanes& weight_squares,
+                                                      double keep, Lanes& weight_squares,
                                                       Lanes& change_squares) {
   const std::size_t column = u * kLanes;
   const Lanes hidden = Load(n.hidden_values + column);
   if (column < n.hidden_stride) {
-    Lanes error = Broadcast(n.output_deltas[0]) * Load(n.output_weights + column);
+    Lanes error = n.output_deltas[0] * Load(n.output_weights + column);
     for (std::size_t k = 1; k < n.outputs; ++k) {
-      error +=
-          Broadcast(n.output_deltas[k]) * Load(n.output_weights + k * n.output_stride + column);
+      error += n.output_deltas[k] * Load(n.output_weights + k * n.output_stride + column);
     }
     Lanes delta = error * Derivative(n.activations.hidden, hidden);
     if (u == n.hidden / kLanes) delta = NeuronLanesOnly(delta, n.hidden % kLanes);
@@ -110,8 +111,7 @@ template <std::size_t kCount>
   }
   for (std::size_t k = 0; k < n.outputs; ++k) {
     const std::size_t at = k * n.output_stride + column;
-    const Lanes change =
-        Broadcast(rate * n.output_deltas[k]) * hidden + keep * Load(n.output_changes + at);
+    const Lanes change = (rate * n.output_deltas[k]) * hidden + keep * Load(n.output_changes + at);
     const Lanes updated = Load(n.output_weights + at) + change;
     Store(n.output_changes + at, change);
     Store(n.output_weights + at, updated);
@@ -121,7 +121,7 @@ template <std::size_t kCount>
 }
 
 // The output layer's update, even columns' squares in one sum and odd ones' in another.
-[[gnu::always_inline]] inline void UpdateOutputLayer(const Layers& n, double rate, Lanes keep,
+[[gnu::always_inline]] inline void UpdateOutputLayer(const Layers& n, double rate, double keep,
                                                      Lanes& weight_squares, Lanes& change_squares) {
   const std::size_t vectors = n.output_stride / kLanes;
   Lanes even_weights = {}, even_changes = {}, odd_weights = {}, odd_changes = {};
@@ -137,8 +137,8 @@ template <std::size_t kCount>
 
 template <std::size_t kCount>
 [[gnu::always_inline]] inline void UpdateHiddenRow(double* weights, double* changes,
-                                                   const Lanes (&step)[kCount], Lanes input,
-                                                   Lanes keep, Lanes (&weight_squares)[kCount],
+                                                   const Lanes (&step)[kCount], double input,
+                                                   double keep, Lanes (&weight_squares)[kCount],
                                                    Lanes (&change_squares)[kCount]) {
 #pragma GCC unroll 2
   for (std::size_t v = 0; v < kCount; ++v) {
@@ -155,7 +155,7 @@ template <std::size_t kCount>
 // order and the bias row last; each vector's squares in sums of its own, added at the end.
 template <std::size_t kCount>
 [[gnu::always_inline]] inline void UpdateHiddenBlock(const Layers& n, const double* inputs,
-                                                     std::size_t first, Lanes keep,
+                                                     std::size_t first, double keep,
                                                      Lanes& weight_squares, Lanes& change_squares) {
   const std::size_t stride = n.hidden_stride;
   double* weights = n.hidden_weights + first * kLanes;
@@ -166,11 +166,11 @@ template <std::size_t kCount>
 #pragma GCC unroll 2
   for (std::size_t v = 0; v < kCount; ++v) step[v] = Load(n.hidden_steps + (first + v) * kLanes);
   for (std::size_t i = 0; i < n.inputs; ++i) {
-    UpdateHiddenRow<kCount>(weights + i * stride, changes + i * stride, step, Broadcast(inputs[i]),
-                            keep, block_weights, block_changes);
+    UpdateHiddenRow<kCount>(weights + i * stride, changes + i * stride, step, inputs[i], keep,
+                            block_weights, block_changes);
   }
-  UpdateHiddenRow<kCount>(weights + n.inputs * stride, changes + n.inputs * stride, step,
-                          Broadcast(1.0), keep, block_weights, block_changes);
+  UpdateHiddenRow<kCount>(weights + n.inputs * stride, changes + n.inputs * stride, step, 1.0, keep,
+                          block_weights, block_changes);
 #pragma GCC unroll 2
   for (std::size_t v = 0; v < kCount; ++v) {
     weight_squares += block_weights[v];
@@ -178,14 +178,38 @@ template <std::size_t kCount>
   }
 }
 
+// Inside the loops, results below the smallest normal double (about 2.2e-308) are flushed to 0
+// and such inputs read as 0: every x86-64 processor does this alike, while IEEE subnormal
+// arithmetic takes a slow path costing tens to hundreds of cycles per operation, and a network
+// with a dead neuron (weights decaying towards 0 under momentum) runs into it on every step.
+// The caller's mode is restored on the way out.
+class FlushSubnormals {
+ public:
+  FlushSubnormals() : saved_(_mm_getcsr()) {
+    _mm_setcsr(saved_ | kFlushToZero | kDenormalsAreZero);
+  }
+  ~FlushSubnormals() { _mm_setcsr(saved_); }
+  FlushSubnormals(const FlushSubnormals&) = delete;
+  FlushSubnormals& operator=(const FlushSubnormals&) = delete;
+
+ private:
+  static constexpr unsigned kFlushToZero = 0x8000;
+  static constexpr unsigned kDenormalsAreZero = 0x0040;
+  unsigned saved_;
+};
+
 }  // namespace
 
 TARVEX_ENGINE_CLONES
-void ForwardPass(const Layers& layers, const double* inputs) { Forward(layers, inputs); }
+void ForwardPass(const Layers& layers, const double* inputs) {
+  const FlushSubnormals flush;
+  Forward(layers, inputs);
+}
 
 TARVEX_ENGINE_CLONES
 SquareSums TrainStep(const Layers& layers, const double* inputs, const double* targets, double rate,
                      double momentum) {
+  const FlushSubnormals flush;
   const Layers& n = layers;
   Forward(n, inputs);
   // E = 1/2 sum (t - y)^2, so -dE/dy = t - y.
@@ -193,19 +217,18 @@ SquareSums TrainStep(const Layers& layers, const double* inputs, const double* t
     const double y = n.output_values[k];
     n.output_deltas[k] = (targets[k] - y) * Derivative(n.activations.output, y);
   }
-  const Lanes keep = Broadcast(momentum);
   Lanes weight_squares;
   Lanes change_squares;
-  UpdateOutputLayer(n, rate, keep, weight_squares, change_squares);
+  UpdateOutputLayer(n, rate, momentum, weight_squares, change_squares);
   const std::size_t vectors = n.hidden_stride / kLanes;
   std::size_t v = vectors;
   if (v % kBlock != 0) {
     v -= 1;
-    UpdateHiddenBlock<1>(n, inputs, v, keep, weight_squares, change_squares);
+    UpdateHiddenBlock<1>(n, inputs, v, momentum, weight_squares, change_squares);
   }
   while (v > 0) {
     v -= kBlock;
-    UpdateHiddenBlock<kBlock>(n, inputs, v, keep, weight_squares, change_squares);
+    UpdateHiddenBlock<kBlock>(n, inputs, v, momentum, weight_squares, change_squares);
   }
   return {Total(weight_squares), Total(change_squares)};
 }

@@ -8,6 +8,8 @@
 
 namespace tarvex::engine {
 
+// Both run with subnormal numbers flushed to zero (see kernels.cpp) and restore the caller's mode.
+
 // A network's arrays as the loops see them. Lanes always run over the neurons that a row feeds,
 // so no sum except the output layer's weighted sum (a fixed tree) runs across lanes. Padding
 // weights and padding lanes stay 0.

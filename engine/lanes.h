@@ -11,6 +11,7 @@
 namespace tarvex::engine {
 
 inline constexpr std::size_t kLanes = 8;
+static_assert(kLanes == 8, "Total and the lane numbers of the loops spell out eight");
 
 constexpr std::size_t PaddedLength(std::size_t length) {
   return (length + kLanes - 1) / kLanes * kLanes;
@@ -39,8 +40,6 @@ typedef std::int64_t LaneBits __attribute__((vector_size(kLanes * sizeof(double)
 [[gnu::always_inline]] inline void StorePart(double* p, std::size_t count, Lanes v) {
   std::memcpy(p, &v, count * sizeof(double));
 }
-
-[[gnu::always_inline]] inline Lanes Broadcast(double x) { return Lanes{} + x; }
 
 // The sum of the eight lanes, halves first: the order is this code's, whatever the registers.
 [[gnu::always_inline]] inline double Total(Lanes v) {
