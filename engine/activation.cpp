@@ -25,7 +25,8 @@ LayerActivations ActivationsForCode(std::int16_t code) {
 TARVEX_ENGINE_CLONES
 void Activate(Activation function, double* values, std::size_t count) {
   std::size_t i = 0;
-  for (; i + kLanes <= count; i += kLanes) Store(values + i, Activated(function, Load(values + i)));
+  for (; i + kLanes <= count; i += kLanes)
+    Store(values + i, Activated(function, Load<Lanes>(values + i)));
   // The tail goes through the same vector code, so no value depends on its position.
   if (i < count)
     StorePart(values + i, count - i, Activated(function, LoadPart(values + i, count - i)));
@@ -34,7 +35,7 @@ void Activate(Activation function, double* values, std::size_t count) {
 TARVEX_ENGINE_CLONES
 void ExpInPlace(double* values, std::size_t count) {
   std::size_t i = 0;
-  for (; i + kLanes <= count; i += kLanes) Store(values + i, Exp(Load(values + i)));
+  for (; i + kLanes <= count; i += kLanes) Store(values + i, Exp(Load<Lanes>(values + i)));
   if (i < count) StorePart(values + i, count - i, Exp(LoadPart(values + i, count - i)));
 }
 

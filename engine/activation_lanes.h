@@ -1,5 +1,5 @@
-// The activation functions and their derivatives, written once for a single double and for
-// Lanes, so that a value gets the same bits whichever form computes it; inlined into the loops.
+// The activation functions and their derivatives, written once for a single double and both
+// forms of Lanes, so that a value gets the same bits whichever computes it; inlined into loops.
 #pragma once
 
 #include <bit>
@@ -21,6 +21,10 @@ inline constexpr double kExpHighest = 709.0;
 [[gnu::always_inline]] inline Lanes PowerOfTwo(Lanes shifted) {
   // A cast between vector types of one size reinterprets the bits.
   return (Lanes)((((LaneBits)shifted) + 1023) << 52);
+}
+[[gnu::always_inline]] inline LanePair PowerOfTwo(LanePair shifted) {
+  return {(HalfLanes)((((HalfLaneBits)shifted.low) + 1023) << 52),
+          (HalfLanes)((((HalfLaneBits)shifted.high) + 1023) << 52)};
 }
 
 // e^x for x in [kExpLowest, kExpHighest], our own so that the activations are the same bits
@@ -57,8 +61,8 @@ template <typename T>
 template <typename T>
 [[gnu::always_inline]] inline T Clamped(T x, double low, double high) {
   // NaN fails both tests and stays NaN, so a broken network still shows as one.
-  x = x < low ? T{} + low : x;
-  return x > high ? T{} + high : x;
+  x = Select(x < low, T{} + low, x);
+  return Select(x > high, T{} + high, x);
 }
 
 // f(x). Past 40 the logistic is 1 to the last bit; below -700 it is taken as that of -700 (about

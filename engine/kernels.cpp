@@ -3,7 +3,6 @@
 #include <xmmintrin.h>
 
 #include "engine/activation_lanes.h"
-#include "engine/clones.h"
 
 namespace tarvex::engine {
 
@@ -18,30 +17,31 @@ constexpr std::size_t kBlock = 2;
 // The lanes of the hidden vector that holds the last neurons, from lane `neurons` on: 1 for the
 // bias, then 0. Where the neurons fill their last vector, the bias sits in a vector of its own
 // that the loops never write.
-[[gnu::always_inline]] inline Lanes WithBiasLanes(Lanes values, std::size_t neurons) {
-  const Lanes lane = {0, 1, 2, 3, 4, 5, 6, 7};
-  const double first_free = static_cast<double>(neurons);
-  return lane < first_free ? values : (lane == first_free ? Lanes{} + 1.0 : Lanes{});
+template <typename V>
+[[gnu::always_inline]] inline V WithBiasLanes(V values, std::size_t neurons) {
+  const V lane = LaneNumbers<V>();
+  const V first_free = V{} + static_cast<double>(neurons);
+  return Select(lane < first_free, values, Select(lane == first_free, V{} + 1.0, V{}));
 }
 
-[[gnu::always_inline]] inline Lanes NeuronLanesOnly(Lanes values, std::size_t neurons) {
-  const Lanes lane = {0, 1, 2, 3, 4, 5, 6, 7};
-  return lane < static_cast<double>(neurons) ? values : Lanes{};
+template <typename V>
+[[gnu::always_inline]] inline V NeuronLanesOnly(V values, std::size_t neurons) {
+  return Select(LaneNumbers<V>() < V{} + static_cast<double>(neurons), values, V{});
 }
 
 // The weighted sums and outputs of kCount vectors of hidden neurons from vector `first` on:
 // biases and even inputs in one sum, odd inputs in another, each in ascending order.
-template <std::size_t kCount>
+template <typename V, std::size_t kCount>
 [[gnu::always_inline]] inline void HiddenBlock(const Layers& n, const double* inputs,
                                                std::size_t first) {
   const std::size_t stride = n.hidden_stride;
   const double* column = n.hidden_weights + first * kLanes;
-  Lanes even[kCount];
-  Lanes odd[kCount];
+  V even[kCount];
+  V odd[kCount];
 #pragma GCC unroll 2
   for (std::size_t v = 0; v < kCount; ++v) {
-    even[v] = Load(column + n.inputs * stride + v * kLanes);
-    odd[v] = Lanes{};
+    even[v] = Load<V>(column + n.inputs * stride + v * kLanes);
+    odd[v] = V{};
   }
   std::size_t i = 0;
   for (; i + 2 <= n.inputs; i += 2) {
@@ -50,69 +50,73 @@ template <std::size_t kCount>
     const double* row = column + i * stride;
 #pragma GCC unroll 2
     for (std::size_t v = 0; v < kCount; ++v) {
-      even[v] += Load(row + v * kLanes) * a;
-      odd[v] += Load(row + stride + v * kLanes) * b;
+      even[v] += Load<V>(row + v * kLanes) * a;
+      odd[v] += Load<V>(row + stride + v * kLanes) * b;
     }
   }
   if (i < n.inputs) {
     const double a = inputs[i];
 #pragma GCC unroll 2
-    for (std::size_t v = 0; v < kCount; ++v) even[v] += Load(column + i * stride + v * kLanes) * a;
+    for (std::size_t v = 0; v < kCount; ++v)
+      even[v] += Load<V>(column + i * stride + v * kLanes) * a;
   }
 #pragma GCC unroll 2
   for (std::size_t v = 0; v < kCount; ++v) {
-    Lanes values = Activated(n.activations.hidden, even[v] + odd[v]);
+    V values = Activated(n.activations.hidden, even[v] + odd[v]);
     if (first + v == n.hidden / kLanes) values = WithBiasLanes(values, n.hidden % kLanes);
     Store(n.hidden_values + (first + v) * kLanes, values);
   }
 }
 
 // Output k's weighted sum: even vectors in one sum, odd ones in another, then the lanes.
+template <typename V>
 [[gnu::always_inline]] inline double OutputSum(const Layers& n, std::size_t k) {
   const std::size_t vectors = n.output_stride / kLanes;
   const double* row = n.output_weights + k * n.output_stride;
   const double* hidden = n.hidden_values;
-  Lanes even = Load(row) * Load(hidden);
-  Lanes odd = vectors > 1 ? Load(row + kLanes) * Load(hidden + kLanes) : Lanes{};
+  V even = Load<V>(row) * Load<V>(hidden);
+  V odd = vectors > 1 ? Load<V>(row + kLanes) * Load<V>(hidden + kLanes) : V{};
   std::size_t u = 2;
   for (; u + 2 <= vectors; u += 2) {
-    even += Load(row + u * kLanes) * Load(hidden + u * kLanes);
-    odd += Load(row + (u + 1) * kLanes) * Load(hidden + (u + 1) * kLanes);
+    even += Load<V>(row + u * kLanes) * Load<V>(hidden + u * kLanes);
+    odd += Load<V>(row + (u + 1) * kLanes) * Load<V>(hidden + (u + 1) * kLanes);
   }
-  if (u < vectors) even += Load(row + u * kLanes) * Load(hidden + u * kLanes);
+  if (u < vectors) even += Load<V>(row + u * kLanes) * Load<V>(hidden + u * kLanes);
   return Total(even + odd);
 }
 
+template <typename V>
 [[gnu::always_inline]] inline void Forward(const Layers& n, const double* inputs) {
   const std::size_t vectors = n.hidden_stride / kLanes;
   std::size_t v = 0;
-  for (; v + kBlock <= vectors; v += kBlock) HiddenBlock<kBlock>(n, inputs, v);
-  if (v < vectors) HiddenBlock<1>(n, inputs, v);
+  for (; v + kBlock <= vectors; v += kBlock) HiddenBlock<V, kBlock>(n, inputs, v);
+  if (v < vectors) HiddenBlock<V, 1>(n, inputs, v);
   for (std::size_t k = 0; k < n.outputs; ++k) {
-    n.output_values[k] = Activated(n.activations.output, OutputSum(n, k));
+    n.output_values[k] = Activated(n.activations.output, OutputSum<V>(n, k));
   }
 }
 
 // Column u of the output layer: the steps of the hidden neurons there, taken from the weights
 // before they change, then the update of every output's weights there.
+template <typename V>
 [[gnu::always_inline]] inline void UpdateOutputColumn(const Layers& n, std::size_t u, double rate,
-                                                      double keep, Lanes& weight_squares,
-                                                      Lanes& change_squares) {
+                                                      double keep, V& weight_squares,
+                                                      V& change_squares) {
   const std::size_t column = u * kLanes;
-  const Lanes hidden = Load(n.hidden_values + column);
+  const V hidden = Load<V>(n.hidden_values + column);
   if (column < n.hidden_stride) {
-    Lanes error = n.output_deltas[0] * Load(n.output_weights + column);
+    V error = n.output_deltas[0] * Load<V>(n.output_weights + column);
     for (std::size_t k = 1; k < n.outputs; ++k) {
-      error += n.output_deltas[k] * Load(n.output_weights + k * n.output_stride + column);
+      error += n.output_deltas[k] * Load<V>(n.output_weights + k * n.output_stride + column);
     }
-    Lanes delta = error * Derivative(n.activations.hidden, hidden);
+    V delta = error * Derivative(n.activations.hidden, hidden);
     if (u == n.hidden / kLanes) delta = NeuronLanesOnly(delta, n.hidden % kLanes);
     Store(n.hidden_steps + column, rate * delta);
   }
   for (std::size_t k = 0; k < n.outputs; ++k) {
     const std::size_t at = k * n.output_stride + column;
-    const Lanes change = (rate * n.output_deltas[k]) * hidden + keep * Load(n.output_changes + at);
-    const Lanes updated = Load(n.output_weights + at) + change;
+    const V change = (rate * n.output_deltas[k]) * hidden + keep * Load<V>(n.output_changes + at);
+    const V updated = Load<V>(n.output_weights + at) + change;
     Store(n.output_changes + at, change);
     Store(n.output_weights + at, updated);
     change_squares += change * change;
@@ -121,29 +125,30 @@ template <std::size_t kCount>
 }
 
 // The output layer's update, even columns' squares in one sum and odd ones' in another.
+template <typename V>
 [[gnu::always_inline]] inline void UpdateOutputLayer(const Layers& n, double rate, double keep,
-                                                     Lanes& weight_squares, Lanes& change_squares) {
+                                                     V& weight_squares, V& change_squares) {
   const std::size_t vectors = n.output_stride / kLanes;
-  Lanes even_weights = {}, even_changes = {}, odd_weights = {}, odd_changes = {};
+  V even_weights = {}, even_changes = {}, odd_weights = {}, odd_changes = {};
   std::size_t u = 0;
   for (; u + 2 <= vectors; u += 2) {
-    UpdateOutputColumn(n, u, rate, keep, even_weights, even_changes);
-    UpdateOutputColumn(n, u + 1, rate, keep, odd_weights, odd_changes);
+    UpdateOutputColumn<V>(n, u, rate, keep, even_weights, even_changes);
+    UpdateOutputColumn<V>(n, u + 1, rate, keep, odd_weights, odd_changes);
   }
-  if (u < vectors) UpdateOutputColumn(n, u, rate, keep, even_weights, even_changes);
+  if (u < vectors) UpdateOutputColumn<V>(n, u, rate, keep, even_weights, even_changes);
   weight_squares = even_weights + odd_weights;
   change_squares = even_changes + odd_changes;
 }
 
-template <std::size_t kCount>
+template <typename V, std::size_t kCount>
 [[gnu::always_inline]] inline void UpdateHiddenRow(double* weights, double* changes,
-                                                   const Lanes (&step)[kCount], double input,
-                                                   double keep, Lanes (&weight_squares)[kCount],
-                                                   Lanes (&change_squares)[kCount]) {
+                                                   const V (&step)[kCount], double input,
+                                                   double keep, V (&weight_squares)[kCount],
+                                                   V (&change_squares)[kCount]) {
 #pragma GCC unroll 2
   for (std::size_t v = 0; v < kCount; ++v) {
-    const Lanes change = step[v] * input + keep * Load(changes + v * kLanes);
-    const Lanes updated = Load(weights + v * kLanes) + change;
+    const V change = step[v] * input + keep * Load<V>(changes + v * kLanes);
+    const V updated = Load<V>(weights + v * kLanes) + change;
     Store(changes + v * kLanes, change);
     Store(weights + v * kLanes, updated);
     change_squares[v] += change * change;
@@ -153,24 +158,24 @@ template <std::size_t kCount>
 
 // The update of kCount vectors of hidden neurons from vector `first` on, input rows in ascending
 // order and the bias row last; each vector's squares in sums of its own, added at the end.
-template <std::size_t kCount>
+template <typename V, std::size_t kCount>
 [[gnu::always_inline]] inline void UpdateHiddenBlock(const Layers& n, const double* inputs,
                                                      std::size_t first, double keep,
-                                                     Lanes& weight_squares, Lanes& change_squares) {
+                                                     V& weight_squares, V& change_squares) {
   const std::size_t stride = n.hidden_stride;
   double* weights = n.hidden_weights + first * kLanes;
   double* changes = n.hidden_changes + first * kLanes;
-  Lanes step[kCount];
-  Lanes block_weights[kCount] = {};
-  Lanes block_changes[kCount] = {};
+  V step[kCount];
+  V block_weights[kCount] = {};
+  V block_changes[kCount] = {};
 #pragma GCC unroll 2
-  for (std::size_t v = 0; v < kCount; ++v) step[v] = Load(n.hidden_steps + (first + v) * kLanes);
+  for (std::size_t v = 0; v < kCount; ++v) step[v] = Load<V>(n.hidden_steps + (first + v) * kLanes);
   for (std::size_t i = 0; i < n.inputs; ++i) {
-    UpdateHiddenRow<kCount>(weights + i * stride, changes + i * stride, step, inputs[i], keep,
-                            block_weights, block_changes);
+    UpdateHiddenRow<V, kCount>(weights + i * stride, changes + i * stride, step, inputs[i], keep,
+                               block_weights, block_changes);
   }
-  UpdateHiddenRow<kCount>(weights + n.inputs * stride, changes + n.inputs * stride, step, 1.0, keep,
-                          block_weights, block_changes);
+  UpdateHiddenRow<V, kCount>(weights + n.inputs * stride, changes + n.inputs * stride, step, 1.0,
+                             keep, block_weights, block_changes);
 #pragma GCC unroll 2
   for (std::size_t v = 0; v < kCount; ++v) {
     weight_squares += block_weights[v];
@@ -198,39 +203,101 @@ class FlushSubnormals {
   unsigned saved_;
 };
 
-}  // namespace
-
-TARVEX_ENGINE_CLONES
-void ForwardPass(const Layers& layers, const double* inputs) {
+template <typename V>
+[[gnu::always_inline]] inline SquareSums Step(const Layers& n, const double* inputs,
+                                              const double* targets, double rate, double momentum) {
   const FlushSubnormals flush;
-  Forward(layers, inputs);
-}
-
-TARVEX_ENGINE_CLONES
-SquareSums TrainStep(const Layers& layers, const double* inputs, const double* targets, double rate,
-                     double momentum) {
-  const FlushSubnormals flush;
-  const Layers& n = layers;
-  Forward(n, inputs);
+  Forward<V>(n, inputs);
   // E = 1/2 sum (t - y)^2, so -dE/dy = t - y.
   for (std::size_t k = 0; k < n.outputs; ++k) {
     const double y = n.output_values[k];
     n.output_deltas[k] = (targets[k] - y) * Derivative(n.activations.output, y);
   }
-  Lanes weight_squares;
-  Lanes change_squares;
-  UpdateOutputLayer(n, rate, momentum, weight_squares, change_squares);
+  V weight_squares;
+  V change_squares;
+  UpdateOutputLayer<V>(n, rate, momentum, weight_squares, change_squares);
   const std::size_t vectors = n.hidden_stride / kLanes;
   std::size_t v = vectors;
   if (v % kBlock != 0) {
     v -= 1;
-    UpdateHiddenBlock<1>(n, inputs, v, momentum, weight_squares, change_squares);
+    UpdateHiddenBlock<V, 1>(n, inputs, v, momentum, weight_squares, change_squares);
   }
   while (v > 0) {
     v -= kBlock;
-    UpdateHiddenBlock<kBlock>(n, inputs, v, momentum, weight_squares, change_squares);
+    UpdateHiddenBlock<V, kBlock>(n, inputs, v, momentum, weight_squares, change_squares);
   }
   return {Total(weight_squares), Total(change_squares)};
+}
+
+template <typename V>
+[[gnu::always_inline]] inline void ForwardOnly(const Layers& n, const double* inputs) {
+  const FlushSubnormals flush;
+  Forward<V>(n, inputs);
+}
+
+// One copy of the loops per instruction set, each with the form of Lanes that stays in its
+// registers; the copy is chosen once, for the processor at hand.
+struct Copy {
+  SquareSums (*step)(const Layers&, const double*, const double*, double, double);
+  void (*forward)(const Layers&, const double*);
+};
+
+#ifdef TARVEX_ENGINE_SINGLE_COPY
+// The one copy that the compiler flags choose.
+#ifdef __AVX512F__
+using BuiltLanes = Lanes;
+#else
+using BuiltLanes = LanePair;
+#endif
+SquareSums BuiltStep(const Layers& n, const double* inputs, const double* targets, double rate,
+                     double momentum) {
+  return Step<BuiltLanes>(n, inputs, targets, rate, momentum);
+}
+void BuiltForward(const Layers& n, const double* inputs) { ForwardOnly<BuiltLanes>(n, inputs); }
+Copy ChooseCopy() { return {BuiltStep, BuiltForward}; }
+#else
+__attribute__((target("avx512f"))) SquareSums StepAvx512(const Layers& n, const double* inputs,
+                                                         const double* targets, double rate,
+                                                         double momentum) {
+  return Step<Lanes>(n, inputs, targets, rate, momentum);
+}
+__attribute__((target("avx512f"))) void ForwardAvx512(const Layers& n, const double* inputs) {
+  ForwardOnly<Lanes>(n, inputs);
+}
+__attribute__((target("avx2"))) SquareSums StepAvx2(const Layers& n, const double* inputs,
+                                                    const double* targets, double rate,
+                                                    double momentum) {
+  return Step<LanePair>(n, inputs, targets, rate, momentum);
+}
+__attribute__((target("avx2"))) void ForwardAvx2(const Layers& n, const double* inputs) {
+  ForwardOnly<LanePair>(n, inputs);
+}
+SquareSums StepBaseline(const Layers& n, const double* inputs, const double* targets, double rate,
+                        double momentum) {
+  return Step<LanePair>(n, inputs, targets, rate, momentum);
+}
+void ForwardBaseline(const Layers& n, const double* inputs) { ForwardOnly<LanePair>(n, inputs); }
+
+Copy ChooseCopy() {
+  __builtin_cpu_init();
+  if (__builtin_cpu_supports("avx512f")) return {StepAvx512, ForwardAvx512};
+  if (__builtin_cpu_supports("avx2")) return {StepAvx2, ForwardAvx2};
+  return {StepBaseline, ForwardBaseline};
+}
+#endif
+
+const Copy& Chosen() {
+  static const Copy copy = ChooseCopy();
+  return copy;
+}
+
+}  // namespace
+
+void ForwardPass(const Layers& layers, const double* inputs) { Chosen().forward(layers, inputs); }
+
+SquareSums TrainStep(const Layers& layers, const double* inputs, const double* targets, double rate,
+                     double momentum) {
+  return Chosen().step(layers, inputs, targets, rate, momentum);
 }
 
 }  // namespace tarvex::engine
