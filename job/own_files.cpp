@@ -18,10 +18,14 @@ std::optional<std::string> OwnFileAt(const JobSettings& job, const std::string& 
       {job.tof, "the training outputs", true},
       {job.pif, "the prediction inputs", true},
       {job.nif, "the network input file", true},
+      {job.vif, "the validation inputs", true},
+      {job.vof, "the validation outputs", true},
       {job.log, "the run log", false},
       {job.ini, "the parameter file", false},
       {job.pof, "the prediction output file", false},
       {job.nof, "the network output file", false},
+      {job.lcf, "the learning curve file", false},
+      {job.sof, "the run summary file", false},
   };
   for (const OwnFile& own : own_files) {
     if (own.path.empty() || &own.path == &path || (own.input && !inputs)) continue;
