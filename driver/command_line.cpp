@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <optional>
 #include <string>
 
 #include "driver/options.h"
@@ -9,6 +10,7 @@
 #include "input/load_data_set.h"
 #include "job/console.h"
 #include "job/messages.h"
+#include "job/own_files.h"
 #include "job/run_log.h"
 #include "job/scaling.h"
 #include "network/network_store.h"
@@ -99,6 +101,13 @@ bool ReadCommandLine(JobSettings& job, std::string_view command_text) {
     job.ScaleLow = job::GetScaleLow(job);
     job.ScaleHigh = job::GetScaleHigh(job);
 
+    job.pof = ApplyProgramFolderRule(job.pof, platform::ProgramFolder());
+    // Before the first entry: a log that would damage a file has nowhere to say so.
+    if (std::optional<std::string> clash = job::RunLogClash(job)) {
+      job::NoteSilentFailure(*clash + "; nothing was written");
+      return false;
+    }
+
     // Saving a network needs training; a saved network is not trained.
     if (!job.nif.empty() && !job.nof.empty()) {
       WriteLog(job.log, kBothNetworkFiles);
@@ -108,7 +117,6 @@ bool ReadCommandLine(JobSettings& job, std::string_view command_text) {
       WriteLog(job.log, job::FillTemplate(job::kEmptyParameterTemplate, "'/pof'"));
       return false;
     }
-    job.pof = ApplyProgramFolderRule(job.pof, platform::ProgramFolder());
     if (!job::TrainsNetwork(job)) return LoadForSavedNetwork(job);
 
     // The prediction inputs are scaled with the training inputs' ranges, so the order is fixed.
