@@ -2,6 +2,8 @@
 
 #include <ctime>
 #include <exception>
+#include <filesystem>
+#include <new>
 #include <string>
 
 #include "job/create_folder_path.h"
@@ -11,6 +13,7 @@
 #include "network/network_file.h"
 #include "platform/file_replacement.h"
 #include "platform/files.h"
+#include "platform/memory.h"
 #include "platform/paths.h"
 
 namespace tarvex::network {
@@ -93,7 +96,17 @@ bool ReadNetworkFile(JobSettings& job) {
       job::WriteLog(job.log, std::string(job::kFileNotFound) + job.nif);
       return false;
     }
-    NetworkFile file = ParseNetworkFile(platform::ReadWholeFile(native));
+    const std::uint64_t memory = platform::MemoryTheProcessCanGet();
+    std::error_code unknown;
+    const std::uintmax_t size = std::filesystem::file_size(native, unknown);
+    if (!unknown) CheckNetworkFileSize(size, memory);
+    std::string text;
+    try {
+      text = platform::ReadWholeFile(native);
+    } catch (const std::bad_alloc&) {
+      throw NetworkFileError(ReadingOutOfMemory(memory));
+    }
+    NetworkFile file = ParseNetworkFile(text);
     job.af = file.activation;
     job.ScaleLow = file.scale_low;
     job.ScaleHigh = file.scale_high;
