@@ -1,12 +1,12 @@
 #include "driver/command_line.h"
 
-#include <algorithm>
 #include <exception>
 #include <optional>
 #include <string>
 
 #include "driver/options.h"
 #include "driver/parameter_file.h"
+#include "driver/validation_options.h"
 #include "input/load_data_set.h"
 #include "job/console.h"
 #include "job/messages.h"
@@ -19,7 +19,6 @@
 
 namespace tarvex::driver {
 
-using job::BoundedVector;
 using job::DataMatrix;
 using job::Index;
 using job::JobSettings;
@@ -27,10 +26,10 @@ using job::WriteLog;
 
 namespace {
 
-constexpr std::string_view kBothNetworkFiles =
-    "The Parameters '/nif' and '/nof' cannot be used together.";
 constexpr std::string_view kNetworkInputsTemplate =
     "Prediction inputs do not match the network. File: 'Parameter0'";
+constexpr std::string_view kNetworkValidationTemplate =
+    "Validation Parameter0 do not match the network. File: 'Parameter1'";
 
 // A file given for a data set wins over values given for it.
 bool LoadFromFileOrValues(JobSettings& job, const std::string& file, const std::string& values,
@@ -47,12 +46,6 @@ bool LoadFromFileOrValues(JobSettings& job, const std::string& file, const std::
   return false;
 }
 
-BoundedVector Rebased(const BoundedVector& vector, Index low) {
-  BoundedVector rebased(low, low + vector.High() - vector.Low());
-  std::ranges::copy(vector.Values(), rebased.Values().begin());
-  return rebased;
-}
-
 // In place of the training data: the saved network's ranges, then the prediction inputs scaled
 // with them. Their columns must be the network's inputs; the saved ranges then take their column
 // bounds, as ranges computed from training inputs of the same kind of source would have.
@@ -67,14 +60,53 @@ bool LoadForSavedNetwork(JobSettings& job) {
       return false;
     }
     const Index low = values.ColumnLow();
-    job.TrainingInputMin = Rebased(job.TrainingInputMin, low);
-    job.TrainingInputMax = Rebased(job.TrainingInputMax, low);
-    job.TrainingOutputMin = Rebased(job.TrainingOutputMin, low);
-    job.TrainingOutputMax = Rebased(job.TrainingOutputMax, low);
+    job.TrainingInputMin = job::Rebased(job.TrainingInputMin, low);
+    job.TrainingInputMax = job::Rebased(job.TrainingInputMax, low);
+    job.TrainingOutputMin = job::Rebased(job.TrainingOutputMin, low);
+    job.TrainingOutputMax = job::Rebased(job.TrainingOutputMax, low);
     return true;
   };
   return LoadFromFileOrValues(job, job.pif, job.piv, job.pifh, job.PredictionInputs, "IP", "'/pif'",
                               fit);
+}
+
+// The validation data, after the data sets of every job: inputs as wide as the network's inputs,
+// outputs as wide as its outputs (checked before scaling, which needs a range per column), the
+// outputs also kept as given for the error figures.
+bool LoadValidationData(JobSettings& job) {
+  if (!job::HasValidationSource(job)) return true;
+  const bool trains = job::TrainsNetwork(job);
+  auto fits = [&job, trains](const DataMatrix& values, bool inputs) {
+    const DataMatrix& training = inputs ? job.TrainingInputs : job.TrainingOutputs;
+    const Index expected = trains   ? training.ColumnCount()
+                           : inputs ? job.SavedNetwork.InputCount
+                                    : job.SavedNetwork.OutputCount;
+    if (values.ColumnCount() == expected) return true;
+    const char* label = inputs ? "Validation Inputs" : "Validation Outputs";
+    const std::string shape = job::DimensionsText(label, values.RowCount(), values.ColumnCount());
+    if (trains) {
+      WriteLog(job.log, job::FillTemplate(job::kNotAlignedTemplate,
+                                          inputs ? "'Training Inputs'" : "'Training Outputs'",
+                                          inputs ? "'Validation Inputs'" : "'Validation Outputs'") +
+                            job::DimensionsText(inputs ? "Traning Inputs" : "Traning Outputs",
+                                                training.RowCount(), training.ColumnCount()) +
+                            shape);
+    } else {
+      WriteLog(job.log, job::FillTemplate(kNetworkValidationTemplate, inputs ? "inputs" : "outputs",
+                                          job.nif) +
+                            (inputs ? "   Network Inputs: " : "   Network Outputs: ") +
+                            std::to_string(expected) + shape);
+    }
+    return false;
+  };
+  return LoadFromFileOrValues(job, job.vif, job.viv, job.vifh, job.ValidationInputs, "IV", "'/vif'",
+                              [&fits](const DataMatrix& values) { return fits(values, true); }) &&
+         LoadFromFileOrValues(job, job.vof, job.vov, job.vofh, job.ValidationOutputs, "OV",
+                              "'/vof'", [&job, &fits](const DataMatrix& values) {
+                                if (!fits(values, false)) return false;
+                                job.ValidationOutputValues = values;
+                                return true;
+                              });
 }
 
 }  // namespace
@@ -96,37 +128,48 @@ bool ReadCommandLine(JobSettings& job, std::string_view command_text) {
     });
     // The parameter file is read last, so its values replace the command line's.
     if (!job.ini.empty() && !ReadParameterFile(job, job.ini)) return false;
+    job.pof = ApplyProgramFolderRule(job.pof, platform::ProgramFolder());
+    // Before the first entry, and before the options count as read, so that no summary follows
+    // either: a log that would damage a file has nowhere to say so.
+    if (std::optional<std::string> clash = job::RunLogClash(job)) {
+      job::NoteSilentFailure(*clash + "; nothing was written");
+      return false;
+    }
+    job.Options = job::OptionsState::kRead;
 
     // Fixed before any loading: the loader scales every value into this range.
     job.ScaleLow = job::GetScaleLow(job);
     job.ScaleHigh = job::GetScaleHigh(job);
 
-    job.pof = ApplyProgramFolderRule(job.pof, platform::ProgramFolder());
-    // Before the first entry: a log that would damage a file has nowhere to say so.
-    if (std::optional<std::string> clash = job::RunLogClash(job)) {
-      job::NoteSilentFailure(*clash + "; nothing was written");
-      return false;
-    }
-
     // Saving a network needs training; a saved network is not trained.
     if (!job.nif.empty() && !job.nof.empty()) {
-      WriteLog(job.log, kBothNetworkFiles);
+      WriteLog(job.log, job::FillTemplate(job::kExclusiveParametersTemplate, "'/nif'", "'/nof'"));
       return false;
     }
+    if (!CheckValidationOptions(job)) return false;
     if (job.pof.empty() && job::PredictsOutputs(job)) {
       WriteLog(job.log, job::FillTemplate(job::kEmptyParameterTemplate, "'/pof'"));
       return false;
     }
-    if (!job::TrainsNetwork(job)) return LoadForSavedNetwork(job);
+    if (!job::TrainsNetwork(job)) return LoadForSavedNetwork(job) && LoadValidationData(job);
 
+    // The error figures and the curve compare predictions with the outputs as given.
+    input::BeforeScaling keep_outputs;
+    if (job::WantsFigures(job) || !job.lcf.empty()) {
+      keep_outputs = [&job](const DataMatrix& values) {
+        job.TrainingOutputValues = values;
+        return true;
+      };
+    }
     // The prediction inputs are scaled with the training inputs' ranges, so the order is fixed.
     return LoadFromFileOrValues(job, job.tif, job.tiv, job.tifh, job.TrainingInputs, "IT",
                                 "'/tif'") &&
            LoadFromFileOrValues(job, job.tof, job.tov, job.tofh, job.TrainingOutputs, "OT",
-                                "'/tof'") &&
+                                "'/tof'", keep_outputs) &&
            (!job::PredictsOutputs(job) ||
             LoadFromFileOrValues(job, job.pif, job.piv, job.pifh, job.PredictionInputs, "IP",
-                                 "'/pif'"));
+                                 "'/pif'")) &&
+           LoadValidationData(job);
   } catch (const std::exception& failure) {
     job::NoteSilentFailure("reading the options", failure);
     return false;

@@ -59,11 +59,18 @@ constexpr OptionRow kCommandLine[] = {
     {"tis", Text<&JobSettings::tifh>},  {"tos", Text<&JobSettings::tofh>},
     {"pis", Text<&JobSettings::pifh>},  {"pos", Text<&JobSettings::pos>},
     {"ini", Path<&JobSettings::ini>},   {"nof", Path<&JobSettings::nof>},
-    {"nif", Path<&JobSettings::nif>},
+    {"nif", Path<&JobSettings::nif>},   {"vif", Path<&JobSettings::vif>},
+    {"vof", Path<&JobSettings::vof>},   {"viv", Text<&JobSettings::viv>},
+    {"vov", Text<&JobSettings::vov>},   {"vifh", Text<&JobSettings::vifh>},
+    {"vofh", Text<&JobSettings::vofh>}, {"vis", Text<&JobSettings::vifh>},
+    {"vos", Text<&JobSettings::vofh>},  {"vf", Text<&JobSettings::vf>},
+    {"es", Text<&JobSettings::es>},     {"sd", Text<&JobSettings::sd>},
+    {"lcf", Path<&JobSettings::lcf>},   {"sof", Path<&JobSettings::sof>},
 };
 
 // "/log" comes first so that every later message of the run goes to the log the file names;
-// "/tis" and friends come after "/tifh" and so win when both are given.
+// "/tis" and friends come after "/tifh" and so win when both are given. The texts of "/vf",
+// "/es" and "/sd" are checked once every option is read.
 constexpr OptionRow kParameterFile[] = {
     {"/log", Path<&JobSettings::log>},   {"/lr", Decimal<&JobSettings::lr>},
     {"/m", Decimal<&JobSettings::m>},    {"/wd", Decimal<&JobSettings::wd>},
@@ -77,6 +84,13 @@ constexpr OptionRow kParameterFile[] = {
     {"/tis", Text<&JobSettings::tifh>},  {"/tos", Text<&JobSettings::tofh>},
     {"/pis", Text<&JobSettings::pifh>},  {"/pos", Text<&JobSettings::pos>},
     {"/nof", Path<&JobSettings::nof>},   {"/nif", Path<&JobSettings::nif>},
+    {"/vif", Path<&JobSettings::vif>},   {"/vof", Path<&JobSettings::vof>},
+    {"/viv", Text<&JobSettings::viv>},   {"/vov", Text<&JobSettings::vov>},
+    {"/vifh", Text<&JobSettings::vifh>}, {"/vofh", Text<&JobSettings::vofh>},
+    {"/vis", Text<&JobSettings::vifh>},  {"/vos", Text<&JobSettings::vofh>},
+    {"/vf", Text<&JobSettings::vf>},     {"/es", Text<&JobSettings::es>},
+    {"/sd", Text<&JobSettings::sd>},     {"/lcf", Path<&JobSettings::lcf>},
+    {"/sof", Path<&JobSettings::sof>},
 };
 
 }  // namespace

@@ -5,9 +5,12 @@
 #include "driver/command_line.h"
 #include "job/console.h"
 #include "job/job_settings.h"
+#include "job/run_log.h"
 #include "network/data_check.h"
+#include "network/run_summary.h"
 #include "network/saved_predict.h"
 #include "network/train_predict.h"
+#include "network/validation_data.h"
 #include "output/out_predict.h"
 #include "platform/locale_text.h"
 
@@ -27,15 +30,31 @@ int RunStages(JobSettings& job, std::string_view command_text) {
     // Each stage logs its own failure; a stage runs only when every stage before it succeeded.
     if (!ReadCommandLine(job, command_text)) return kFailed;
     if (!network::CheckTrainingData(job)) return kFailed;
+    if (!network::CheckValidationData(job)) return kFailed;
     // A job with a saved network predicts with it instead of training one.
     const bool succeeded = job::TrainsNetwork(job) ? network::TrainAndPredict(job)
                                                    : network::PredictWithSavedNetwork(job);
     if (!succeeded) return kFailed;
     // A job that only saves its network has no output target.
     if (!job::PredictsOutputs(job)) return kSucceeded;
-    return output::OutPredictToFile(job) ? kSucceeded : kFailed;
+    if (!output::OutPredictToFile(job)) return kFailed;
+    job.Results.predictions_written = true;
+    return kSucceeded;
   } catch (const std::exception& failure) {
     job::NoteSilentFailure("running the job", failure);
+    return kFailed;
+  }
+}
+
+// Every run whose options could be read says in its summary how it ended; a summary that cannot
+// be written fails the run.
+int WriteSummary(const JobSettings& job, int status) {
+  if (job.Options == job::OptionsState::kNotRead || job.sof.empty()) return status;
+  try {
+    network::WriteRunSummary(job, status, job::FirstFailure());
+    return status;
+  } catch (const std::exception& failure) {
+    job::WriteLog(job.log, job::DescribeFailure(failure));
     return kFailed;
   }
 }
@@ -45,7 +64,8 @@ int RunStages(JobSettings& job, std::string_view command_text) {
 int RunMain(std::string_view command_text) {
   job::ConsoleSession console;  // at a terminal only: the progress line and the failure lines
   JobSettings job;
-  const int status = RunStages(job, command_text);
+  job::ForgetFailures();
+  const int status = WriteSummary(job, RunStages(job, command_text));
   console.Finish(status == kSucceeded, !job.log.empty());
   return status;
 }

@@ -47,6 +47,29 @@ constexpr OptionHelp kOptions[] = {
      "trained network\")",
      ""},
     {"`/nif=`", "network input file: predict with the network saved there instead of training", ""},
+    {"`/vif=` `/vof=`",
+     "validation inputs and outputs, from any source the training data takes: file paths (see "
+     "\"How good is the network\")",
+     ""},
+    {"`/viv=` `/vov=`", "the same given directly as values", ""},
+    {"`/vifh=` `/vofh=` (or `/vis=` `/vos=`)", "selectors of the validation files", ""},
+    {"`/vf=`",
+     "hold out this fraction (0 < vf < 1) of the training rows as validation data instead, "
+     "drawn by the seed",
+     ""},
+    {"`/es=`",
+     "early stopping: stop after this many epochs without a better validation error and keep "
+     "the best epoch's network; 0 is off",
+     "0"},
+    {"`/sd=`",
+     "seed of the initial weights and of the `/vf` draw, 0 to 4294967295; without it the "
+     "weights are those of every earlier run",
+     ""},
+    {"`/lcf=`", "learning curve file (CSV): training and validation error per epoch", ""},
+    {"`/sof=`",
+     "run summary file (JSON): the job, its data, network, training, error figures and outputs; "
+     "written also when the run fails",
+     ""},
 };
 
 // Lines stop short of the last column of an 80-column terminal, where some wrap at once.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/network.h"
+#include "engine/weight_generator.h"
 #include "network/network_engine.h"
 
 namespace tarvex::engine {
@@ -29,6 +30,7 @@ class Engine final : public network::NetworkEngine {
                               " layer sizes given for 2 layers");
     }
     network_.emplace(input_count, layer_sizes[0], layer_sizes[1], initial_weights, activation);
+    initial_weights_ = initial_weights;
   }
 
   void SetMomentum(double momentum) override { Get().SetMomentum(momentum); }
@@ -50,6 +52,15 @@ class Engine final : public network::NetworkEngine {
     return handed_out_;
   }
   void SetWeights(std::span<const double> weights) override { Get().SetWeights(weights); }
+  // The network draws its weights in the order of CopyWeights, so drawing that many from a
+  // seeded generator gives the network it would have had with that seed.
+  void SeedWeights(std::uint64_t seed) override {
+    Network& network = Get();
+    WeightGenerator generator(seed);
+    handed_out_.resize(network.WeightCount());
+    for (double& weight : handed_out_) weight = generator.NextWeight(initial_weights_);
+    network.SetWeights(handed_out_);
+  }
 
  private:
   Network& Get() {
@@ -60,6 +71,7 @@ class Engine final : public network::NetworkEngine {
   }
 
   std::optional<Network> network_;
+  double initial_weights_ = 0.0;
   std::vector<double> handed_out_;  // the weights of the last GetWeights
 };
 

@@ -2,8 +2,8 @@
 # Runs the example database job with tarvex: copies the example data into an SQLite database,
 # out/example.mdb (tables train and predict, one row per line of data/ti.txt with data/to.txt and
 # of data/pi.txt, and an empty table forecast), trains on SELECT statements over it and inserts
-# the predictions into forecast; logs to out/run.log. Uses $TARVEX, else the built tarvex; Python's
-# sqlite3 module makes the database.
+# the predictions into forecast; logs to out/run.log. Uses $TARVEX, else the built tarvex, else
+# an installed one; Python's sqlite3 module makes the database.
 source "$(dirname "$0")/common.sh"
 rm -f out/example.mdb
 /usr/bin/python3 - <<'PYTHON' || exit 1

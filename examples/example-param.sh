@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs the example job kept in ExampleParam.ini with tarvex: predictions go to out/po_param.txt,
-# the log to out/run.log. Uses $TARVEX, else the built tarvex.
+# the log to out/run.log. Uses $TARVEX, else the built tarvex, else an installed one.
 #
 # ExampleParam.ini writes its paths as ".\", which tarvex reads as the folder of the tarvex
 # program. A parameter file is not split at "/", so the job is copied to out/job.ini with this

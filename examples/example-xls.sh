@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Runs the example workbook job with tarvex: trains on sheet Data of the example workbook and
 # writes the predictions into sheet Predict, column D, of a copy in out/; logs to out/run.log.
-# Uses $TARVEX, else the built tarvex. The job writes into its own workbook, so it works on a copy
-# and leaves data/example.xlsm as it is.
+# Uses $TARVEX, else the built tarvex, else an installed one. The job writes into its own workbook,
+# so it works on a copy and leaves data/example.xlsm as it is.
 source "$(dirname "$0")/common.sh"
 cp data/example.xlsm out/example.xlsm || exit 1
 run_job "$here/out/example.xlsm, sheet Predict, D2:D11" '/tif=out\example.xlsm' \

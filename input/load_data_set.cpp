@@ -68,6 +68,8 @@ bool ReadDataFile(const JobSettings& job, const std::string& path, DataMatrix& m
 std::string_view LabelOf(std::string_view code) {
   if (code == "IT") return "'Training Inputs'";
   if (code == "OT") return "'Training Outputs'";
+  if (code == "IV") return "'Validation Inputs'";
+  if (code == "OV") return "'Validation Outputs'";
   return "'Predict Inputs'";
 }
 
@@ -162,6 +164,14 @@ bool LoadDataSet(JobSettings& job, const std::string& source, DataMatrix& target
     } else if (code == "OT") {
       job::ComputeOutputRanges(job, matrix);
       ScaleColumns(job, matrix, job.TrainingOutputMax, job.TrainingOutputMin);
+    } else if (code == "IV" || code == "OV") {
+      // Validation data is scaled with the training ranges, column by column in order, whatever
+      // index base its source gives it.
+      const bool inputs = code == "IV";
+      const Index low = matrix.ColumnLow();
+      ScaleColumns(job, matrix,
+                   job::Rebased(inputs ? job.TrainingInputMax : job.TrainingOutputMax, low),
+                   job::Rebased(inputs ? job.TrainingInputMin : job.TrainingOutputMin, low));
     } else {
       // Prediction inputs are scaled with the training inputs' ranges, never their own.
       ScaleColumns(job, matrix, job.TrainingInputMax, job.TrainingInputMin);

@@ -13,9 +13,10 @@ namespace tarvex::input {
 // Sees the values as read, before they are scaled; returning false ends the load with false.
 using BeforeScaling = std::function<bool(const job::DataMatrix& values)>;
 
-// kind is "F" (source is a file path) or "D" (source holds the values); code is "IT", "OT" or
-// "IP". On success target holds the scaled matrix and, for "IT" and "OT", the job holds the new
-// column ranges. On failure target is unchanged.
+// kind is "F" (source is a file path) or "D" (source holds the values); code is "IT", "OT", "IP",
+// or "IV" and "OV" for the validation inputs and outputs, which are scaled with the training
+// ranges as the prediction inputs are. On success target holds the scaled matrix and, for "IT" and
+// "OT", the job holds the new column ranges. On failure target is unchanged.
 bool LoadDataSet(job::JobSettings& job, const std::string& source, job::DataMatrix& target,
                  std::string_view kind, std::string_view code, const std::string& selector,
                  const BeforeScaling& before_scaling = nullptr);

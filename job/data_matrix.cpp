@@ -1,5 +1,6 @@
 #include "job/data_matrix.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace tarvex::job {
@@ -66,6 +67,23 @@ Index BoundedVector::High() const {
 size_t BoundedVector::Offset(Index index) const {
   if (!has_dimensions_ || index < low_ || index > high_) throw Failure(kSubscriptOutOfRange);
   return static_cast<size_t>(index - low_);
+}
+
+BoundedVector Rebased(const BoundedVector& vector, Index low) {
+  BoundedVector rebased(low, low + vector.High() - vector.Low());
+  std::copy(vector.Values().begin(), vector.Values().end(), rebased.Values().begin());
+  return rebased;
+}
+
+DataMatrix SelectRows(const DataMatrix& matrix, std::span<const Index> rows) {
+  const Index first = matrix.RowLow();
+  DataMatrix selected(first, first + static_cast<Index>(rows.size()) - 1, matrix.ColumnLow(),
+                      matrix.ColumnHigh());
+  for (size_t position = 0; position < rows.size(); ++position) {
+    std::span<const double> row = matrix.Row(rows[position]);
+    std::copy(row.begin(), row.end(), selected.Row(first + static_cast<Index>(position)).begin());
+  }
+  return selected;
 }
 
 }  // namespace tarvex::job

@@ -71,4 +71,11 @@ class BoundedVector {
   std::vector<double> values_;
 };
 
+// The same values with their indices moved to start at low.
+BoundedVector Rebased(const BoundedVector& vector, Index low);
+
+// The given rows of a matrix, in the given order, as a matrix of its own that starts at the
+// matrix's first row index and keeps its column bounds.
+DataMatrix SelectRows(const DataMatrix& matrix, std::span<const Index> rows);
+
 }  // namespace tarvex::job

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,45 @@ struct NetworkWeights {
   std::int32_t HiddenCount = 0;
   std::int32_t OutputCount = 0;
   std::vector<double> Weights;
+};
+
+// How well a network fits one output column, in the units of the training outputs. R^2 has no
+// value for a column whose actual values are all equal.
+struct ColumnFigures {
+  double rmse = 0;
+  double mae = 0;
+  std::optional<double> r2;
+};
+
+// One epoch of the learning curve. Per output column, in the units of the training outputs: the
+// RMSE of the training rows, each taken as it was trained (before its step), and of the
+// validation rows after the epoch (empty without validation rows).
+struct CurvePoint {
+  std::int32_t epoch = 0;
+  std::vector<double> training_rmse;
+  std::vector<double> validation_rmse;
+  double weight_delta = 0;  // of the epoch's last step, in percent
+};
+
+// How far the reading of the options got: a run summary is written once they are read.
+enum class OptionsState { kNotRead, kRead, kChecked };
+
+// Why the epoch loop ended.
+enum class StopReason { kNotTrained, kWeightDeltaTarget, kEpochLimit, kEarlyStop };
+
+// What training and evaluation found, beyond the report's lines: for the validation entry of the
+// log and the run summary.
+struct TrainingResults {
+  struct Layout {
+    std::int32_t inputs = 0, hidden = 0, outputs = 0;  // 0: not known
+  } network;
+  StopReason stop = StopReason::kNotTrained;
+  std::int32_t best_epoch = 0;  // 0: no validation data, or no epoch ran
+  double seconds = 0;           // of the epoch loop
+  std::vector<ColumnFigures> training, validation;
+  std::vector<CurvePoint> curve;  // the epochs kept, when a curve was asked for
+  // What the run wrote, for the summary's list of outputs.
+  bool predictions_written = false, network_written = false, curve_written = false;
 };
 
 struct JobSettings {
@@ -58,6 +98,25 @@ struct JobSettings {
   std::string nof;              // network output file: the trained network is saved there
   std::string nif;              // network input file: predictions come from the network in it
   NetworkWeights SavedNetwork;  // the network read from nif
+
+  // Validation data: files, selectors and direct values as for the training data.
+  std::string vif, vof, vifh, vofh, viv, vov;
+  // Held-out fraction, patience and seed as written; ReadCommandLine checks them into the
+  // numbers below once every option is read, so that a bad value can be logged.
+  std::string vf, es, sd;
+  double ValidationFraction = 0;  // 0: no rows held out
+  std::int32_t Patience = 0;      // 0: no early stopping
+  std::optional<std::uint32_t> Seed;
+  std::string lcf, sof;  // learning-curve and run-summary files
+
+  DataMatrix ValidationInputs;   // scaled
+  DataMatrix ValidationOutputs;  // scaled
+  // The outputs as given, for the error figures: kept only when a job asks for figures.
+  DataMatrix TrainingOutputValues;
+  DataMatrix ValidationOutputValues;
+
+  OptionsState Options = OptionsState::kNotRead;
+  TrainingResults Results;
 };
 
 void SetDefaults(JobSettings& job);
@@ -67,6 +126,17 @@ inline bool TrainsNetwork(const JobSettings& job) { return job.nif.empty(); }
 // A training job with nof and without pof saves the network and predicts nothing.
 inline bool PredictsOutputs(const JobSettings& job) {
   return !(job.nif.empty() && !job.nof.empty() && job.pof.empty());
+}
+// Validation rows come from files or values of their own, or are held out of the training rows.
+inline bool HasValidationSource(const JobSettings& job) {
+  return !(job.vif.empty() && job.viv.empty() && job.vof.empty() && job.vov.empty());
+}
+inline bool HasValidationData(const JobSettings& job) {
+  return HasValidationSource(job) || job.ValidationFraction > 0;
+}
+// The error figures are computed for the validation entry of the log and for the run summary.
+inline bool WantsFigures(const JobSettings& job) {
+  return HasValidationData(job) || !job.sof.empty();
 }
 
 }  // namespace tarvex::job

@@ -19,4 +19,9 @@ std::string FileNameLine(std::string_view path, std::string_view description) {
   return line;
 }
 
+std::string DimensionsText(std::string_view label, long long rows, long long columns) {
+  return "   " + std::string(label) + " Array(" + std::to_string(rows) + "," +
+         std::to_string(columns) + ")";
+}
+
 }  // namespace tarvex::job

@@ -31,4 +31,11 @@ std::string FillTemplate(std::string_view message_template, std::string_view fir
 // its file.
 std::string FileNameLine(std::string_view path, std::string_view description);
 
+// "   " + label + " Array(rows,columns)": a data set's shape as the data checks append it.
+std::string DimensionsText(std::string_view label, long long rows, long long columns);
+
+// The template of two options that exclude each other.
+inline constexpr std::string_view kExclusiveParametersTemplate =
+    "The Parameters Parameter0 and Parameter1 cannot be used together.";
+
 }  // namespace tarvex::job

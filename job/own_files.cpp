@@ -16,16 +16,20 @@ struct OwnFile {
   bool output;
 };
 
-std::array<OwnFile, 8> OwnFiles(const JobSettings& job) {
+std::array<OwnFile, 12> OwnFiles(const JobSettings& job) {
   return {{
       {job.tif, "the training inputs", true, false},
       {job.tof, "the training outputs", true, false},
       {job.pif, "the prediction inputs", true, false},
       {job.nif, "the network input file", true, false},
+      {job.vif, "the validation inputs", true, false},
+      {job.vof, "the validation outputs", true, false},
       {job.log, "the run log", false, false},
       {job.ini, "the parameter file", false, false},
       {job.pof, "the prediction output file", false, true},
       {job.nof, "the network output file", false, true},
+      {job.lcf, "the learning curve file", false, true},
+      {job.sof, "the run summary file", false, true},
   }};
 }
 

@@ -1,6 +1,6 @@
 // The job's own files, which no output may replace and the run log may not grow into: its inputs,
-// its log, its parameter file, its other output and the program itself. Files are compared, not names (device and inode, links
-// followed).
+// its log, its parameter file, its other outputs and the program itself. Files are compared, not
+// names (device and inode, links followed).
 #pragma once
 
 #include <optional>

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <exception>
+#include <mutex>
 
 #include "job/console.h"
 #include "job/create_folder_path.h"
@@ -13,8 +14,37 @@
 
 namespace tarvex::job {
 
+namespace {
+
+std::mutex failure_mutex;
+std::optional<std::string> first_failure;
+
+void RememberFailure(std::string_view message) {
+  try {
+    std::lock_guard lock(failure_mutex);
+    if (!first_failure) first_failure.emplace(message);
+  } catch (const std::exception&) {
+    // Only the summary misses the line.
+  }
+}
+
+}  // namespace
+
+void ForgetFailures() {
+  std::lock_guard lock(failure_mutex);
+  first_failure.reset();
+}
+
+std::optional<std::string> FirstFailure() {
+  std::lock_guard lock(failure_mutex);
+  return first_failure;
+}
+
 void WriteLog(const std::string& log, std::string_view message, LogEntry entry) {
-  if (entry == LogEntry::kFailure) EchoFailure(message);  // also without a log: it says why
+  if (entry == LogEntry::kFailure) {
+    EchoFailure(message);  // also without a log: it says why
+    if (!message.empty()) RememberFailure(message);
+  }
   if (log.empty() || message.empty()) return;
   try {
     CreateFolderPath(log);

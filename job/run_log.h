@@ -1,6 +1,7 @@
 // The run log: the one place where a run says what it did and why it stopped.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -14,5 +15,10 @@ enum class LogEntry { kFailure, kReport };
 // caller (an entry that cannot be written is lost).
 void WriteLog(const std::string& log, std::string_view message,
               LogEntry entry = LogEntry::kFailure);
+
+// The first failure entry since ForgetFailures (written or not, log or no log): the run summary
+// names it.
+void ForgetFailures();
+std::optional<std::string> FirstFailure();
 
 }  // namespace tarvex::job

@@ -17,8 +17,7 @@ namespace {
 
 // The "Traning" labels are what users' log filters look for.
 std::string Dimensions(std::string_view label, const DataMatrix& matrix) {
-  return "   " + std::string(label) + " Array(" + std::to_string(matrix.RowCount()) + "," +
-         std::to_string(matrix.ColumnCount()) + ")";
+  return job::DimensionsText(label, matrix.RowCount(), matrix.ColumnCount());
 }
 
 }  // namespace

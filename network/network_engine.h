@@ -1,6 +1,7 @@
-// The network engine as Tarvex sees it: the nine operations that the training stage drives, and
-// after them the two that hand out and take in the weights of a saved network. The engine lives
-// in its own shared library (libnetworkengine.so) and is loaded at run time.
+// The network engine as Tarvex sees it: the nine operations that the training stage drives, after
+// them the two that hand out and take in the weights of a saved network, and last the one that
+// seeds the initial weights. The engine lives in its own shared library (libnetworkengine.so)
+// and is loaded at run time.
 #pragma once
 
 #include <cstdint>
@@ -21,7 +22,8 @@ class NetworkEngine {
   virtual void SetMomentum(double momentum) = 0;
   virtual void SetLearningRate(double learning_rate) = 0;
   // The outputs of the last ComputeOutputs, one per output neuron; valid until the next call
-  // into the engine.
+  // into the engine. Right after TrainSample they are the outputs of that step's forward pass,
+  // before its weights changed (the training error of the sample).
   virtual std::span<const double> GetOutputs() = 0;
   virtual void SetInputs(std::span<const double> inputs) = 0;
   virtual void ComputeOutputs() = 0;
@@ -38,6 +40,10 @@ class NetworkEngine {
   // Replaces every weight and bias (the order and count of GetWeights), so that the network
   // computes what the one that handed them out computed, to the bit.
   virtual void SetWeights(std::span<const double> weights) = 0;
+
+  // Draws every weight and bias again, uniform in [-iw, +iw] of CreateNetwork, from the engine's
+  // generator started at seed instead of its fixed start; called right after CreateNetwork.
+  virtual void SeedWeights(std::uint64_t seed) = 0;
 };
 
 inline constexpr const char* kNetworkEngineLibrary = "libnetworkengine.so";

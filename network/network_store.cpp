@@ -6,12 +6,10 @@
 #include <new>
 #include <string>
 
-#include "job/create_folder_path.h"
+#include "job/job_file.h"
 #include "job/messages.h"
-#include "job/own_files.h"
 #include "job/run_log.h"
 #include "network/network_file.h"
-#include "platform/file_replacement.h"
 #include "platform/files.h"
 #include "platform/memory.h"
 #include "platform/paths.h"
@@ -51,6 +49,7 @@ BoundedVector ZeroBased(const std::vector<double>& values) {
 
 void SaveNetworkFile(const JobSettings& job, std::int32_t hidden_size,
                      std::span<const double> weights) {
+  std::string text;
   try {
     NetworkFile file;
     file.network.InputCount = static_cast<std::int32_t>(job.TrainingInputs.ColumnCount());
@@ -76,17 +75,11 @@ void SaveNetworkFile(const JobSettings& job, std::int32_t hidden_size,
     file.af = job.af;
     file.inputs = SourceOf(job.tif, job.tifh);
     file.outputs = SourceOf(job.tof, job.tofh);
-
-    if (std::optional<std::string> own = job::OwnFileAt(job, job.nof, true)) {
-      throw job::Failure("The network output file is " + *own + "; nothing was written");
-    }
-    job::CreateFolderPath(job.nof);
-    platform::FileReplacement replacement(platform::ToNativePath(job.nof));
-    replacement.Write(NetworkFileText(file));
-    replacement.Commit();
+    text = NetworkFileText(file);
   } catch (const std::exception& failure) {
     throw job::Failure(job::FileNameLine(job.nof, job::DescribeFailure(failure)));
   }
+  job::WriteJobFile(job, job.nof, "The network output file", text);
 }
 
 bool ReadNetworkFile(JobSettings& job) {

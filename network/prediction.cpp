@@ -3,8 +3,6 @@
 #include <cmath>
 #include <string>
 
-#include "job/scaling.h"
-
 namespace tarvex::network {
 
 using job::Failure;
@@ -13,26 +11,41 @@ using job::JobSettings;
 
 namespace {
 
-// One predicted row, mapped back into the units of the training outputs. The k-th output goes to
-// the k-th output column, whatever bounds the engine's vector has.
-void StorePrediction(JobSettings& job, Index row, std::span<const double> outputs) {
-  Index column = job.TrainingOutputMax.Low();
-  for (double output : outputs) {
-    // A diverged network must not be reported as trained.
-    if (!std::isfinite(output)) {
-      throw Failure(std::string(job::kOverflow) + ": the network's outputs are not finite numbers");
-    }
-    job.PredictionOutputs.At(row, column) =
-        job::Rescale(output, job.ScaleLow, job.ScaleHigh, job.TrainingOutputMax.At(column),
-                     job.TrainingOutputMin.At(column));
-    ++column;
+// A diverged network must not be reported as trained.
+double FiniteOutput(double output) {
+  if (!std::isfinite(output)) {
+    throw Failure(std::string(job::kOverflow) + ": the network's outputs are not finite numbers");
   }
+  return output;
 }
 
 }  // namespace
 
+OutputMapping::OutputMapping(const JobSettings& job) {
+  for (Index column = job.TrainingOutputMax.Low(); column <= job.TrainingOutputMax.High();
+       ++column) {
+    columns_.emplace_back(job.ScaleLow, job.ScaleHigh, job.TrainingOutputMax.At(column),
+                          job.TrainingOutputMin.At(column));
+    ranges_.push_back(
+        std::fabs(job.TrainingOutputMax.At(column) - job.TrainingOutputMin.At(column)));
+  }
+}
+
+void OutputMapping::Map(std::span<const double> outputs, std::span<double> values) const {
+  if (outputs.size() > columns_.size() || values.size() < outputs.size()) {
+    throw Failure(job::kSubscriptOutOfRange);
+  }
+  // The k-th output goes to the k-th output column, whatever bounds the engine's vector has.
+  for (std::size_t k = 0; k < outputs.size(); ++k) {
+    const double value = columns_[k].Unchecked(FiniteOutput(outputs[k]));
+    if (!std::isfinite(value)) throw Failure(job::kOverflow);
+    values[k] = value;
+  }
+}
+
 void PredictRows(JobSettings& job, NetworkEngine& engine, job::BoundedVector& prediction_row) {
   const job::DataMatrix& prediction_inputs = job.PredictionInputs;
+  const OutputMapping mapping(job);
   for (Index row = prediction_inputs.RowLow(); row <= prediction_inputs.RowHigh(); ++row) {
     for (Index column = prediction_inputs.ColumnLow(); column <= prediction_inputs.ColumnHigh();
          ++column) {
@@ -40,8 +53,15 @@ void PredictRows(JobSettings& job, NetworkEngine& engine, job::BoundedVector& pr
     }
     engine.SetInputs(prediction_row.Values());
     engine.ComputeOutputs();
-    StorePrediction(job, row, engine.GetOutputs());
+    mapping.Map(engine.GetOutputs(), job.PredictionOutputs.Row(row));
   }
+}
+
+void PredictValues(NetworkEngine& engine, std::span<const double> inputs,
+                   const OutputMapping& mapping, std::span<double> values) {
+  engine.SetInputs(inputs);
+  engine.ComputeOutputs();
+  mapping.Map(engine.GetOutputs(), values);
 }
 
 }  // namespace tarvex::network

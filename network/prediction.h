@@ -1,15 +1,43 @@
 // Prediction: the network's outputs for every prediction-input row, mapped back into the units
-// of the training outputs. Shared by the training run and the run with a saved network.
+// of the training outputs. Shared by the training run and the run with a saved network, and by
+// the error figures, which must see the very numbers that the prediction output gets.
 #pragma once
 
+#include <span>
+#include <vector>
+
 #include "job/job_settings.h"
+#include "job/scaling.h"
 #include "network/network_engine.h"
 
 namespace tarvex::network {
+
+// The way back from the scaling range into the units of the training outputs, one column per
+// output: a copy of the job's ranges, so that trainings on several threads can each hold one.
+class OutputMapping {
+ public:
+  explicit OutputMapping(const job::JobSettings& job);
+
+  std::size_t Columns() const { return columns_.size(); }
+  // Per column, the width of the training outputs' range (0 for a constant column).
+  const std::vector<double>& Ranges() const { return ranges_; }
+  // values[k] = Rescale(outputs[k], ScaleLow, ScaleHigh, output maximum k, output minimum k),
+  // to the bit. Throws Failure ("Overflow: ...") for an output or a result that is not finite,
+  // and "Subscript out of range" when outputs has more elements than there are columns.
+  void Map(std::span<const double> outputs, std::span<double> values) const;
+
+ private:
+  std::vector<job::ColumnRescaler> columns_;
+  std::vector<double> ranges_;
+};
 
 // Fills PredictionOutputs (already dimensioned) row by row. The prediction row keeps the bounds
 // the network's inputs were given, so prediction inputs with other column bounds fail on their
 // first value.
 void PredictRows(job::JobSettings& job, NetworkEngine& engine, job::BoundedVector& prediction_row);
+
+// The network's predictions for one row of scaled inputs, mapped back into values.
+void PredictValues(NetworkEngine& engine, std::span<const double> inputs,
+                   const OutputMapping& mapping, std::span<double> values);
 
 }  // namespace tarvex::network

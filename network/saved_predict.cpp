@@ -6,9 +6,11 @@
 
 #include "job/run_log.h"
 #include "network/engine_loader.h"
+#include "network/fit_figures.h"
 #include "network/network_size.h"
 #include "network/prediction.h"
 #include "network/report.h"
+#include "network/validation_report.h"
 #include "platform/paths.h"
 
 namespace tarvex::network {
@@ -24,6 +26,7 @@ bool PredictWithSavedNetwork(JobSettings& job) {
     const job::NetworkWeights& network = job.SavedNetwork;
     const job::DataMatrix& prediction_inputs = job.PredictionInputs;
     const std::array<std::int32_t, 2> layer_sizes = {network.HiddenCount, network.OutputCount};
+    job.Results.network = {network.InputCount, network.HiddenCount, network.OutputCount};
 
     CheckNetworkFits(network.InputCount, network.HiddenCount, network.OutputCount,
                      prediction_inputs.RowCount());
@@ -39,9 +42,16 @@ bool PredictWithSavedNetwork(JobSettings& job) {
         job::DataMatrix(prediction_inputs.RowLow(), prediction_inputs.RowHigh(),
                         job.TrainingOutputMax.Low(), job.TrainingOutputMax.High());
     PredictRows(job, engine, prediction_row);
+    // A kept network evaluated on new labelled rows.
+    const bool validates = job::HasValidationData(job);
+    if (validates) {
+      job.Results.validation = ComputeFigures(
+          engine, {&job.ValidationInputs, &job.ValidationOutputValues}, OutputMapping(job));
+    }
     result = true;
 
     job::WriteLog(job.log, SavedNetworkReport(job, SecondsSince(start)), job::LogEntry::kReport);
+    if (validates) job::WriteLog(job.log, ValidationReport(job), job::LogEntry::kReport);
   } catch (const std::exception& failure) {
     job::WriteLog(job.log, job::DescribeFailure(failure));
   }

@@ -1,36 +1,39 @@
 #include "network/train_predict.h"
 
-#include <array>
 #include <exception>
-#include <limits>
 #include <optional>
 
-#include "job/progress.h"
+#include "job/job_file.h"
 #include "job/run_log.h"
 #include "network/engine_loader.h"
+#include "network/fit_figures.h"
 #include "network/network_size.h"
 #include "network/network_store.h"
 #include "network/prediction.h"
 #include "network/report.h"
+#include "network/training_run.h"
+#include "network/validation_report.h"
 #include "platform/paths.h"
 
 namespace tarvex::network {
 
 using job::BoundedVector;
 using job::DataMatrix;
-using job::Failure;
 using job::Index;
 using job::JobSettings;
 using job::WriteLog;
 
 namespace {
 
-std::int32_t CheckedInt32(Index value) {
-  if (value < std::numeric_limits<std::int32_t>::min() ||
-      value > std::numeric_limits<std::int32_t>::max()) {
-    throw Failure(job::kOverflow);
-  }
-  return static_cast<std::int32_t>(value);
+// What the epoch loop leaves for the report, the network file and the run summary; also after a
+// failure, so that the summary says how far training got.
+void KeepOutcome(JobSettings& job, const TrainingOutcome& outcome) {
+  job.LastEpoch = outcome.last_epoch;
+  job.LastMinWeightDelta = outcome.last_weight_delta;
+  job.Results.best_epoch = outcome.best_epoch;
+  job.Results.stop = outcome.stop;
+  job.Results.seconds = outcome.seconds;
+  job.Results.curve = outcome.curve.Points();
 }
 
 }  // namespace
@@ -39,59 +42,59 @@ bool TrainAndPredict(JobSettings& job) {
   bool result = false;
   // Owned by the stage: released when it ends, whether it succeeded or failed.
   std::optional<EngineComponent> component;
+  TrainingOutcome outcome;
   try {
     const std::int64_t start = SecondsOfDay();
     const DataMatrix& inputs = job.TrainingInputs;
     const DataMatrix& targets = job.TrainingOutputs;
     const DataMatrix& prediction_inputs = job.PredictionInputs;
 
-    const std::int32_t input_count = CheckedInt32(inputs.ColumnCount());
-    const std::int32_t hidden_size =
-        job.n != 0 ? job.n : CheckedInt32(2 * static_cast<Index>(input_count) + 2);
-    const std::int32_t output_size = CheckedInt32(targets.ColumnCount());
-    const std::array<std::int32_t, 2> layer_sizes = {hidden_size, output_size};
+    const TrainingPlan plan = TrainingPlanFor(job);
+    job.Results.network = {plan.input_count, plan.hidden_size, plan.output_size};
 
     // Before anything is allocated: a network too large ends with a reason, not by the kernel.
-    CheckNetworkFits(input_count, hidden_size, output_size,
+    CheckNetworkFits(plan.input_count, plan.hidden_size, plan.output_size,
                      job::PredictsOutputs(job) ? prediction_inputs.RowCount() : 0);
     component.emplace(platform::ProgramFolder());
     network::NetworkEngine& engine = component->engine();
-    engine.CreateNetwork(2, input_count, layer_sizes, job.iw, job.af);
+
+    const OutputMapping mapping(job);
+    const bool validates = job::HasValidationData(job);
+    const LabelledRows validation{&job.ValidationInputs, &job.ValidationOutputValues};
+    TrainNetwork(engine, plan, {&inputs, &targets, &job.TrainingOutputValues},
+                 validates ? &validation : nullptr, mapping, outcome);
+    KeepOutcome(job, outcome);
 
     // The prediction row has the training inputs' column bounds, so prediction inputs with other
     // bounds fail on their first value.
-    BoundedVector prediction_row(inputs.ColumnLow(), inputs.ColumnHigh());
     if (job::PredictsOutputs(job)) {
+      BoundedVector prediction_row(inputs.ColumnLow(), inputs.ColumnHigh());
       job.PredictionOutputs = DataMatrix(prediction_inputs.RowLow(), prediction_inputs.RowHigh(),
                                          targets.ColumnLow(), targets.ColumnHigh());
+      PredictRows(job, engine, prediction_row);
     }
-    engine.SetLearningRate(job.lr);
-    engine.SetMomentum(job.m);
-
-    // Rows in ascending order, the same in every epoch. A row is handed over in place: the row
-    // of the targets is taken at the inputs' row index, so matrices with different row bounds
-    // fail in the first epoch.
-    job::ShowTraining(job.ep, job.wd);
-    for (std::int64_t epoch = 1; epoch <= job.ep; ++epoch) {
-      for (Index row = inputs.RowLow(); row <= inputs.RowHigh(); ++row) {
-        engine.TrainSample(inputs.Row(row), targets.Row(row));
-        job.LastMinWeightDelta = engine.GetMinWeightDelta();
-      }
-      job.LastEpoch = static_cast<std::int32_t>(epoch);
-      job::ShowEpoch(epoch, job.LastMinWeightDelta);
-      if (engine.IsTargetReached(job.wd)) break;
-      // Nothing to yield to between epochs: the program has no window and no event loop.
+    if (job::WantsFigures(job)) {
+      job.Results.training = ComputeFigures(engine, {&inputs, &job.TrainingOutputValues}, mapping);
+      if (validates) job.Results.validation = ComputeFigures(engine, validation, mapping);
     }
-
-    if (job::PredictsOutputs(job)) PredictRows(job, engine, prediction_row);
-    // A network that cannot be saved fails the run, as the user asked for the file.
-    if (!job.nof.empty()) SaveNetworkFile(job, hidden_size, engine.GetWeights());
+    // A network or curve that cannot be saved fails the run, as the user asked for the file.
+    if (!job.nof.empty()) {
+      SaveNetworkFile(job, plan.hidden_size, engine.GetWeights());
+      job.Results.network_written = true;
+    }
+    if (!job.lcf.empty()) {
+      job::WriteJobFile(job, job.lcf, "The learning curve file",
+                        LearningCurveText(job.Results.curve, mapping.Columns(), validates));
+      job.Results.curve_written = true;
+    }
     // From here on the predictions stand: a failing report still lets the output stage run.
     result = true;
 
-    WriteLog(job.log, TrainingReport(job, hidden_size, output_size, SecondsSince(start)),
+    WriteLog(job.log, TrainingReport(job, plan.hidden_size, plan.output_size, SecondsSince(start)),
              job::LogEntry::kReport);
+    if (validates) WriteLog(job.log, ValidationReport(job), job::LogEntry::kReport);
   } catch (const std::exception& failure) {
+    KeepOutcome(job, outcome);
     WriteLog(job.log, job::DescribeFailure(failure));
   }
   component.reset();

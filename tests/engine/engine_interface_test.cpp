@@ -7,10 +7,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "engine/weight_generator.h"
 #include "network/network_engine.h"
 #include "tests/support/test_support.h"
 
@@ -50,6 +52,7 @@ TEST(EngineInterface, OperationsBeforeCreateNetworkThrow) {
       [&] { engine->GetMinWeightDelta(); },
       [&] { engine->GetWeights(); },
       [&] { engine->SetWeights(values); },
+      [&] { engine->SeedWeights(1); },
   };
   for (std::size_t i = 0; i < operations.size(); ++i) {
     EXPECT_NE(Failure(operations[i]).find("CreateNetwork"), std::string::npos) << "operation " << i;
@@ -99,6 +102,45 @@ TEST(EngineInterface, MismatchedVectorsAreSubscriptErrors) {
   EXPECT_EQ(Failure([&] { engine->SetWeights(four); }),
             "Subscript out of range: 4 weights given to a network with 32 weights");
   EXPECT_EQ(engine->GetWeights().size(), 32u);
+}
+
+// Seeding draws what the fixed start would with that seed: the fixed seed gives the network
+// CreateNetwork made, other seeds other weights in the same range.
+TEST(EngineInterface, SeedWeightsRedrawsFromTheGivenSeed) {
+  const std::array<std::int32_t, 2> sizes = {4, 2};
+  auto weights = [&](std::optional<std::uint64_t> seed) {
+    auto engine = NewEngine();
+    engine->CreateNetwork(2, 3, sizes, 0.7, 0);
+    if (seed) engine->SeedWeights(*seed);
+    std::span<const double> drawn = engine->GetWeights();
+    return std::vector<double>(drawn.begin(), drawn.end());
+  };
+  const std::vector<double> fixed = weights(std::nullopt);
+  EXPECT_EQ(weights(WeightGenerator::kSeed), fixed);
+  for (std::uint64_t seed : {0u, 1u, 4294967295u}) {
+    const std::vector<double> seeded = weights(seed);
+    EXPECT_EQ(seeded, weights(seed));
+    EXPECT_NE(seeded, fixed);
+    for (double w : seeded) EXPECT_TRUE(w >= -0.7 && w <= 0.7) << w;
+  }
+}
+
+// Right after a step, the outputs are that step's forward pass: the sample's error before it
+// was learnt, which the learning curve's training error adds up.
+TEST(EngineInterface, OutputsAfterTrainSampleAreThoseBeforeTheStep) {
+  auto engine = NewEngine();
+  const std::array<std::int32_t, 2> sizes = {5, 2};
+  engine->CreateNetwork(2, 3, sizes, 0.5, 2);
+  const std::vector<double> inputs = {0.2, -0.4, 0.9}, targets = {0.8, -0.7};
+  for (int step = 0; step < 5; ++step) {
+    engine->SetInputs(inputs);
+    engine->ComputeOutputs();
+    const std::span<const double> computed = engine->GetOutputs();
+    const std::vector<double> before(computed.begin(), computed.end());
+    engine->TrainSample(inputs, targets);
+    const std::span<const double> trained = engine->GetOutputs();
+    EXPECT_EQ(std::vector<double>(trained.begin(), trained.end()), before) << step;
+  }
 }
 
 // The training stage's own sequence, on XOR, against the library that tarvex loads.

@@ -18,6 +18,7 @@ declare -A allowed=(
   [driver]="input network output job platform"
   [engine]=""
   [scriptfix]="platform"
+  [packaging]="driver job platform"
 )
 engine_interface="network/network_engine.h"
 

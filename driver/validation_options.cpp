@@ -1,0 +1,117 @@
+#include "driver/validation_options.h"
+
+#include <cmath>
+#include <exception>
+#include <string>
+
+#include "job/job_file.h"
+#include "job/messages.h"
+#include "job/parse_number.h"
+#include "job/run_log.h"
+#include "platform/number_text.h"
+
+namespace tarvex::driver {
+
+using job::JobSettings;
+using job::WriteLog;
+
+namespace {
+
+constexpr double kLargestSeed = 4294967295.0;
+
+// A whole number from 0 to largest, written as the whole-number options are.
+bool ReadCount(const JobSettings& job, const std::string& text, double largest, double& number) {
+  double value;
+  if (!platform::ConvertLocaleNumber(text, job.DecimalSeparator, value)) return false;
+  if (!(value >= 0 && value <= largest) || std::nearbyint(value) != value) return false;
+  number = value;
+  return true;
+}
+
+bool Refuse(const JobSettings& job, const std::string& line) {
+  WriteLog(job.log, line);
+  return false;
+}
+
+std::string Exclusive(std::string_view first, std::string_view second) {
+  return job::FillTemplate(job::kExclusiveParametersTemplate, first, second);
+}
+
+// The validation option that the job gives, for a line that names it.
+std::string_view GivenValidationOption(const JobSettings& job) {
+  if (!job.vif.empty()) return "'/vif'";
+  if (!job.viv.empty()) return "'/viv'";
+  if (!job.vof.empty()) return "'/vof'";
+  return "'/vov'";
+}
+
+}  // namespace
+
+bool CheckValidationOptions(JobSettings& job) {
+  try {
+    if (!job.sof.empty()) job::RefuseOwnFile(job, job.sof, "The run summary file");
+  } catch (const std::exception& failure) {
+    // No summary can be written over one of the job's files, so the run ends as one without.
+    job.Options = job::OptionsState::kNotRead;
+    return Refuse(job, job::DescribeFailure(failure));
+  }
+  if (!job.vf.empty()) {
+    double fraction = 0;
+    if (!job::ParseNumber(job.vf, fraction, job.DecimalSeparator) ||
+        !(fraction > 0 && fraction < 1)) {
+      return Refuse(job,
+                    "The Parameter '/vf' must be a fraction between 0 and 1 (both "
+                    "excluded): " +
+                        job.vf);
+    }
+    job.ValidationFraction = fraction;
+  }
+  if (!job.es.empty()) {
+    double patience = 0;
+    if (!ReadCount(job, job.es, 2147483647.0, patience)) {
+      return Refuse(job,
+                    "The Parameter '/es' must be a whole number of epochs, 0 or more: " + job.es);
+    }
+    job.Patience = static_cast<std::int32_t>(patience);
+  }
+  if (!job.sd.empty()) {
+    double seed = 0;
+    if (!ReadCount(job, job.sd, kLargestSeed, seed)) {
+      return Refuse(job,
+                    "The Parameter '/sd' must be a whole number from 0 to 4294967295: " + job.sd);
+    }
+    job.Seed = static_cast<std::uint32_t>(seed);
+  }
+
+  // A saved network is not trained: it has no rows to hold out, no epochs and no curve.
+  if (!job::TrainsNetwork(job)) {
+    if (job.ValidationFraction > 0) return Refuse(job, Exclusive("'/nif'", "'/vf'"));
+    if (job.Patience > 0) return Refuse(job, Exclusive("'/nif'", "'/es'"));
+    if (!job.lcf.empty()) return Refuse(job, Exclusive("'/nif'", "'/lcf'"));
+  }
+  if (job.ValidationFraction > 0 && job::HasValidationSource(job)) {
+    return Refuse(job, Exclusive("'/vf'", GivenValidationOption(job)));
+  }
+  if (job::HasValidationSource(job)) {
+    if (job.vif.empty() && job.viv.empty()) {
+      return Refuse(job, job::FillTemplate(job::kEmptyParameterTemplate, "'/vif'"));
+    }
+    if (job.vof.empty() && job.vov.empty()) {
+      return Refuse(job, job::FillTemplate(job::kEmptyParameterTemplate, "'/vof'"));
+    }
+  }
+  if (job.Patience > 0 && !job::HasValidationData(job)) {
+    return Refuse(job,
+                  "The Parameter '/es' needs validation data: '/vif' and '/vof' (or '/viv' "
+                  "and '/vov'), or '/vf'.");
+  }
+  try {
+    if (!job.lcf.empty()) job::RefuseOwnFile(job, job.lcf, "The learning curve file");
+  } catch (const std::exception& failure) {
+    return Refuse(job, job::DescribeFailure(failure));
+  }
+  job.Options = job::OptionsState::kChecked;
+  return true;
+}
+
+}  // namespace tarvex::driver

@@ -1,0 +1,22 @@
+// Writing one of the files that a job makes besides its prediction output (the network, the
+// learning curve, the run summary): never over one of the job's own files, its folders created,
+// whole or not at all.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "job/job_settings.h"
+
+namespace tarvex::job {
+
+// Writes text to path through a temporary file renamed over it. what names the file in the
+// refusal ("The network output file is the run log (run.log); nothing was written"). Throws
+// Failure with the "File name: " line of path when the file is refused or cannot be written.
+void WriteJobFile(const JobSettings& job, const std::string& path, std::string_view what,
+                  std::string_view text);
+
+// Throws the same Failure when path is already one of the job's own files.
+void RefuseOwnFile(const JobSettings& job, const std::string& path, std::string_view what);
+
+}  // namespace tarvex::job

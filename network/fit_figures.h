@@ -1,0 +1,51 @@
+// The error figures of a network on labelled rows: per output column, in the units of the
+// training outputs, RMSE, MAE and R^2 of the predictions that the prediction output would get.
+#pragma once
+
+#include <span>
+#include <vector>
+
+#include "job/job_settings.h"
+#include "network/network_engine.h"
+#include "network/prediction.h"
+
+namespace tarvex::network {
+
+// Labelled rows by position: the inputs scaled as the network takes them, the actual outputs
+// as the user gave them.
+struct LabelledRows {
+  const job::DataMatrix* inputs = nullptr;
+  const job::DataMatrix* actual = nullptr;
+};
+
+// The sums of residuals over rows, per column, added in row order: the learning curve and the
+// figures add the same rows in the same order, so they agree to the bit.
+class ErrorSums {
+ public:
+  explicit ErrorSums(std::size_t columns) : squares_(columns), magnitudes_(columns) {}
+
+  void Clear();
+  // One row: predicted minus actual, column by column.
+  void Add(std::span<const double> predicted, std::span<const double> actual);
+  // Predicts every row with the network in engine and adds it.
+  void AddPredictions(NetworkEngine& engine, const LabelledRows& rows,
+                      const OutputMapping& mapping);
+
+  std::size_t Columns() const { return squares_.size(); }
+  double Rmse(std::size_t column) const;
+  double Mae(std::size_t column) const;
+  double SquaredResiduals(std::size_t column) const { return squares_[column]; }
+
+ private:
+  std::vector<double> squares_, magnitudes_;
+  std::vector<double> predicted_;  // one row's predictions, reused
+  job::Index rows_ = 0;
+};
+
+// RMSE, MAE and R^2 per column of the network in engine on the rows. R^2 is 1 - residual sum
+// of squares / total sum of squares about the column's mean, and has no value when that total
+// is 0 (a column whose actual values are all equal).
+std::vector<job::ColumnFigures> ComputeFigures(NetworkEngine& engine, const LabelledRows& rows,
+                                               const OutputMapping& mapping);
+
+}  // namespace tarvex::network

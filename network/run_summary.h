@@ -1,0 +1,23 @@
+// The run summary: one JSON file per run that says what the job was, what it found and how it
+// ended, written whether the run succeeded or failed, so that programs can compare many runs.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "job/job_settings.h"
+
+namespace tarvex::network {
+
+inline constexpr const char* kRunSummaryFormat = "tarvex-summary";
+inline constexpr int kRunSummaryVersion = 1;
+
+// The summary's text for the job as it stands at the end of the run.
+std::string RunSummaryText(const job::JobSettings& job, int exit_status,
+                           const std::optional<std::string>& failure_line);
+
+// Writes it to sof, whole or not at all; throws Failure with the file's "File name: " line.
+void WriteRunSummary(const job::JobSettings& job, int exit_status,
+                     const std::optional<std::string>& failure_line);
+
+}  // namespace tarvex::network

@@ -1,0 +1,18 @@
+// The run log's entry on how well the network fits: after the training results (or the saved
+// network's) whenever the job has validation data, in the report's style.
+#pragma once
+
+#include <string>
+
+#include "job/job_settings.h"
+
+namespace tarvex::network {
+
+// The best epoch, why training stopped and the error figures of the training rows (when the job
+// trained) and the validation rows; each line ends with CR LF.
+std::string ValidationReport(const job::JobSettings& job);
+
+// What ended the training, as the log words it.
+std::string StopText(const job::JobSettings& job);
+
+}  // namespace tarvex::network
