@@ -191,9 +191,10 @@ TEST_F(WriteFaultTest, AFailedSaveOrInsertLeavesTheFileAsItWas) {
 TEST_F(WriteFaultTest, ATargetRemovedOrLockedAfterReadingFailsWithItsLine) {
   MakeWorkbook(50);
   MakeDatabase(50);
-  // Long training, so that the target can be taken away after it was read.
+  // Long training, so that the target can be taken away after it was read: about 2 s with the
+  // vectorised engine, well past the 0.7 s wait below.
   std::vector<std::string> workbook = WorkbookJob(50), database = DatabaseJob();
-  workbook.back() = database.back() = "/ep=20000";
+  workbook.back() = database.back() = "/ep=100000";
   workbook.push_back("/wd=0");
   database.push_back("/wd=0");
   struct Case {
@@ -225,7 +226,7 @@ TEST_F(WriteFaultTest, ATargetRemovedOrLockedAfterReadingFailsWithItsLine) {
     int child = tarvex::testing::StartProgram(program_, c.job, options);
     // Training has begun once the data are read: the log's first entry comes after training, so
     // wait a little past the reading instead (longer under the sanitizers, which slow the reading
-    // more than the 20,000 epochs' lead over it).
+    // more than the training's lead over it).
     std::this_thread::sleep_for(
         std::chrono::milliseconds(tarvex::testing::kSanitized ? 3000 : 700));
     c.fault();
