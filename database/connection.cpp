@@ -191,6 +191,12 @@ void Connection::CommitTrans() {
 void Connection::Close() {
   const std::unique_ptr<UnlockedFile> unlocked = std::move(unlocked_);
   Release();
+  ThrowIfChanged(unlocked.get());
+}
+
+void Connection::CheckUnchanged() const { ThrowIfChanged(unlocked_.get()); }
+
+void Connection::ThrowIfChanged(const UnlockedFile* unlocked) const {
   struct stat now;
   if (unlocked &&
       (stat(unlocked->native_path.c_str(), &now) != 0 || !SameState(now, unlocked->opened))) {

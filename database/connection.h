@@ -56,6 +56,8 @@ class Connection {
   // Throws DatabaseError when a file that had to be read without locks (a WAL database in a
   // folder that may not be written) changed meanwhile.
   void Close();
+  // The same test while the connection stays open for further reading.
+  void CheckUnchanged() const;
 
  private:
   friend class Command;
@@ -78,6 +80,7 @@ class Connection {
   // A file read without locks: what it was when opened, to tell that nobody changed it since.
   struct UnlockedFile;
   std::unique_ptr<UnlockedFile> unlocked_;
+  void ThrowIfChanged(const UnlockedFile* unlocked) const;
 };
 
 }  // namespace tarvex::database

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "database/run_connections.h"
 #include "driver/command_line.h"
 #include "job/console.h"
 #include "job/job_settings.h"
@@ -13,6 +14,7 @@
 #include "network/validation_data.h"
 #include "output/out_predict.h"
 #include "platform/locale_text.h"
+#include "workbook/application.h"
 
 namespace tarvex::driver {
 
@@ -63,6 +65,9 @@ int WriteSummary(const JobSettings& job, int status) {
 
 int RunMain(std::string_view command_text) {
   job::ConsoleSession console;  // at a terminal only: the progress line and the failure lines
+  // Workbooks and databases that several data sets (and the output) name are opened once.
+  workbook::RunApplication workbooks;
+  database::RunConnections databases;
   JobSettings job;
   job::ForgetFailures();
   const int status = WriteSummary(job, RunStages(job, command_text));

@@ -1,8 +1,10 @@
 #include "input/database_reader.h"
 
 #include <exception>
+#include <memory>
 
 #include "database/connection.h"
+#include "database/run_connections.h"
 #include "job/failure.h"
 #include "job/messages.h"
 #include "job/run_log.h"
@@ -49,11 +51,9 @@ bool IsAccepted(const FieldList& fields, int field_count, const std::string& dec
 bool ReadDatabaseQuery(const JobSettings& job, const std::string& selector, DataMatrix& matrix,
                        const std::string& path) {
   try {
-    database::Connection connection;
-    connection.Provider(database::kJetProvider);
-    connection.ConnectionString(path);
-    connection.Mode(database::ConnectMode::kRead);  // reading training data never changes it
-    connection.Open();
+    // The connection stays open for the run's other data sets from the same file.
+    std::unique_ptr<database::Connection> own;
+    database::Connection& connection = database::RunConnections::OpenForReading(path, own);
     database::RecordSet records = connection.Execute(selector);
     DataMatrix values;  // stays without dimensions when there are no records
     if (!records.Eof()) {
@@ -84,7 +84,7 @@ bool ReadDatabaseQuery(const JobSettings& job, const std::string& selector, Data
       }
       records.Close();
     }
-    connection.Close();
+    database::RunConnections::EndReading(connection, own);
     matrix = std::move(values);
     return true;
   } catch (const std::exception& failure) {

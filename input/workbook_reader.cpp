@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <memory>
+#include <optional>
 
 #include "job/failure.h"
 #include "job/messages.h"
@@ -50,7 +51,9 @@ bool ReadWorkbookRange(const JobSettings& job, const std::string& selector, Data
   const std::string sheet = bang == std::string::npos ? "" : selector.substr(0, bang);
   const std::string address = bang == std::string::npos ? "" : selector.substr(bang + 1);
   try {
-    workbook::Application application;
+    // The workbook stays open for the run's other data sets and its output.
+    std::optional<workbook::Application> own;
+    workbook::Application& application = workbook::RunApplication::Shared(own);
     std::unique_ptr<workbook::Workbook> book =
         application.Workbooks().Open(platform::ToNativePath(path));
     if (!book) {
@@ -62,7 +65,6 @@ bool ReadWorkbookRange(const JobSettings& job, const std::string& selector, Data
                                            : book->WorkSheets(sheet).Range(address).Value();
     if (!value.IsArray()) {
       // A single cell gives no array: the load fails without a word.
-      book->Close();
       return false;
     }
     // Workbook matrices count from 1 in both dimensions, whatever the range's place.
@@ -76,7 +78,6 @@ bool ReadWorkbookRange(const JobSettings& job, const std::string& selector, Data
       }
     }
     matrix = std::move(cells);
-    book->Close();
     return true;
   } catch (const std::exception& failure) {
     WriteLog(job.log, job::FileNameLine(path, job::DescribeFailure(failure)));

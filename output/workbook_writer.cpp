@@ -37,13 +37,18 @@ WorkbookOutcome WriteWorkbookOutput(const JobSettings& job) {
   const std::string sheet = bang == std::string::npos ? "" : job.pos.substr(0, bang);
   const std::string address = bang == std::string::npos ? "" : job.pos.substr(bang + 1);
 
-  std::optional<workbook::Application> application;
-  AtStatement(kCreateApplication, [&] { application.emplace(); });
+  // The run's application: a workbook that the run read is still open in it.
+  std::optional<workbook::Application> own;
+  workbook::Application* application = nullptr;
+  AtStatement(kCreateApplication, [&] { application = &workbook::RunApplication::Shared(own); });
   // Held until the workbook is saved and closed: the lock goes before the book.
   std::optional<platform::ReplacementLock> lock;
   std::unique_ptr<workbook::Workbook> book = AtStatement(kOpenWorkbook, [&] {
     const std::string native = platform::ToNativePath(job.pof);
     lock.emplace(native, kWorkbookLockWait);
+    // Under the lock the application compares the file with what it read: one that another run
+    // (or program) wrote since is read again, so that its cells are kept; one that stands as it
+    // was is not read twice.
     return application->Workbooks().Open(native);
   });
   if (!book) {

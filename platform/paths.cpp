@@ -119,6 +119,16 @@ std::optional<FileIdentity> IdentityOf(const std::string& native_path) {
   return FileIdentity{info.st_dev, info.st_ino};
 }
 
+std::optional<FileState> StateOf(const std::string& native_path) {
+  struct stat info;
+  if (native_path.empty() || stat(native_path.c_str(), &info) != 0) return std::nullopt;
+  auto nanoseconds = [](const timespec& time) {
+    return static_cast<std::int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
+  };
+  return FileState{FileIdentity{info.st_dev, info.st_ino}, static_cast<std::int64_t>(info.st_size),
+                   nanoseconds(info.st_mtim), nanoseconds(info.st_ctim)};
+}
+
 std::vector<FileIdentity> ProgramFileIdentities() {
   std::vector<FileIdentity> files;
   if (std::optional<FileIdentity> program = IdentityOf("/proc/self/exe")) files.push_back(*program);

@@ -3,6 +3,7 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -39,6 +40,19 @@ struct FileIdentity {
 };
 // None when nothing exists at the native path.
 std::optional<FileIdentity> IdentityOf(const std::string& native_path);
+
+// A file's identity with what every write changes: its size and its modification and status
+// change times (the latter no program can set back), so that two equal states mean the file was
+// not written in between.
+struct FileState {
+  FileIdentity identity;
+  std::int64_t size = 0;
+  std::int64_t modified_ns = 0;
+  std::int64_t changed_ns = 0;
+  bool operator==(const FileState&) const = default;
+};
+// None when nothing exists at the native path.
+std::optional<FileState> StateOf(const std::string& native_path);
 // The files the running program consists of: its executable and the shared libraries in its
 // folder (the engine component among them).
 std::vector<FileIdentity> ProgramFileIdentities();

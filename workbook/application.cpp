@@ -48,10 +48,45 @@ workbook::Range Workbook::Range(std::string_view address) const {
 
 void Workbook::Save() { Open()->Save(); }
 
+void Workbook::Close() {
+  if (file_ && collection_ != nullptr) collection_->Release(file_.get());
+  file_.reset();
+}
+
 std::unique_ptr<Workbook> WorkbookCollection::Open(const std::string& native_path) {
-  std::unique_ptr<WorkbookFile> file = OpenWorkbookFile(native_path);
+  // Taken before the file is read: a write that comes while it is read makes it differ later.
+  const std::optional<platform::FileState> state = platform::StateOf(native_path);
+  if (state) {
+    for (auto kept = open_.begin(); kept != open_.end(); ++kept) {
+      if (kept->path != native_path && kept->state.identity != state->identity) continue;
+      if (kept->state == *state) return std::make_unique<Workbook>(kept->file, this);
+      open_.erase(kept);  // written since it was read: what it held is stale
+      break;
+    }
+  }
+  std::shared_ptr<WorkbookFile> file = OpenWorkbookFile(native_path);
   if (!file) return nullptr;
-  return std::make_unique<Workbook>(std::move(file));
+  if (state) open_.push_back({native_path, *state, file});
+  return std::make_unique<Workbook>(std::move(file), this);
+}
+
+void WorkbookCollection::Release(const WorkbookFile* file) {
+  std::erase_if(open_, [file](const OpenFile& kept) { return kept.file.get() == file; });
+}
+
+namespace {
+
+RunApplication* running = nullptr;  // one run at a time, on one thread
+
+}  // namespace
+
+RunApplication::RunApplication() : previous_(running) { running = this; }
+
+RunApplication::~RunApplication() { running = previous_; }
+
+Application& RunApplication::Shared(std::optional<Application>& own) {
+  if (running != nullptr) return running->application_;
+  return own.emplace();
 }
 
 }  // namespace tarvex::workbook

@@ -29,6 +29,12 @@ std::vector<CellValue> ReadSheetCells(std::string_view xml, std::string_view par
                                       const SheetLimits& limits, const CellArea& area,
                                       const CellContext& context);
 
+// One cell's value from its type (t) and style (s) attributes and the text of its <v> or inline
+// string. Throws WorkbookError for a value that its type cannot hold.
+CellValue ConvertCell(std::string_view type, std::string_view style, std::string_view text,
+                      bool has_value, bool has_formula, const CellContext& context,
+                      std::string_view part, std::int64_t row, std::int64_t column);
+
 // What a new cell adds to the part, about: the edit makes room for the part and this per write.
 inline constexpr size_t kBytesPerNewCell = 32;
 

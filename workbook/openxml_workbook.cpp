@@ -11,6 +11,7 @@
 #include "workbook/openxml_edits.h"
 #include "workbook/openxml_parts.h"
 #include "workbook/openxml_sheet.h"
+#include "workbook/openxml_sheet_table.h"
 #include "workbook/zip_package.h"
 
 namespace tarvex::workbook {
@@ -68,24 +69,32 @@ class OpenXmlWorkbook final : public WorkbookFile {
     if (changed != changed_.end()) {
       return ReadSheetCells(changed->second, part, kLimits, area, context);
     }
-    return ReadSheetCells(package_.Read(part), part, kLimits, area, context);
+    return Table(part).Read(area, context);
   }
 
   void WriteNumbers(size_t sheet, std::span<const CellWrite> cells) override {
     const BookSheet& target = book_.sheets.at(sheet);
     auto changed = changed_.find(target.part);
+    auto inflated = inflated_.find(target.part);
     // The part as it stands and its edited copy are held at once: a write that cannot have both
     // fails before it reads anything.
-    const std::uint64_t part_size =
-        changed != changed_.end() ? changed->second.size() : package_.InflatedSize(target.part);
+    const std::uint64_t part_size = changed != changed_.end() ? changed->second.size()
+                                    : inflated != inflated_.end()
+                                        ? inflated->second.size()
+                                        : package_.InflatedSize(target.part);
     CheckFitsInMemory(2 * part_size + cells.size() * kBytesPerNewCell, 1,
                       "Writing into the part " + target.part);
     SheetEdit edit =
         changed != changed_.end()
             ? WriteSheetNumbers(changed->second, target.part, target.name, kLimits, cells)
+        : inflated != inflated_.end()
+            ? WriteSheetNumbers(inflated->second, target.part, target.name, kLimits, cells)
             : WriteSheetNumbers(package_.Read(target.part), target.part, target.name, kLimits,
                                 cells);
     changed_[target.part] = std::move(edit.xml);
+    // The edited text stands for the part from now on.
+    tables_.erase(target.part);
+    inflated_.erase(target.part);
     formula_replaced_ |= edit.formula_replaced;
   }
 
@@ -116,6 +125,16 @@ class OpenXmlWorkbook final : public WorkbookFile {
   }
 
  private:
+  // The part's cells, scanned at its first read; its text is kept for a write into it, so that
+  // the run reads it once.
+  const SheetTable& Table(const std::string& part) {
+    auto table = tables_.find(part);
+    if (table != tables_.end()) return table->second;
+    auto text = inflated_.find(part);
+    if (text == inflated_.end()) text = inflated_.emplace(part, package_.Read(part)).first;
+    return tables_.try_emplace(part, text->second, part, kLimits, &date_styles_).first->second;
+  }
+
   const std::string& SharedString(std::uint64_t index, const std::string& part) {
     if (!shared_strings_) {
       shared_strings_.emplace();
@@ -136,7 +155,9 @@ class OpenXmlWorkbook final : public WorkbookFile {
   BookParts book_;
   std::vector<bool> date_styles_;
   std::optional<std::vector<std::string>> shared_strings_;
-  std::map<std::string, platform::LargeText> changed_;  // sheet part -> its new text
+  std::map<std::string, platform::LargeText> inflated_;  // sheet part -> its text as read
+  std::map<std::string, SheetTable> tables_;             // sheet part -> its cells as read
+  std::map<std::string, platform::LargeText> changed_;   // sheet part -> its new text
   bool formula_replaced_ = false;
 };
 
