@@ -20,7 +20,7 @@ ensure_packages() {
 # the workbook, database and network-file code. One list, so that no script forgets one.
 ensure_build_packages() {
   ensure_packages cmake make g++ pkg-config libgtest-dev nlohmann-json3-dev libsqlite3-dev \
-    mdbtools-dev libzip-dev libpugixml-dev libgsf-1-dev "$@"
+    mdbtools-dev libzip-dev libpugixml-dev libgsf-1-dev libdeflate-dev "$@"
 }
 
 # Generates a locale such as de_DE.UTF-8 unless the system has it already.

@@ -1,6 +1,7 @@
 #include "workbook/zip_package.h"
 
 #include <fcntl.h>
+#include <libdeflate.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zip.h>
@@ -315,6 +316,38 @@ void CheckStreamedPackage(int fd, std::uint64_t file_size) {
   }
 }
 
+// Inflates a deflated entry in one call from its packed bytes, which is about twice as fast as
+// inflating it through the zip library in pieces. False, with content undefined, for anything
+// but an intact deflated entry of exactly its declared size and checksum: the reading in pieces
+// then says what is wrong in the zip library's words.
+bool InflateWhole(zip_t* archive, std::uint64_t index, const zip_stat_t& stat,
+                  platform::LargeText& content) {
+  constexpr zip_uint64_t kNeeded =
+      ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD | ZIP_STAT_ENCRYPTION_METHOD | ZIP_STAT_CRC;
+  if ((stat.valid & kNeeded) != kNeeded || stat.comp_method != ZIP_CM_DEFLATE ||
+      stat.encryption_method != ZIP_EM_NONE || content.empty()) {
+    return false;
+  }
+  std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> file(
+      zip_fopen_index(archive, index, ZIP_FL_COMPRESSED), zip_fclose);
+  if (!file) return false;
+  platform::LargeText packed(stat.comp_size, '\0');
+  char extra;
+  if (zip_fread(file.get(), packed.data(), packed.size()) !=
+          static_cast<zip_int64_t>(packed.size()) ||
+      zip_fread(file.get(), &extra, 1) != 0) {
+    return false;
+  }
+  std::unique_ptr<libdeflate_decompressor, void (*)(libdeflate_decompressor*)> inflater(
+      libdeflate_alloc_decompressor(), libdeflate_free_decompressor);
+  size_t inflated = 0;
+  return inflater &&
+         libdeflate_deflate_decompress(inflater.get(), packed.data(), packed.size(), content.data(),
+                                       content.size(), &inflated) == LIBDEFLATE_SUCCESS &&
+         inflated == content.size() &&
+         libdeflate_crc32(0, content.data(), content.size()) == stat.crc;
+}
+
 }  // namespace
 
 ZipPackage::ZipPackage(const std::string& native_path) : path_(native_path) {
@@ -410,10 +443,11 @@ platform::LargeText ZipPackage::Read(std::string_view entry) const {
                         std::to_string(kMaxInflation) + " times");
   }
   CheckFitsInMemory(stat.size, 1, "The part " + name);
+  platform::LargeText content(stat.size, '\0');
+  if (InflateWhole(archive_, index, stat, content)) return content;
   std::unique_ptr<zip_file_t, int (*)(zip_file_t*)> file(zip_fopen_index(archive_, index, 0),
                                                          zip_fclose);
   if (!file) throw WorkbookError("The part " + name + " cannot be read: " + zip_strerror(archive_));
-  platform::LargeText content(stat.size, '\0');
   std::uint64_t done = 0;
   for (;;) {
     // One byte more than declared: a part that inflates beyond its size is damaged, and the
