@@ -178,7 +178,7 @@ std::int64_t ColumnOfElement(const XmlScanner& scanner, std::int64_t row,
 std::vector<CellValue> ReadSheetCells(std::string_view xml, std::string_view part,
                                       const SheetLimits& limits, const CellArea& area,
                                       const CellContext& context) {
-  return SheetTable(xml, part, limits, context.date_styles).Read(area, context);
+  return SheetTable(xml, part, limits, context.date_styles, &area).Read(area, context);
 }
 
 }  // namespace tarvex::workbook

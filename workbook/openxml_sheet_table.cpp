@@ -7,7 +7,7 @@
 namespace tarvex::workbook {
 
 SheetTable::SheetTable(std::string_view xml, std::string_view part, const SheetLimits& limits,
-                       const std::vector<bool>* date_styles)
+                       const std::vector<bool>* date_styles, const CellArea* only)
     : part_(part) {
   // A shared string is taken by index here and looked up by the read that wants it, which also
   // reports an index that the workbook lacks.
@@ -21,9 +21,9 @@ SheetTable::SheetTable(std::string_view xml, std::string_view part, const SheetL
     shared_index = index;
     return kNoText;
   };
-  // The same walk as ReadSheetCells with every cell inside the area.
   XmlScanner scanner(xml, part);
-  bool in_data = false, data_seen = false, in_cell = false, has_value = false, has_formula = false;
+  bool in_data = false, data_seen = false, in_cell = false, in_area = false, has_value = false,
+       has_formula = false;
   std::vector<bool> row_seen(static_cast<size_t>(limits.rows));
   std::vector<std::int64_t> row_of_column(static_cast<size_t>(limits.columns), -1);
   std::int64_t row = -1, column = -1;
@@ -35,7 +35,7 @@ SheetTable::SheetTable(std::string_view xml, std::string_view part, const SheetL
     for (Token token; (token = scanner.Next()) != Token::kEndOfDocument;) {
       const size_t depth = scanner.Depth();
       if (token == Token::kText) {
-        if (in_cell && depth == text_depth) scanner.AppendText(text);
+        if (in_area && depth == text_depth) scanner.AppendText(text);
         continue;
       }
       std::string_view name = scanner.LocalName();
@@ -61,11 +61,16 @@ SheetTable::SheetTable(std::string_view xml, std::string_view part, const SheetL
           }
           row_of_column[static_cast<size_t>(column)] = row;
           in_cell = true;
-          type = scanner.Attribute("t").value_or("");
-          style = scanner.Attribute("s").value_or("");
-          text.clear();
-          has_value = has_formula = false;
-        } else if (in_cell) {
+          in_area =
+              only == nullptr || (row >= only->first_row && row <= only->last_row &&
+                                  column >= only->first_column && column <= only->last_column);
+          if (in_area) {
+            type = scanner.Attribute("t").value_or("");
+            style = scanner.Attribute("s").value_or("");
+            text.clear();
+            has_value = has_formula = false;
+          }
+        } else if (in_cell && in_area) {
           if (depth == 5 && name == "v" && type != "inlineStr") {
             text_depth = depth;
             has_value = true;
@@ -84,11 +89,13 @@ SheetTable::SheetTable(std::string_view xml, std::string_view part, const SheetL
       if (depth == phonetic_depth) phonetic_depth = 0;
       if (in_cell && depth == 4) {
         in_cell = false;
+        if (!in_area) continue;
         shared = false;
         try {
-          Add(row, column,
-              ConvertCell(type, style, text, has_value, has_formula, context, part, row, column),
-              shared, shared_index);
+          // Converted first: the conversion tells whether the value is a shared string.
+          const CellValue value =
+              ConvertCell(type, style, text, has_value, has_formula, context, part, row, column);
+          Add(row, column, value, shared, shared_index);
         } catch (const WorkbookError& failure) {
           texts_.emplace_back(failure.what());
           cells_.push_back({static_cast<std::uint32_t>(row), static_cast<std::uint16_t>(column),

@@ -21,8 +21,14 @@ class SheetTable {
   // read throws as a scan for its own range would: damage to the part (XML that is not
   // well-formed, a row or cell given twice, a reference beyond the limits) after the cells that
   // come before it, a value that its type cannot hold only when the range holds its cell.
+  // With only, the cells outside that area are checked for damage but neither converted nor
+  // kept, which is what a read of that one area needs.
   SheetTable(std::string_view xml, std::string_view part, const SheetLimits& limits,
-             const std::vector<bool>* date_styles);
+             const std::vector<bool>* date_styles, const CellArea* only = nullptr);
+
+  // An upper bound of Bytes() for a part of that size: every cell takes at least 10 bytes of text
+  // (<c t="e"/>).
+  static std::uint64_t MaxBytesFor(std::uint64_t part_size) { return part_size / 10 * 16; }
 
   // The values of the area's cells, row by row, as ReadSheetCells gives them for the same text.
   // Shared strings are looked up through context.

@@ -4,6 +4,7 @@
 #include <optional>
 #include <set>
 
+#include "platform/memory.h"
 #include "platform/text.h"
 #include "workbook/address.h"
 #include "workbook/memory_check.h"
@@ -69,7 +70,8 @@ class OpenXmlWorkbook final : public WorkbookFile {
     if (changed != changed_.end()) {
       return ReadSheetCells(changed->second, part, kLimits, area, context);
     }
-    return Table(part).Read(area, context);
+    if (const SheetTable* table = KeptTable(part)) return table->Read(area, context);
+    return ReadSheetCells(package_.Read(part), part, kLimits, area, context);
   }
 
   void WriteNumbers(size_t sheet, std::span<const CellWrite> cells) override {
@@ -126,13 +128,20 @@ class OpenXmlWorkbook final : public WorkbookFile {
 
  private:
   // The part's cells, scanned at its first read; its text is kept for a write into it, so that
-  // the run reads it once.
-  const SheetTable& Table(const std::string& part) {
+  // the run reads it once. None when the text and a table as large as it can get would not fit
+  // into memory beside each other: the part is then read for each range alone, as it always was.
+  const SheetTable* KeptTable(const std::string& part) {
     auto table = tables_.find(part);
-    if (table != tables_.end()) return table->second;
+    if (table != tables_.end()) return &table->second;
     auto text = inflated_.find(part);
-    if (text == inflated_.end()) text = inflated_.emplace(part, package_.Read(part)).first;
-    return tables_.try_emplace(part, text->second, part, kLimits, &date_styles_).first->second;
+    if (text == inflated_.end()) {
+      const std::uint64_t size = package_.InflatedSize(part);
+      if (size + SheetTable::MaxBytesFor(size) > platform::MemoryTheProcessCanGet()) {
+        return nullptr;
+      }
+      text = inflated_.emplace(part, package_.Read(part)).first;
+    }
+    return &tables_.try_emplace(part, text->second, part, kLimits, &date_styles_).first->second;
   }
 
   const std::string& SharedString(std::uint64_t index, const std::string& part) {

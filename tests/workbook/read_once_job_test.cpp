@@ -17,7 +17,8 @@ namespace fs = std::filesystem;
 using tarvex::testing::RunSql;
 using tarvex::testing::TempFolder;
 
-// Sheet Data: x1, x2, y in rows 2 to 31 and a word in F2; sheet Predict: x1, x2 in rows 2 to 6.
+// Sheet Data: x1, x2, y in rows 2 to 31, a word in F2, numbers written as texts in G; sheet
+// Predict: x1, x2 in rows 2 to 6.
 const char* const kBooks = R"PY(
 import math, sys, xlsxwriter, xlwt
 folder = sys.argv[1]
@@ -30,6 +31,7 @@ for sheets in ((book.add_worksheet("Data"), book.add_worksheet("Predict")),
     for r, (a, b) in enumerate(rows, start=1):
         for c, value in enumerate((a, b, math.sin(a) + b * b / 2)):
             data.write(r, c, value)
+        data.write(r, 6, "%.6f" % (a * b))  # a number as shared text
     data.write(1, 5, "word")
     for r in range(1, 6):
         predict.write(r, 0, r / 6)
@@ -109,6 +111,7 @@ TEST_F(ReadOnceJobTest, OneFileForEveryDataSetGivesWhatCopiesReadAloneGive) {
                 sources / "fruit.mdb");
   const std::vector<std::string> sheets = {"Data!A2:B31", "Data!C2:C31", "Predict!A2:B6"};
   const std::vector<std::string> word = {"Data!A2:B31", "Data!F2:F31", "Predict!A2:B6"};
+  const std::vector<std::string> texts = {"Data!A2:B31", "Data!G2:G31", "Predict!A2:B6"};
   const std::vector<std::string> train = {"select x1, x2 from train order by id",
                                           "select y from train order by id",
                                           "select x2, x1 from train where id <= 5 order by id"};
@@ -127,9 +130,11 @@ TEST_F(ReadOnceJobTest, OneFileForEveryDataSetGivesWhatCopiesReadAloneGive) {
       {"book.xlsx", sheets, "other.xlsx", "Predict!C2:C6", 0},
       {"book.xlsx", sheets, "po.txt", "", 0},
       {"book.xlsx", word, "book.xlsx", "Predict!C2:C6", 1},
+      {"book.xlsx", texts, "book.xlsx", "Predict!C2:C6", 0},
       {"book.xls", sheets, "book.xls", "Predict!C2:C6", 0},
       {"book.xls", sheets, "po.csv", "", 0},
       {"book.xls", word, "po.txt", "", 1},
+      {"book.xls", texts, "book.xls", "Predict!C2:C6", 0},
       {"book.mdb", train, "book.mdb", insert, 0},
       {"book.mdb", train, "po.txt", "", 0},
       {"fruit.mdb", fruit, "po.txt", "", 0},
