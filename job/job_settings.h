@@ -44,6 +44,17 @@ enum class OptionsState { kNotRead, kRead, kChecked };
 // Why the epoch loop ended.
 enum class StopReason { kNotTrained, kWeightDeltaTarget, kEpochLimit, kEarlyStop };
 
+// One network of cross-validation: trained on all folds but one, validated on that one.
+struct FoldResult {
+  Index training_rows = 0, validation_rows = 0;
+  std::int32_t last_epoch = 0;
+  std::int32_t best_epoch = 0;
+  StopReason stop = StopReason::kNotTrained;
+  double seconds = 0;  // of its epoch loop
+  std::vector<ColumnFigures> training, validation;
+  std::vector<CurvePoint> curve;  // when a curve was asked for
+};
+
 // What training and evaluation found, beyond the report's lines: for the validation entry of the
 // log and the run summary.
 struct TrainingResults {
@@ -55,6 +66,7 @@ struct TrainingResults {
   double seconds = 0;           // of the epoch loop
   std::vector<ColumnFigures> training, validation;
   std::vector<CurvePoint> curve;  // the epochs kept, when a curve was asked for
+  std::vector<FoldResult> folds;  // cross-validation, in the order of the folds
   // What the run wrote, for the summary's list of outputs.
   bool predictions_written = false, network_written = false, curve_written = false;
 };
@@ -108,12 +120,17 @@ struct JobSettings {
   std::int32_t Patience = 0;      // 0: no early stopping
   std::optional<std::uint32_t> Seed;
   std::string lcf, sof;  // learning-curve and run-summary files
+  // Cross-validation: the number of folds as written, and checked (0: none).
+  std::string cv;
+  std::int32_t Folds = 0;
 
   DataMatrix ValidationInputs;   // scaled
   DataMatrix ValidationOutputs;  // scaled
   // The outputs as given, for the error figures: kept only when a job asks for figures.
   DataMatrix TrainingOutputValues;
   DataMatrix ValidationOutputValues;
+  // The training inputs as given: kept only for cross-validation, whose folds scale their own.
+  DataMatrix TrainingInputValues;
 
   OptionsState Options = OptionsState::kNotRead;
   TrainingResults Results;
@@ -136,7 +153,7 @@ inline bool HasValidationData(const JobSettings& job) {
 }
 // The error figures are computed for the validation entry of the log and for the run summary.
 inline bool WantsFigures(const JobSettings& job) {
-  return HasValidationData(job) || !job.sof.empty();
+  return HasValidationData(job) || !job.sof.empty() || job.Folds > 0;
 }
 
 }  // namespace tarvex::job
