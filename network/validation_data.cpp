@@ -50,7 +50,7 @@ void HoldOutRows(JobSettings& job) {
 
 bool CheckValidationData(JobSettings& job) {
   try {
-    if (job.Folds > job.TrainingInputs.RowCount()) {
+    if (job.Folds > 0 && job.Folds > job.TrainingInputs.RowCount()) {
       WriteLog(job.log, "The Parameter '/cv' asks for " + std::to_string(job.Folds) +
                             " folds, more than there are training rows;" +
                             job::DimensionsText("Traning Inputs", job.TrainingInputs.RowCount(),
