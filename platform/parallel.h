@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstddef>
 #include <exception>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -70,7 +71,14 @@ void RunTasks(size_t count, size_t threads, const Work& work) {
   };
   std::vector<std::thread> helpers;
   const size_t helper_count = std::min(std::max<size_t>(threads, 1), count) - (count > 0 ? 1 : 0);
-  for (size_t helper = 0; helper < helper_count; ++helper) helpers.emplace_back(take_tasks);
+  for (size_t helper = 0; helper < helper_count; ++helper) {
+    // A thread that cannot be had (a process limit) leaves its tasks to the others.
+    try {
+      helpers.emplace_back(take_tasks);
+    } catch (const std::system_error&) {
+      break;
+    }
+  }
   if (count > 0) {
     run(0);
     take_tasks();

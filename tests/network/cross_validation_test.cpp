@@ -3,6 +3,8 @@
 // the fold draw and the task runner as properties.
 #include <nlohmann/json.hpp>
 
+#include <sys/resource.h>
+
 #include <cmath>
 #include <set>
 #include <sstream>
@@ -265,6 +267,18 @@ TEST_F(CrossValidationRun, OneThreadOrSeveralGiveTheSameBytes) {
   ASSERT_EQ(one.exit_status, 0) << one.standard_error;
   EXPECT_EQ(Outputs(), several);
   if (platform::UsableCores() < 2) std::cout << "Only one core here: both runs had one thread.\n";
+
+  // A process that may not start a thread trains every fold on its own thread.
+  for (const char* name : {"po.txt", "curve.csv", "net.json", "summary.json", "run.log"}) {
+    fs::remove(folder_ / name);
+  }
+  fs::permissions(folder_.path(), fs::perms::all);
+  options.unprivileged = true;
+  options.limits = {{RLIMIT_NPROC, 1}};
+  const testing::RunResult limited = testing::RunProgram(program_, job, options);
+  if (limited.exit_status == testing::kCouldNotDropPrivileges) return;
+  ASSERT_EQ(limited.exit_status, 0) << limited.standard_error;
+  EXPECT_EQ(Outputs(), several);
 }
 
 TEST_F(CrossValidationRun, BadOptionsEndWithOneLine) {
