@@ -13,6 +13,7 @@
 #include "network/validation_data.h"
 #include "output/out_predict.h"
 #include "platform/locale_text.h"
+#include "report/report_page.h"
 
 namespace tarvex::driver {
 
@@ -46,6 +47,22 @@ int RunStages(JobSettings& job, std::string_view command_text) {
   }
 }
 
+// Every run whose options could be read shows a person in its report what it found, whether it
+// succeeded or not; a report that cannot be written fails the run. It comes before the summary,
+// so that the summary tells of that failure.
+int WriteReport(const JobSettings& job, int status) {
+  if (job.Options == job::OptionsState::kNotRead || job.rof.empty() || job.ReportRefused) {
+    return status;
+  }
+  try {
+    report::WriteReport(job, status, job::FirstFailure());
+    return status;
+  } catch (const std::exception& failure) {
+    job::WriteLog(job.log, job::DescribeFailure(failure));
+    return kFailed;
+  }
+}
+
 // Every run whose options could be read says in its summary how it ended; a summary that cannot
 // be written fails the run.
 int WriteSummary(const JobSettings& job, int status) {
@@ -65,7 +82,7 @@ int RunMain(std::string_view command_text) {
   job::ConsoleSession console;  // at a terminal only: the progress line and the failure lines
   JobSettings job;
   job::ForgetFailures();
-  const int status = WriteSummary(job, RunStages(job, command_text));
+  const int status = WriteSummary(job, WriteReport(job, RunStages(job, command_text)));
   console.Finish(status == kSucceeded, !job.log.empty());
   return status;
 }

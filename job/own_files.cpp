@@ -26,6 +26,7 @@ std::optional<std::string> OwnFileAt(const JobSettings& job, const std::string& 
       {job.nof, "the network output file", false},
       {job.lcf, "the learning curve file", false},
       {job.sof, "the run summary file", false},
+      {job.rof, "the report file", false},
   };
   for (const OwnFile& own : own_files) {
     if (own.path.empty() || &own.path == &path || (own.input && !inputs)) continue;
