@@ -101,7 +101,13 @@ class Browser:
             self.call("Emulation.setEmulatedMedia", {"media": "print"}, session)
         self.call("Page.navigate", {"url": url}, session)
         self.wait_for_event("Page.loadEventFired", session)
-        return Page(self, session)
+        page = Page(self, session)
+        # As tall as the page, so that every part of it is in view and can be hit.
+        full = page.evaluate("Math.ceil(document.documentElement.scrollHeight)")
+        self.call("Emulation.setDeviceMetricsOverride",
+                  {"width": width, "height": max(height, full), "deviceScaleFactor": 1,
+                   "mobile": False}, session)
+        return page
 
     def close(self):
         try:
