@@ -67,11 +67,11 @@ Axis Axis::Logarithmic(double low, double high) {
     }
   }
   // The widest round number at or below low and the narrowest at or above high; an empty range
-  // takes the round numbers on either side.
+  // takes those on either side too.
   std::size_t first = 0, last = round.size() - 1;
   while (first + 1 < round.size() && round[first + 1] <= low) ++first;
   while (last > 0 && round[last - 1] >= high) --last;
-  if (first == last) {
+  if (low == high && last - first < 2) {
     if (first > 0) --first;
     if (last + 1 < round.size()) ++last;
   }
@@ -79,6 +79,16 @@ Axis Axis::Logarithmic(double low, double high) {
   axis.high_ = round[last];
   axis.ticks_.assign(round.begin() + static_cast<std::ptrdiff_t>(first),
                      round.begin() + static_cast<std::ptrdiff_t>(last) + 1);
+  // A range within a factor of a few has too few such numbers; there the scale is nearly linear,
+  // and a linear axis's round numbers tick it.
+  if (axis.ticks_.size() < 3 && low < high) {
+    const Axis linear = Linear(low, high);
+    if (linear.Low() > 0) {
+      axis.low_ = linear.Low();
+      axis.high_ = linear.High();
+      axis.ticks_ = linear.Ticks();
+    }
+  }
   return axis;
 }
 

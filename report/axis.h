@@ -14,7 +14,8 @@ class Axis {
   // 1 (counts of rows). An empty range is widened around its value.
   static Axis Linear(double low, double high, bool whole = false);
   // A logarithmic axis over low..high (0 < low <= high): widened to 1, 2 or 5 times a power of
-  // ten and ticked there, or at powers of ten alone when the range spans more than three decades.
+  // ten and ticked there, or at powers of ten alone when the range spans more than three decades;
+  // a range too narrow for three such ticks is widened and ticked as a linear axis would be.
   static Axis Logarithmic(double low, double high);
 
   double Low() const { return low_; }

@@ -3,6 +3,7 @@
 #include "job/job_file.h"
 #include "network/run_summary.h"
 #include "platform/locale_text.h"
+#include "platform/number_text.h"
 #include "report/html_text.h"
 #include "report/report_charts.h"
 #include "report/report_tables.h"
@@ -22,7 +23,7 @@ constexpr const char* kStyle =
     "h1{font-size:1.6rem;margin:0 0 .3rem;overflow-wrap:anywhere}"
     "h2{font-size:1.25rem;margin:2rem 0 .6rem;padding-bottom:.2rem;border-bottom:1px solid #bbb}"
     ".kicker{margin:0;color:#555;font-size:.9rem;text-transform:uppercase;letter-spacing:.05em}"
-    ".status{font-weight:600;margin:.3rem 0}"
+    ".status{font-weight:600;margin:.3rem 0}.key{margin:.3rem 0;font-size:1.05rem}"
     ".succeeded::before{content:'\\2713  '}.failed::before{content:'\\2717  '}"
     ".failed{color:#a3290a}"
     ".failure{font-family:'DejaVu Sans Mono',monospace;font-size:.9rem;white-space:pre-wrap;"
@@ -57,6 +58,27 @@ std::string JobName(const JobSettings& job) {
   return name.empty() ? path : name;
 }
 
+// The figures that say at a glance how well the network fits: of the validation rows where
+// there are some, else of the training rows.
+std::string KeyFigures(const JobSettings& job) {
+  const bool validation = !job.Results.validation.empty();
+  const std::vector<job::ColumnFigures>& figures =
+      validation ? job.Results.validation : job.Results.training;
+  constexpr std::size_t kMostColumns = 3;  // more are in the tables
+  std::string text;
+  for (std::size_t column = 0; column < figures.size() && column < kMostColumns; ++column) {
+    const job::ColumnFigures& figure = figures[column];
+    text += std::string(text.empty() ? "" : "; ") + (validation ? "Validation" : "Training") +
+            " RMSE (output " + std::to_string(column + 1) +
+            "): " + platform::FormatGeneralNumber(figure.rmse, job.DecimalSeparator);
+    if (figure.r2) {
+      text += ", R\xC2\xB2 " + platform::FormatGeneralNumber(*figure.r2, job.DecimalSeparator);
+    }
+  }
+  if (figures.size() > kMostColumns) text += "; the other outputs in the tables";
+  return text.empty() ? "" : "<p class=\"key\">" + Escaped(text) + "</p>";
+}
+
 std::string Heading(const JobSettings& job, int exit_status,
                     const std::optional<std::string>& failure_line) {
   std::string heading =
@@ -70,6 +92,7 @@ std::string Heading(const JobSettings& job, int exit_status,
                             : "<p class=\"failure\">The run failed without a line in the log.</p>";
     heading += "<p>The sections below show what the run knew when it ended.</p>";
   }
+  heading += KeyFigures(job);
   std::string job_files;
   if (!job.ini.empty()) job_files += " Parameter file: " + job.ini + ".";
   if (!job.log.empty()) job_files += " Run log: " + job.log + ".";

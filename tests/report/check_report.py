@@ -126,14 +126,17 @@ class AxisReading:
 
 
 def round_number(value, logarithmic, all_ticks):
-    if logarithmic:
-        mantissa = value / 10 ** math.floor(math.log10(value) + 1e-9)
-        return any(abs(mantissa - m) < 1e-6 for m in (1, 2, 5, 10))
+    """1, 2 or 5 times a power of ten on a logarithmic axis, else (and on a narrow logarithmic
+    one) a whole multiple of such a step."""
+    mantissa = value / 10 ** math.floor(math.log10(abs(value)) + 1e-9) if value else 1
+    if logarithmic and any(abs(mantissa - m) < 1e-6 for m in (1, 2, 5, 10)):
+        return True
     step = all_ticks[1] - all_ticks[0]
     mantissa = step / 10 ** math.floor(math.log10(step) + 1e-9)
     if not any(abs(mantissa - m) < 1e-6 for m in (1, 2, 5, 10)):
         return False
-    return abs(value / step - round(value / step)) < 1e-6
+    multiple = value / step
+    return abs(multiple - round(multiple)) < 1e-6 + 1e-9 * abs(multiple)
 
 
 def near(a, b):
@@ -319,8 +322,10 @@ def check_in_browser(path, expected, counts, screenshot):
                 fail(f"at {width} pixels only {hits} of {hits + misses} points were found where "
                      "the data puts them")
         if screenshot:
-            page = session.open(url, 800)
-            page.screenshot(screenshot, 800)
+            # The heading and the charts, as README shows them; the tables are text.
+            page = session.open(url, 640)
+            page.screenshot(screenshot, 640, 0, page.evaluate(
+                "Math.ceil(document.getElementById('tables').getBoundingClientRect().top)"))
     finally:
         session.close()
 

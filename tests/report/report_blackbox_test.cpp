@@ -43,8 +43,8 @@ class ReportRun : public testing::TarvexRun {
     Write("pi.txt", "0.1\t0.2\n0.5\t0.5\n");
   }
   static std::vector<std::string> Job(std::vector<std::string> more) {
-    std::vector<std::string> arguments = {"/tif=ti.txt",  "/tof=to.txt",      "/pif=pi.txt",
-                                          "/pof=po.txt",  "/log=run.log",     "/sof=summary.json",
+    std::vector<std::string> arguments = {"/tif=ti.txt",   "/tof=to.txt",     "/pif=pi.txt",
+                                          "/pof=po.txt",   "/log=run.log",    "/sof=summary.json",
                                           "/nof=net.json", "/rof=report.html"};
     arguments.insert(arguments.end(), more.begin(), more.end());
     return arguments;
@@ -97,8 +97,9 @@ TEST_F(ReportRun, ManyRowsAreDrawnAsASampleThatThePageNames) {
   PredictRows();
   const std::string answer = Check({"--curve", "curve.csv", "--training", "pt.txt", "to.txt",
                                     "--validation", "pv.txt", "vo.txt"});
-  EXPECT_TRUE(answer.starts_with("ok: 2 learning curve(s) of 2 epochs; fit of 2600 training, "
-                                 "2300 validation rows"))
+  EXPECT_TRUE(
+      answer.starts_with("ok: 2 learning curve(s) of 2 epochs; fit of 2600 training, "
+                         "2300 validation rows"))
       << answer;
 }
 
@@ -108,9 +109,8 @@ TEST_F(ReportRun, FailedRunShowsWhatItKnew) {
   ASSERT_EQ(Run(Job({"/ep=50", "/lcf=curve.csv"})), 1);
   ASSERT_EQ(Run({"/nif=net.json", "/pif=ti.txt", "/pof=pt.txt"}), 0);
   EXPECT_EQ(Summary()["status"], "failed");
-  const std::string answer = Check(
-      {"--failure", "OutPredictToFile.  Error: Is a directory", "--curve", "curve.csv",
-       "--training", "pt.txt", "to.txt"});
+  const std::string answer = Check({"--failure", "OutPredictToFile.  Error: Is a directory",
+                                    "--curve", "curve.csv", "--training", "pt.txt", "to.txt"});
   EXPECT_TRUE(answer.starts_with("ok: 2 learning curve(s) of 50 epochs; fit of 60 training rows"))
       << answer;
 
