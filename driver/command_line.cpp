@@ -1,6 +1,7 @@
 #include "driver/command_line.h"
 
 #include <exception>
+#include <optional>
 #include <string>
 
 #include "driver/options.h"
@@ -9,6 +10,7 @@
 #include "input/load_data_set.h"
 #include "job/console.h"
 #include "job/messages.h"
+#include "job/own_files.h"
 #include "job/run_log.h"
 #include "job/scaling.h"
 #include "network/network_store.h"
@@ -126,6 +128,13 @@ bool ReadCommandLine(JobSettings& job, std::string_view command_text) {
     });
     // The parameter file is read last, so its values replace the command line's.
     if (!job.ini.empty() && !ReadParameterFile(job, job.ini)) return false;
+    job.pof = ApplyProgramFolderRule(job.pof, platform::ProgramFolder());
+    // Before the first entry, and before the options count as read, so that no summary follows
+    // either: a log that would damage a file has nowhere to say so.
+    if (std::optional<std::string> clash = job::RunLogClash(job)) {
+      job::NoteSilentFailure(*clash + "; nothing was written");
+      return false;
+    }
     job.Options = job::OptionsState::kRead;
 
     // Fixed before any loading: the loader scales every value into this range.
@@ -142,7 +151,6 @@ bool ReadCommandLine(JobSettings& job, std::string_view command_text) {
       WriteLog(job.log, job::FillTemplate(job::kEmptyParameterTemplate, "'/pof'"));
       return false;
     }
-    job.pof = ApplyProgramFolderRule(job.pof, platform::ProgramFolder());
     if (!job::TrainsNetwork(job)) return LoadForSavedNetwork(job) && LoadValidationData(job);
 
     // The error figures and the curve compare predictions with the outputs as given.

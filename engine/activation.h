@@ -1,5 +1,5 @@
-// The activation functions of the engine's neurons and their derivatives, applied a layer at a
-// time so that the choice of function is made once per layer, not once per neuron.
+// The activation functions of the engine's neurons: the codes that choose them, and array forms
+// for tests and tools (the loops use activation_lanes.h).
 #pragma once
 
 #include <cstddef>
@@ -23,11 +23,10 @@ struct LayerActivations {
 // functions with a linear output layer; any other code behaves as 0.
 LayerActivations ActivationsForCode(std::int16_t code);
 
-// values[i] = f(values[i]) for i < count.
+// values[i] = f(values[i]) for i < count, in Lanes; a value comes out the same wherever it sits.
 void Activate(Activation function, double* values, std::size_t count);
 
-// deltas[i] *= f'(x) where outputs[i] = f(x); every derivative here is a function of the output.
-void ScaleByDerivative(Activation function, const double* outputs, double* deltas,
-                       std::size_t count);
+// values[i] = e^values[i] for i < count, each in [-708, 709].
+void ExpInPlace(double* values, std::size_t count);
 
 }  // namespace tarvex::engine

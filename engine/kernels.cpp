@@ -1,103 +1,303 @@
 #include "engine/kernels.h"
 
-#include <cstring>
+#include <xmmintrin.h>
 
-#include "engine/clones.h"
+#include "engine/activation_lanes.h"
 
 namespace tarvex::engine {
 
 namespace {
 
-// GCC vector extensions: kLanes doubles, lowered to whatever vector width the clone has, so the
-// lane structure (and with it the order of every addition) is the same in each clone.
-typedef double Lanes __attribute__((vector_size(kLanes * sizeof(double))));
+// Hidden-layer vectors per block: each block's sums run in a few independent chains that fit
+// the registers of every instruction set. The forward pass takes the blocks in ascending order
+// and the update in descending order, so each starts on the rows the other touched last, while
+// they are still in the first-level cache.
+constexpr std::size_t kBlock = 2;
 
-// The same lanes at any address of a double; rows are aligned anyway, but nothing here needs it.
-typedef double UnalignedLanes __attribute__((vector_size(kLanes * sizeof(double)), aligned(8)));
-static_assert(kLanes == 4, "the lane initialisers and Total below spell out four lanes");
-
-// Vectors are handled through pointers and references only: passing them by value would tie the
-// baseline copy to a calling convention that differs from the AVX2 one.
-[[gnu::always_inline]] inline UnalignedLanes* At(double* p) {
-  return reinterpret_cast<UnalignedLanes*>(p);
+// The lanes of the hidden vector that holds the last neurons, from lane `neurons` on: 1 for the
+// bias, then 0. Where the neurons fill their last vector, the bias sits in a vector of its own
+// that the loops never write.
+template <typename V>
+[[gnu::always_inline]] inline V WithBiasLanes(V values, std::size_t neurons) {
+  const V lane = LaneNumbers<V>();
+  const V first_free = V{} + static_cast<double>(neurons);
+  return Select(lane < first_free, values, Select(lane == first_free, V{} + 1.0, V{}));
 }
-[[gnu::always_inline]] inline const UnalignedLanes* At(const double* p) {
-  return reinterpret_cast<const UnalignedLanes*>(p);
+
+template <typename V>
+[[gnu::always_inline]] inline V NeuronLanesOnly(V values, std::size_t neurons) {
+  return Select(LaneNumbers<V>() < V{} + static_cast<double>(neurons), values, V{});
 }
 
-[[gnu::always_inline]] inline double Total(const Lanes& v) { return (v[0] + v[1]) + (v[2] + v[3]); }
-
-template <bool kPropagate>
-[[gnu::always_inline]] inline void UpdateRows(double* weights, double* changes, std::size_t rows,
-                                              std::size_t stride, const double* inputs,
-                                              const double* deltas, double rate, double momentum,
-                                              double* back_errors, SquareSums& squares) {
-  Lanes weight_squares = *At(squares.weights);
-  Lanes change_squares = *At(squares.changes);
-  const Lanes keep = {momentum, momentum, momentum, momentum};
-  if constexpr (kPropagate) std::memset(back_errors, 0, stride * sizeof(double));
-  for (std::size_t r = 0; r < rows; ++r) {
-    double* w = weights + r * stride;
-    double* c = changes + r * stride;
-    const double scaled = rate * deltas[r];
-    const Lanes step = {scaled, scaled, scaled, scaled};
-    const Lanes delta = {deltas[r], deltas[r], deltas[r], deltas[r]};
-    for (std::size_t i = 0; i < stride; i += kLanes) {
-      const Lanes old = *At(w + i);
-      if constexpr (kPropagate) *At(back_errors + i) += delta * old;
-      const Lanes change = step * *At(inputs + i) + keep * *At(c + i);
-      const Lanes updated = old + change;
-      *At(c + i) = change;
-      *At(w + i) = updated;
-      change_squares += change * change;
-      weight_squares += updated * updated;
+// The weighted sums and outputs of kCount vectors of hidden neurons from vector `first` on:
+// biases and even inputs in one sum, odd inputs in another, each in ascending order.
+template <typename V, std::size_t kCount>
+[[gnu::always_inline]] inline void HiddenBlock(const Layers& n, const double* inputs,
+                                               std::size_t first) {
+  const std::size_t stride = n.hidden_stride;
+  const double* column = n.hidden_weights + first * kLanes;
+  V even[kCount];
+  V odd[kCount];
+#pragma GCC unroll 2
+  for (std::size_t v = 0; v < kCount; ++v) {
+    even[v] = Load<V>(column + n.inputs * stride + v * kLanes);
+    odd[v] = V{};
+  }
+  std::size_t i = 0;
+  for (; i + 2 <= n.inputs; i += 2) {
+    const double a = inputs[i];
+    const double b = inputs[i + 1];
+    const double* row = column + i * stride;
+#pragma GCC unroll 2
+    for (std::size_t v = 0; v < kCount; ++v) {
+      even[v] += Load<V>(row + v * kLanes) * a;
+      odd[v] += Load<V>(row + stride + v * kLanes) * b;
     }
   }
-  *At(squares.weights) = weight_squares;
-  *At(squares.changes) = change_squares;
+  if (i < n.inputs) {
+    const double a = inputs[i];
+#pragma GCC unroll 2
+    for (std::size_t v = 0; v < kCount; ++v)
+      even[v] += Load<V>(column + i * stride + v * kLanes) * a;
+  }
+#pragma GCC unroll 2
+  for (std::size_t v = 0; v < kCount; ++v) {
+    V values = Activated(n.activations.hidden, even[v] + odd[v]);
+    if (first + v == n.hidden / kLanes) values = WithBiasLanes(values, n.hidden % kLanes);
+    Store(n.hidden_values + (first + v) * kLanes, values);
+  }
+}
+
+// Output k's weighted sum: even vectors in one sum, odd ones in another, then the lanes.
+template <typename V>
+[[gnu::always_inline]] inline double OutputSum(const Layers& n, std::size_t k) {
+  const std::size_t vectors = n.output_stride / kLanes;
+  const double* row = n.output_weights + k * n.output_stride;
+  const double* hidden = n.hidden_values;
+  V even = Load<V>(row) * Load<V>(hidden);
+  V odd = vectors > 1 ? Load<V>(row + kLanes) * Load<V>(hidden + kLanes) : V{};
+  std::size_t u = 2;
+  for (; u + 2 <= vectors; u += 2) {
+    even += Load<V>(row + u * kLanes) * Load<V>(hidden + u * kLanes);
+    odd += Load<V>(row + (u + 1) * kLanes) * Load<V>(hidden + (u + 1) * kLanes);
+  }
+  if (u < vectors) even += Load<V>(row + u * kLanes) * Load<V>(hidden + u * kLanes);
+  return Total(even + odd);
+}
+
+template <typename V>
+[[gnu::always_inline]] inline void Forward(const Layers& n, const double* inputs) {
+  const std::size_t vectors = n.hidden_stride / kLanes;
+  std::size_t v = 0;
+  for (; v + kBlock <= vectors; v += kBlock) HiddenBlock<V, kBlock>(n, inputs, v);
+  if (v < vectors) HiddenBlock<V, 1>(n, inputs, v);
+  for (std::size_t k = 0; k < n.outputs; ++k) {
+    n.output_values[k] = Activated(n.activations.output, OutputSum<V>(n, k));
+  }
+}
+
+// Column u of the output layer: the steps of the hidden neurons there, taken from the weights
+// before they change, then the update of every output's weights there.
+template <typename V>
+[[gnu::always_inline]] inline void UpdateOutputColumn(const Layers& n, std::size_t u, double rate,
+                                                      double keep, V& weight_squares,
+                                                      V& change_squares) {
+  const std::size_t column = u * kLanes;
+  const V hidden = Load<V>(n.hidden_values + column);
+  if (column < n.hidden_stride) {
+    V error = n.output_deltas[0] * Load<V>(n.output_weights + column);
+    for (std::size_t k = 1; k < n.outputs; ++k) {
+      error += n.output_deltas[k] * Load<V>(n.output_weights + k * n.output_stride + column);
+    }
+    V delta = error * Derivative(n.activations.hidden, hidden);
+    if (u == n.hidden / kLanes) delta = NeuronLanesOnly(delta, n.hidden % kLanes);
+    Store(n.hidden_steps + column, rate * delta);
+  }
+  for (std::size_t k = 0; k < n.outputs; ++k) {
+    const std::size_t at = k * n.output_stride + column;
+    const V change = (rate * n.output_deltas[k]) * hidden + keep * Load<V>(n.output_changes + at);
+    const V updated = Load<V>(n.output_weights + at) + change;
+    Store(n.output_changes + at, change);
+    Store(n.output_weights + at, updated);
+    change_squares += change * change;
+    weight_squares += updated * updated;
+  }
+}
+
+// The output layer's update, even columns' squares in one sum and odd ones' in another.
+template <typename V>
+[[gnu::always_inline]] inline void UpdateOutputLayer(const Layers& n, double rate, double keep,
+                                                     V& weight_squares, V& change_squares) {
+  const std::size_t vectors = n.output_stride / kLanes;
+  V even_weights = {}, even_changes = {}, odd_weights = {}, odd_changes = {};
+  std::size_t u = 0;
+  for (; u + 2 <= vectors; u += 2) {
+    UpdateOutputColumn<V>(n, u, rate, keep, even_weights, even_changes);
+    UpdateOutputColumn<V>(n, u + 1, rate, keep, odd_weights, odd_changes);
+  }
+  if (u < vectors) UpdateOutputColumn<V>(n, u, rate, keep, even_weights, even_changes);
+  weight_squares = even_weights + odd_weights;
+  change_squares = even_changes + odd_changes;
+}
+
+template <typename V, std::size_t kCount>
+[[gnu::always_inline]] inline void UpdateHiddenRow(double* weights, double* changes,
+                                                   const V (&step)[kCount], double input,
+                                                   double keep, V (&weight_squares)[kCount],
+                                                   V (&change_squares)[kCount]) {
+#pragma GCC unroll 2
+  for (std::size_t v = 0; v < kCount; ++v) {
+    const V change = step[v] * input + keep * Load<V>(changes + v * kLanes);
+    const V updated = Load<V>(weights + v * kLanes) + change;
+    Store(changes + v * kLanes, change);
+    Store(weights + v * kLanes, updated);
+    change_squares[v] += change * change;
+    weight_squares[v] += updated * updated;
+  }
+}
+
+// The update of kCount vectors of hidden neurons from vector `first` on, input rows in ascending
+// order and the bias row last; each vector's squares in sums of its own, added at the end.
+template <typename V, std::size_t kCount>
+[[gnu::always_inline]] inline void UpdateHiddenBlock(const Layers& n, const double* inputs,
+                                                     std::size_t first, double keep,
+                                                     V& weight_squares, V& change_squares) {
+  const std::size_t stride = n.hidden_stride;
+  double* weights = n.hidden_weights + first * kLanes;
+  double* changes = n.hidden_changes + first * kLanes;
+  V step[kCount];
+  V block_weights[kCount] = {};
+  V block_changes[kCount] = {};
+#pragma GCC unroll 2
+  for (std::size_t v = 0; v < kCount; ++v) step[v] = Load<V>(n.hidden_steps + (first + v) * kLanes);
+  for (std::size_t i = 0; i < n.inputs; ++i) {
+    UpdateHiddenRow<V, kCount>(weights + i * stride, changes + i * stride, step, inputs[i], keep,
+                               block_weights, block_changes);
+  }
+  UpdateHiddenRow<V, kCount>(weights + n.inputs * stride, changes + n.inputs * stride, step, 1.0,
+                             keep, block_weights, block_changes);
+#pragma GCC unroll 2
+  for (std::size_t v = 0; v < kCount; ++v) {
+    weight_squares += block_weights[v];
+    change_squares += block_changes[v];
+  }
+}
+
+// Inside the loops, results below the smallest normal double (about 2.2e-308) are flushed to 0
+// and such inputs read as 0: every x86-64 processor does this alike, while IEEE subnormal
+// arithmetic takes a slow path costing tens to hundreds of cycles per operation, and a network
+// with a dead neuron (weights decaying towards 0 under momentum) runs into it on every step.
+// The caller's mode is restored on the way out.
+class FlushSubnormals {
+ public:
+  FlushSubnormals() : saved_(_mm_getcsr()) {
+    _mm_setcsr(saved_ | kFlushToZero | kDenormalsAreZero);
+  }
+  ~FlushSubnormals() { _mm_setcsr(saved_); }
+  FlushSubnormals(const FlushSubnormals&) = delete;
+  FlushSubnormals& operator=(const FlushSubnormals&) = delete;
+
+ private:
+  static constexpr unsigned kFlushToZero = 0x8000;
+  static constexpr unsigned kDenormalsAreZero = 0x0040;
+  unsigned saved_;
+};
+
+template <typename V>
+[[gnu::always_inline]] inline SquareSums Step(const Layers& n, const double* inputs,
+                                              const double* targets, double rate, double momentum) {
+  const FlushSubnormals flush;
+  Forward<V>(n, inputs);
+  // E = 1/2 sum (t - y)^2, so -dE/dy = t - y.
+  for (std::size_t k = 0; k < n.outputs; ++k) {
+    const double y = n.output_values[k];
+    n.output_deltas[k] = (targets[k] - y) * Derivative(n.activations.output, y);
+  }
+  V weight_squares;
+  V change_squares;
+  UpdateOutputLayer<V>(n, rate, momentum, weight_squares, change_squares);
+  const std::size_t vectors = n.hidden_stride / kLanes;
+  std::size_t v = vectors;
+  if (v % kBlock != 0) {
+    v -= 1;
+    UpdateHiddenBlock<V, 1>(n, inputs, v, momentum, weight_squares, change_squares);
+  }
+  while (v > 0) {
+    v -= kBlock;
+    UpdateHiddenBlock<V, kBlock>(n, inputs, v, momentum, weight_squares, change_squares);
+  }
+  return {Total(weight_squares), Total(change_squares)};
+}
+
+template <typename V>
+[[gnu::always_inline]] inline void ForwardOnly(const Layers& n, const double* inputs) {
+  const FlushSubnormals flush;
+  Forward<V>(n, inputs);
+}
+
+// One copy of the loops per instruction set, each with the form of Lanes that stays in its
+// registers; the copy is chosen once, for the processor at hand.
+struct Copy {
+  SquareSums (*step)(const Layers&, const double*, const double*, double, double);
+  void (*forward)(const Layers&, const double*);
+};
+
+#ifdef TARVEX_ENGINE_SINGLE_COPY
+// The one copy that the compiler flags choose.
+#ifdef __AVX512F__
+using BuiltLanes = Lanes;
+#else
+using BuiltLanes = LanePair;
+#endif
+SquareSums BuiltStep(const Layers& n, const double* inputs, const double* targets, double rate,
+                     double momentum) {
+  return Step<BuiltLanes>(n, inputs, targets, rate, momentum);
+}
+void BuiltForward(const Layers& n, const double* inputs) { ForwardOnly<BuiltLanes>(n, inputs); }
+Copy ChooseCopy() { return {BuiltStep, BuiltForward}; }
+#else
+__attribute__((target("avx512f"))) SquareSums StepAvx512(const Layers& n, const double* inputs,
+                                                         const double* targets, double rate,
+                                                         double momentum) {
+  return Step<Lanes>(n, inputs, targets, rate, momentum);
+}
+__attribute__((target("avx512f"))) void ForwardAvx512(const Layers& n, const double* inputs) {
+  ForwardOnly<Lanes>(n, inputs);
+}
+__attribute__((target("avx2"))) SquareSums StepAvx2(const Layers& n, const double* inputs,
+                                                    const double* targets, double rate,
+                                                    double momentum) {
+  return Step<LanePair>(n, inputs, targets, rate, momentum);
+}
+__attribute__((target("avx2"))) void ForwardAvx2(const Layers& n, const double* inputs) {
+  ForwardOnly<LanePair>(n, inputs);
+}
+SquareSums StepBaseline(const Layers& n, const double* inputs, const double* targets, double rate,
+                        double momentum) {
+  return Step<LanePair>(n, inputs, targets, rate, momentum);
+}
+void ForwardBaseline(const Layers& n, const double* inputs) { ForwardOnly<LanePair>(n, inputs); }
+
+Copy ChooseCopy() {
+  __builtin_cpu_init();
+  if (__builtin_cpu_supports("avx512f")) return {StepAvx512, ForwardAvx512};
+  if (__builtin_cpu_supports("avx2")) return {StepAvx2, ForwardAvx2};
+  return {StepBaseline, ForwardBaseline};
+}
+#endif
+
+const Copy& Chosen() {
+  static const Copy copy = ChooseCopy();
+  return copy;
 }
 
 }  // namespace
 
-TARVEX_ENGINE_CLONES
-void WeightedSums(const double* weights, std::size_t rows, std::size_t stride, const double* inputs,
-                  double* sums) {
-  std::size_t r = 0;
-  // Four rows at a time: four independent chains of additions keep the adders busy.
-  for (; r + 4 <= rows; r += 4) {
-    const double* w = weights + r * stride;
-    Lanes a0 = {}, a1 = {}, a2 = {}, a3 = {};
-    for (std::size_t i = 0; i < stride; i += kLanes) {
-      const Lanes x = *At(inputs + i);
-      a0 += *At(w + i) * x;
-      a1 += *At(w + stride + i) * x;
-      a2 += *At(w + 2 * stride + i) * x;
-      a3 += *At(w + 3 * stride + i) * x;
-    }
-    sums[r] = Total(a0);
-    sums[r + 1] = Total(a1);
-    sums[r + 2] = Total(a2);
-    sums[r + 3] = Total(a3);
-  }
-  for (; r < rows; ++r) {
-    const double* w = weights + r * stride;
-    Lanes a = {};
-    for (std::size_t i = 0; i < stride; i += kLanes) a += *At(w + i) * *At(inputs + i);
-    sums[r] = Total(a);
-  }
-}
+void ForwardPass(const Layers& layers, const double* inputs) { Chosen().forward(layers, inputs); }
 
-TARVEX_ENGINE_CLONES
-void UpdateLayer(double* weights, double* changes, std::size_t rows, std::size_t stride,
-                 const double* inputs, const double* deltas, double rate, double momentum,
-                 double* back_errors, SquareSums& squares) {
-  if (back_errors != nullptr) {
-    UpdateRows<true>(weights, changes, rows, stride, inputs, deltas, rate, momentum, back_errors,
-                     squares);
-  } else {
-    UpdateRows<false>(weights, changes, rows, stride, inputs, deltas, rate, momentum, nullptr,
-                      squares);
-  }
+SquareSums TrainStep(const Layers& layers, const double* inputs, const double* targets, double rate,
+                     double momentum) {
+  return Chosen().step(layers, inputs, targets, rate, momentum);
 }
 
 }  // namespace tarvex::engine

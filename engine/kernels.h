@@ -1,40 +1,51 @@
-// The loops that carry nearly all of the engine's time: weighted sums and weight updates over
-// row-major layers whose rows are padded with zero weights to a multiple of kLanes.
+// The loops that carry nearly all of the engine's time: a forward pass, and a whole training step
+// (forward pass, backpropagation, both layers' updates) compiled as one piece per instruction set.
 #pragma once
 
 #include <cstddef>
 
+#include "engine/activation.h"
+
 namespace tarvex::engine {
 
-// Every sum runs over kLanes interleaved partial sums that are added in one fixed order at the
-// end. The order is fixed by this code, not by the compiler or the instruction set picked at
-// run time, so wide and narrow vector code give the same bits.
-inline constexpr std::size_t kLanes = 4;
+// Both run with subnormal numbers flushed to zero (see kernels.cpp) and restore the caller's mode.
 
-constexpr std::size_t PaddedLength(std::size_t length) {
-  return (length + kLanes - 1) / kLanes * kLanes;
-}
-
-// Partial sums of squares over every weight of a training step, and of the changes made to them.
-struct SquareSums {
-  double weights[kLanes] = {};
-  double changes[kLanes] = {};
-
-  double Weights() const { return (weights[0] + weights[1]) + (weights[2] + weights[3]); }
-  double Changes() const { return (changes[0] + changes[1]) + (changes[2] + changes[3]); }
+// A network's arrays as the loops see them. Lanes always run over the neurons that a row feeds,
+// so no sum except the output layer's weighted sum (a fixed tree) runs across lanes. Padding
+// weights and padding lanes stay 0.
+struct Layers {
+  std::size_t inputs;
+  std::size_t hidden;
+  std::size_t outputs;
+  std::size_t hidden_stride;  // PaddedLength(hidden): one lane per hidden neuron
+  std::size_t output_stride;  // PaddedLength(hidden + 1): the hidden neurons, the bias, padding
+  LayerActivations activations;
+  // inputs + 1 rows of hidden_stride: row i holds the weights from input i into every hidden
+  // neuron, the last row the hidden neurons' biases.
+  double* hidden_weights;
+  double* hidden_changes;
+  // outputs rows of output_stride: row k holds the weights from the hidden neurons into output k,
+  // then its bias.
+  double* output_weights;
+  double* output_changes;
+  double* hidden_values;  // output_stride: the hidden neurons' outputs, then 1 (the bias), then 0
+  double* hidden_steps;   // hidden_stride: learning rate x delta of each hidden neuron
+  double* output_values;  // outputs
+  double* output_deltas;  // outputs
 };
 
-// sums[r] = (row r of weights) . inputs, for `rows` rows of `stride` weights.
-void WeightedSums(const double* weights, std::size_t rows, std::size_t stride, const double* inputs,
-                  double* sums);
+// The sums of squares over every weight after a training step, and over the changes it made.
+struct SquareSums {
+  double weights;
+  double changes;
+};
 
-// One online backpropagation step for a layer: for row r and column i,
-//   change = (rate x deltas[r]) x inputs[i] + momentum x change;  weight += change,
-// adding the squares of the new weights and of the changes to `squares`. When back_errors is not
-// null it receives, for every column i, the sum over r of deltas[r] x weight before the update:
-// the error that flows back to the layer below.
-void UpdateLayer(double* weights, double* changes, std::size_t rows, std::size_t stride,
-                 const double* inputs, const double* deltas, double rate, double momentum,
-                 double* back_errors, SquareSums& squares);
+// Fills hidden_values and output_values from inputs[0 .. inputs).
+void ForwardPass(const Layers& layers, const double* inputs);
+
+// One online backpropagation step on the squared error of one sample: the forward pass, then for
+// every weight change = (rate x delta) x input + momentum x change; weight += change.
+SquareSums TrainStep(const Layers& layers, const double* inputs, const double* targets, double rate,
+                     double momentum);
 
 }  // namespace tarvex::engine

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "engine/kernels.h"
+#include "engine/lanes.h"
 #include "engine/weight_generator.h"
 
 namespace tarvex::engine {
@@ -46,44 +47,50 @@ double CheckedRate(double value, const char* what) {
 
 Network::Network(std::int32_t input_count, std::int32_t hidden_count, std::int32_t output_count,
                  double initial_weights, std::int16_t activation_code)
-    : input_count_(CheckedCount(input_count, "input")),
-      hidden_count_(CheckedCount(hidden_count, "hidden neuron")),
-      output_count_(CheckedCount(output_count, "output neuron")),
-      input_stride_(PaddedLength(input_count_ + 1)),
-      hidden_stride_(PaddedLength(hidden_count_ + 1)),
-      activations_(ActivationsForCode(activation_code)),
-      largest_weight_delta_(-std::numeric_limits<double>::infinity()) {
-  const std::size_t weight_count = hidden_count_ * input_stride_ + output_count_ * hidden_stride_;
+    : largest_weight_delta_(-std::numeric_limits<double>::infinity()) {
+  Layers& n = layers_;
+  n.inputs = CheckedCount(input_count, "input");
+  n.hidden = CheckedCount(hidden_count, "hidden neuron");
+  n.outputs = CheckedCount(output_count, "output neuron");
+  n.hidden_stride = PaddedLength(n.hidden);
+  n.output_stride = PaddedLength(n.hidden + 1);
+  n.activations = ActivationsForCode(activation_code);
+  const std::size_t hidden_weights = (n.inputs + 1) * n.hidden_stride;
   try {
-    weights_.assign(weight_count, 0.0);
-    changes_.assign(weight_count, 0.0);
-    query_inputs_.assign(input_stride_, 0.0);
-    train_inputs_.assign(input_stride_, 0.0);
-    hidden_.assign(hidden_stride_, 0.0);
-    hidden_errors_.assign(hidden_stride_, 0.0);
-    outputs_.assign(output_count_, 0.0);
-    output_deltas_.assign(output_count_, 0.0);
+    weights_.assign(hidden_weights + n.outputs * n.output_stride, 0.0);
+    changes_.assign(weights_.size(), 0.0);
+    query_inputs_.assign(n.inputs, 0.0);
+    hidden_values_.assign(n.output_stride, 0.0);
+    hidden_steps_.assign(n.hidden_stride, 0.0);
+    outputs_.assign(n.outputs, 0.0);
+    output_deltas_.assign(n.outputs, 0.0);
   } catch (const std::exception&) {  // std::bad_alloc, or std::length_error past max_size()
-    throw std::runtime_error("Out of memory: a network of " + Plural(input_count_, "input") + ", " +
-                             Plural(hidden_count_, "hidden neuron") + " and " +
-                             Plural(output_count_, "output neuron") + " does not fit");
+    throw std::runtime_error("Out of memory: a network of " + Plural(n.inputs, "input") + ", " +
+                             Plural(n.hidden, "hidden neuron") + " and " +
+                             Plural(n.outputs, "output neuron") + " does not fit");
   }
-  // The constant inputs of the biases; padding stays 0 and so do the weights that face it.
-  query_inputs_[input_count_] = 1.0;
-  train_inputs_[input_count_] = 1.0;
-  hidden_[hidden_count_] = 1.0;
+  // The constant input of the output biases; padding stays 0 and so do the weights that face it.
+  hidden_values_[n.hidden] = 1.0;
+  n.hidden_weights = weights_.data();
+  n.hidden_changes = changes_.data();
+  n.output_weights = weights_.data() + hidden_weights;
+  n.output_changes = changes_.data() + hidden_weights;
+  n.hidden_values = hidden_values_.data();
+  n.hidden_steps = hidden_steps_.data();
+  n.output_values = outputs_.data();
+  n.output_deltas = output_deltas_.data();
 
   WeightGenerator generator;
   double weight_squares = 0.0;
-  for (std::size_t j = 0; j < hidden_count_; ++j) {
-    for (std::size_t i = 0; i <= input_count_; ++i) {
+  for (std::size_t j = 0; j < n.hidden; ++j) {
+    for (std::size_t i = 0; i <= n.inputs; ++i) {
       double& w = HiddenWeight(j, i);
       w = generator.NextWeight(initial_weights);
       weight_squares += w * w;
     }
   }
-  for (std::size_t k = 0; k < output_count_; ++k) {
-    for (std::size_t j = 0; j <= hidden_count_; ++j) {
+  for (std::size_t k = 0; k < n.outputs; ++k) {
+    for (std::size_t j = 0; j <= n.hidden; ++j) {
       double& w = OutputWeight(k, j);
       w = generator.NextWeight(initial_weights);
       weight_squares += w * w;
@@ -106,12 +113,12 @@ void Network::SetLearningRate(double learning_rate) {
 void Network::SetMomentum(double momentum) { momentum_ = CheckedRate(momentum, "momentum"); }
 
 void Network::SetInputs(std::span<const double> inputs) {
-  CheckLength(inputs, input_count_, "input value", "input");
+  CheckLength(inputs, layers_.inputs, "input value", "input");
   std::copy(inputs.begin(), inputs.end(), query_inputs_.begin());
 }
 
 void Network::ComputeOutputs() {
-  ForwardPass(query_inputs_.data());
+  ForwardPass(layers_, query_inputs_.data());
   for (double output : Outputs()) {
     if (!std::isfinite(output)) {
       throw std::overflow_error("Overflow: an output of the network is not a finite number");
@@ -119,48 +126,21 @@ void Network::ComputeOutputs() {
   }
 }
 
-void Network::ForwardPass(const double* inputs) {
-  WeightedSums(weights_.data(), hidden_count_, input_stride_, inputs, hidden_.data());
-  Activate(activations_.hidden, hidden_.data(), hidden_count_);
-  WeightedSums(weights_.data() + hidden_count_ * input_stride_, output_count_, hidden_stride_,
-               hidden_.data(), outputs_.data());
-  Activate(activations_.output, outputs_.data(), output_count_);
-}
-
 void Network::TrainSample(std::span<const double> inputs, std::span<const double> targets) {
-  CheckLength(inputs, input_count_, "input value", "input");
-  CheckLength(targets, output_count_, "target value", "output");
-  std::copy(inputs.begin(), inputs.end(), train_inputs_.begin());
-  ForwardPass(train_inputs_.data());
-
-  // E = 1/2 sum (t - y)^2, so -dE/dy = t - y.
-  for (std::size_t k = 0; k < output_count_; ++k) output_deltas_[k] = targets[k] - outputs_[k];
-  ScaleByDerivative(activations_.output, outputs_.data(), output_deltas_.data(), output_count_);
-
-  // The output layer goes first and hands back the errors of the hidden neurons, taken from its
-  // weights before they change.
-  SquareSums squares;
-  double* hidden_weights = weights_.data();
-  double* output_weights = hidden_weights + hidden_count_ * input_stride_;
-  double* hidden_changes = changes_.data();
-  double* output_changes = hidden_changes + hidden_count_ * input_stride_;
-  UpdateLayer(output_weights, output_changes, output_count_, hidden_stride_, hidden_.data(),
-              output_deltas_.data(), learning_rate_, momentum_, hidden_errors_.data(), squares);
-  ScaleByDerivative(activations_.hidden, hidden_.data(), hidden_errors_.data(), hidden_count_);
-  UpdateLayer(hidden_weights, hidden_changes, hidden_count_, input_stride_, train_inputs_.data(),
-              hidden_errors_.data(), learning_rate_, momentum_, nullptr, squares);
-
+  CheckLength(inputs, layers_.inputs, "input value", "input");
+  CheckLength(targets, layers_.outputs, "target value", "output");
+  const SquareSums squares =
+      TrainStep(layers_, inputs.data(), targets.data(), learning_rate_, momentum_);
   // The sums of squares are needed for the weight delta anyway; a weight that is inf or NaN, or
   // so large that its square overflows, shows up in them at no extra cost.
-  const double weight_squares = squares.Weights();
-  const double change_squares = squares.Changes();
-  if (!std::isfinite(weight_squares) || !std::isfinite(change_squares)) {
+  if (!std::isfinite(squares.weights) || !std::isfinite(squares.changes)) {
     throw std::overflow_error(
         "Overflow: the network's weights are no longer finite numbers (training diverged; a "
         "smaller learning rate may help)");
   }
-  last_weight_delta_ =
-      weight_squares > 0.0 ? 100.0 * (std::sqrt(change_squares) / std::sqrt(weight_squares)) : 0.0;
+  last_weight_delta_ = squares.weights > 0.0
+                           ? 100.0 * (std::sqrt(squares.changes) / std::sqrt(squares.weights))
+                           : 0.0;
   largest_weight_delta_ = std::max(largest_weight_delta_, last_weight_delta_);
 }
 
@@ -171,20 +151,25 @@ bool Network::IsTargetReached(double target_percent) {
 }
 
 std::size_t Network::WeightCount() const {
-  return hidden_count_ * (input_count_ + 1) + output_count_ * (hidden_count_ + 1);
+  return layers_.hidden * (layers_.inputs + 1) + layers_.outputs * (layers_.hidden + 1);
+}
+
+double* Network::HiddenSlot(std::size_t neuron, std::size_t from) const {
+  return layers_.hidden_weights + from * layers_.hidden_stride + neuron;
+}
+
+double* Network::OutputSlot(std::size_t neuron, std::size_t from) const {
+  return layers_.output_weights + neuron * layers_.output_stride + from;
 }
 
 void Network::CopyWeights(std::span<double> weights) const {
   CheckLength(weights, WeightCount(), "weight", "weight");
-  // The rows are padded; only the leading input_count + 1 (or hidden_count + 1) are weights.
   double* next = weights.data();
-  const double* hidden_rows = weights_.data();
-  for (std::size_t j = 0; j < hidden_count_; ++j) {
-    next = std::copy_n(hidden_rows + j * input_stride_, input_count_ + 1, next);
+  for (std::size_t j = 0; j < layers_.hidden; ++j) {
+    for (std::size_t i = 0; i <= layers_.inputs; ++i) *next++ = *HiddenSlot(j, i);
   }
-  const double* output_rows = hidden_rows + hidden_count_ * input_stride_;
-  for (std::size_t k = 0; k < output_count_; ++k) {
-    next = std::copy_n(output_rows + k * hidden_stride_, hidden_count_ + 1, next);
+  for (std::size_t k = 0; k < layers_.outputs; ++k) {
+    next = std::copy_n(OutputSlot(k, 0), layers_.hidden + 1, next);
   }
 }
 
@@ -197,33 +182,30 @@ void Network::SetWeights(std::span<const double> weights) {
     }
   }
   const double* next = weights.data();
-  double* hidden_rows = weights_.data();
-  for (std::size_t j = 0; j < hidden_count_; ++j) {
-    std::copy_n(next, input_count_ + 1, hidden_rows + j * input_stride_);
-    next += input_count_ + 1;
+  for (std::size_t j = 0; j < layers_.hidden; ++j) {
+    for (std::size_t i = 0; i <= layers_.inputs; ++i) *HiddenSlot(j, i) = *next++;
   }
-  double* output_rows = hidden_rows + hidden_count_ * input_stride_;
-  for (std::size_t k = 0; k < output_count_; ++k) {
-    std::copy_n(next, hidden_count_ + 1, output_rows + k * hidden_stride_);
-    next += hidden_count_ + 1;
+  for (std::size_t k = 0; k < layers_.outputs; ++k) {
+    std::copy_n(next, layers_.hidden + 1, OutputSlot(k, 0));
+    next += layers_.hidden + 1;
   }
   std::fill(changes_.begin(), changes_.end(), 0.0);
 }
 
 double& Network::HiddenWeight(std::size_t neuron, std::size_t from) {
-  if (neuron >= hidden_count_ || from > input_count_) {
+  if (neuron >= layers_.hidden || from > layers_.inputs) {
     throw std::out_of_range("Subscript out of range: no hidden weight " + std::to_string(neuron) +
                             ", " + std::to_string(from));
   }
-  return weights_[neuron * input_stride_ + from];
+  return *HiddenSlot(neuron, from);
 }
 
 double& Network::OutputWeight(std::size_t neuron, std::size_t from) {
-  if (neuron >= output_count_ || from > hidden_count_) {
+  if (neuron >= layers_.outputs || from > layers_.hidden) {
     throw std::out_of_range("Subscript out of range: no output weight " + std::to_string(neuron) +
                             ", " + std::to_string(from));
   }
-  return weights_[hidden_count_ * input_stride_ + neuron * hidden_stride_ + from];
+  return *OutputSlot(neuron, from);
 }
 
 }  // namespace tarvex::engine

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/activation.h"
+#include "engine/kernels.h"
 
 namespace tarvex::engine {
 
@@ -36,10 +37,13 @@ class Network {
   // [-initial_weights, +initial_weights] from the engine's fixed-seed generator.
   Network(std::int32_t input_count, std::int32_t hidden_count, std::int32_t output_count,
           double initial_weights, std::int16_t activation_code);
+  // The loops hold pointers into the network's own buffers.
+  Network(const Network&) = delete;
+  Network& operator=(const Network&) = delete;
 
-  std::size_t InputCount() const { return input_count_; }
-  std::size_t HiddenCount() const { return hidden_count_; }
-  std::size_t OutputCount() const { return output_count_; }
+  std::size_t InputCount() const { return layers_.inputs; }
+  std::size_t HiddenCount() const { return layers_.hidden; }
+  std::size_t OutputCount() const { return layers_.outputs; }
 
   void SetLearningRate(double learning_rate);
   void SetMomentum(double momentum);
@@ -49,7 +53,7 @@ class Network {
   // Throws "Overflow..." when an output is not a finite number.
   void ComputeOutputs();
   // The outputs of the last forward pass (ComputeOutputs or TrainSample).
-  std::span<const double> Outputs() const { return {outputs_.data(), output_count_}; }
+  std::span<const double> Outputs() const { return {outputs_.data(), outputs_.size()}; }
 
   // One backpropagation step on the squared error of one sample. Throws "Overflow..." when a
   // weight stops being a finite number.
@@ -76,27 +80,23 @@ class Network {
   double& OutputWeight(std::size_t neuron, std::size_t from);
 
  private:
-  void ForwardPass(const double* inputs);
+  // Where the weight of HiddenWeight or OutputWeight lives in the padded layers.
+  double* HiddenSlot(std::size_t neuron, std::size_t from) const;
+  double* OutputSlot(std::size_t neuron, std::size_t from) const;
 
-  std::size_t input_count_;
-  std::size_t hidden_count_;
-  std::size_t output_count_;
-  // Row lengths: the inputs of a layer, then a constant 1 for the bias, then zero padding.
-  std::size_t input_stride_;
-  std::size_t hidden_stride_;
-  LayerActivations activations_;
   double learning_rate_ = 0.3;
   double momentum_ = 0.6;
 
-  // Hidden rows then output rows; the previous change of each weight in the same places.
+  // The hidden layer's rows then the output layer's (see Layers); the previous change of each
+  // weight in the same places.
   AlignedBuffer weights_;
   AlignedBuffer changes_;
   AlignedBuffer query_inputs_;
-  AlignedBuffer train_inputs_;
-  AlignedBuffer hidden_;
-  AlignedBuffer hidden_errors_;
+  AlignedBuffer hidden_values_;
+  AlignedBuffer hidden_steps_;
   AlignedBuffer outputs_;
   AlignedBuffer output_deltas_;
+  Layers layers_;
 
   double last_weight_delta_ = 0.0;
   // The largest weight delta since the last IsTargetReached; -inf when no step was taken.

@@ -52,6 +52,7 @@ bool ReadDatabaseQuery(const JobSettings& job, const std::string& selector, Data
     database::Connection connection;
     connection.Provider(database::kJetProvider);
     connection.ConnectionString(path);
+    connection.Mode(database::ConnectMode::kRead);  // reading training data never changes it
     connection.Open();
     database::RecordSet records = connection.Execute(selector);
     DataMatrix values;  // stays without dimensions when there are no records

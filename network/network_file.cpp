@@ -3,12 +3,12 @@
 #include <cmath>
 #include <initializer_list>
 #include <limits>
-#include <nlohmann/json.hpp>
+#include <new>
+
+#include "network/network_json.h"
+#include "platform/memory.h"
 
 namespace tarvex::network {
-
-// Ordered, so that the file reads top-down as README describes it.
-using Json = nlohmann::ordered_json;
 
 namespace {
 
@@ -50,14 +50,6 @@ Json Source(const DataSource& source) {
 
 std::string Join(const std::string& path, std::string_view key) {
   return path.empty() ? std::string(key) : path + "." + std::string(key);
-}
-
-// A key from the file, as it may stand in a log line: control characters become "?".
-std::string Printable(std::string key) {
-  for (char& c : key) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
-  }
-  return key;
 }
 
 std::string Indexed(const std::string& path, std::size_t index) {
@@ -170,24 +162,6 @@ DataSource ReadSource(const Json& object, const std::string& path) {
   return source;
 }
 
-// The library's messages open with "[json.exception.parse_error.101] "; the rest says it.
-std::string LibraryText(const nlohmann::json::exception& failure) {
-  std::string text = failure.what();
-  const std::size_t end = text.find("] ");
-  return end == std::string::npos ? text : text.substr(end + 2);
-}
-
-Json ParseJson(std::string_view text) {
-  try {
-    return Json::parse(text);
-  } catch (const nlohmann::json::out_of_range& failure) {
-    // The one kind the parser has: a number beyond the range of a double.
-    throw NetworkFileError("Not a finite number: " + LibraryText(failure));
-  } catch (const nlohmann::json::exception& failure) {
-    throw NetworkFileError("Not a JSON text: " + LibraryText(failure));
-  }
-}
-
 }  // namespace
 
 std::string NetworkFileText(const NetworkFile& file) {
@@ -229,8 +203,9 @@ std::string NetworkFileText(const NetworkFile& file) {
   return json.dump(2) + "\n";
 }
 
-NetworkFile ParseNetworkFile(std::string_view text) {
-  const Json json = ParseJson(text);
+namespace {
+
+NetworkFile ReadNetworkFields(const Json& json) {
   // The kind of file first, then its version: a complaint about a field of some other JSON file
   // would only confuse.
   if (!json.is_object() || !json.contains("format") || json.at("format") != kNetworkFileFormat) {
@@ -315,6 +290,33 @@ NetworkFile ParseNetworkFile(std::string_view text) {
   file.inputs = ReadSource(sources.at("inputs"), "training.sources.inputs");
   file.outputs = ReadSource(sources.at("outputs"), "training.sources.outputs");
   return file;
+}
+
+}  // namespace
+
+std::string ReadingOutOfMemory(std::uint64_t memory) {
+  return "Out of memory: reading the file takes more than the " + platform::ByteSizeText(memory) +
+         " that the process can get";
+}
+
+void CheckNetworkFileSize(std::uint64_t file_size, std::uint64_t memory) {
+  const std::uint64_t largest = memory /
+                                (kMostTextPerWeight + kBytesPerValue + kBytesPerWeightToPredict) *
+                                kMostTextPerWeight;
+  if (file_size <= largest) return;
+  throw NetworkFileError("Out of memory: the file of " + platform::ByteSizeText(file_size) +
+                         " is larger than that of any network that fits into the " +
+                         platform::ByteSizeText(memory) + " the process can get (at most " +
+                         platform::ByteSizeText(largest) + ")");
+}
+
+NetworkFile ParseNetworkFile(std::string_view text) {
+  const std::uint64_t memory = platform::MemoryTheProcessCanGet();
+  try {
+    return ReadNetworkFields(ParseBoundedJson(text, memory));
+  } catch (const std::bad_alloc&) {
+    throw NetworkFileError(ReadingOutOfMemory(memory));
+  }
 }
 
 }  // namespace tarvex::network

@@ -52,7 +52,20 @@ struct NetworkFile {
 std::string NetworkFileText(const NetworkFile& file);
 
 // Reads a network file's text: every field must be there and no other, every count must match
-// the layout and every number must be finite. Throws NetworkFileError.
+// the layout and every number must be finite; the text must keep within the bounds of
+// ParseBoundedJson, with the memory that the process can get. Throws NetworkFileError.
 NetworkFile ParseNetworkFile(std::string_view text);
+
+// The most bytes a weight takes in the file as written (eight blanks of indent, the longest
+// shortest-digits double, a comma and a line end) and in the engine (the weight and its change).
+inline constexpr std::uint64_t kMostTextPerWeight = 34;
+inline constexpr std::uint64_t kBytesPerWeightToPredict = 16;
+
+// Refuses, before it is read, a file larger than that of the largest network that a process
+// with memory bytes can read and predict with. Throws NetworkFileError ("Out of memory: ...").
+void CheckNetworkFileSize(std::uint64_t file_size, std::uint64_t memory);
+
+// The description of a file whose reading does not fit into memory bytes.
+std::string ReadingOutOfMemory(std::uint64_t memory);
 
 }  // namespace tarvex::network

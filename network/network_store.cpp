@@ -2,6 +2,8 @@
 
 #include <ctime>
 #include <exception>
+#include <filesystem>
+#include <new>
 #include <string>
 
 #include "job/job_file.h"
@@ -9,6 +11,7 @@
 #include "job/run_log.h"
 #include "network/network_file.h"
 #include "platform/files.h"
+#include "platform/memory.h"
 #include "platform/paths.h"
 
 namespace tarvex::network {
@@ -86,7 +89,17 @@ bool ReadNetworkFile(JobSettings& job) {
       job::WriteLog(job.log, std::string(job::kFileNotFound) + job.nif);
       return false;
     }
-    NetworkFile file = ParseNetworkFile(platform::ReadWholeFile(native));
+    const std::uint64_t memory = platform::MemoryTheProcessCanGet();
+    std::error_code unknown;
+    const std::uintmax_t size = std::filesystem::file_size(native, unknown);
+    if (!unknown) CheckNetworkFileSize(size, memory);
+    std::string text;
+    try {
+      text = platform::ReadWholeFile(native);
+    } catch (const std::bad_alloc&) {
+      throw NetworkFileError(ReadingOutOfMemory(memory));
+    }
+    NetworkFile file = ParseNetworkFile(text);
     job.af = file.activation;
     job.ScaleLow = file.scale_low;
     job.ScaleHigh = file.scale_high;

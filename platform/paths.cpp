@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <vector>
@@ -57,6 +58,7 @@ std::string ResolveLetterCase(const std::string& written) {
       std::vector<std::string> matches = CaseInsensitiveMatches(resolved, component);
       if (matches.empty()) return candidate + rest;  // the rest as written
       if (matches.size() > 1) {
+        std::sort(matches.begin(), matches.end());  // the same line whatever the folder's order
         std::string names;
         for (const std::string& match : matches) names += (names.empty() ? "" : ", ") + match;
         throw SystemError("Several names differ from '" + component + "' only in letter case (" +

@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+#include "bench/engine/machine_limits.h"
+#include "engine/lanes.h"
 #include "engine/weight_generator.h"
 #include "network/network_engine.h"
 
@@ -79,6 +81,30 @@ Matrix RandomMatrix(int rows, int columns, double low, double high,
 }
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+// Floating-point operations of one training step that the engine's loops do whatever their
+// vector width: per weight 2 in the forward pass and 8 in the update (the change, the new weight
+// and both squares), per output weight from a hidden neuron 2 more for the error sent back. The
+// activations are not counted.
+double FlopsPerSample(const Shape& shape) {
+  const double weights = static_cast<double>(shape.hidden) * (shape.inputs + 1) +
+                         static_cast<double>(shape.outputs) * (shape.hidden + 1);
+  return 10 * weights + 2.0 * shape.outputs * shape.hidden;
+}
+
+// Bytes of the weight and change arrays that one training step reads and writes, rows padded to
+// whole vectors as the engine keeps them: the hidden layer's weights read by the forward pass,
+// then weights and changes read and written by the update; the output layer's weights read for
+// the sums and for the errors, and both arrays read and written by the update.
+double BytesPerSample(const Shape& shape) {
+  using tarvex::engine::PaddedLength;
+  const double hidden = static_cast<double>((static_cast<std::size_t>(shape.inputs) + 1) *
+                                            PaddedLength(static_cast<std::size_t>(shape.hidden)));
+  const double output =
+      static_cast<double>(static_cast<std::size_t>(shape.outputs) *
+                          PaddedLength(static_cast<std::size_t>(shape.hidden) + 1));
+  return sizeof(double) * (5 * hidden + 6 * output);
+}
 
 class EngineLibrary {
  public:
@@ -146,7 +172,7 @@ double TimeFann(const Shape& shape, fann_activationfunc_enum activation, Matrix&
   return seconds;
 }
 
-void CompareWithFann(const EngineLibrary& library) {
+void CompareWithFann(const EngineLibrary& library, const tarvex::bench::PeakRates& peak) {
   const Shape shapes[] = {{"3-8-1", 3, 8, 1, 12, 100'000},
                           {"13-28-1", 13, 28, 1, 442, 2'000},
                           {"50-102-5", 50, 102, 5, 5'000, 50}};
@@ -156,8 +182,9 @@ void CompareWithFann(const EngineLibrary& library) {
       "Training speed, samples per second of processor time, best of %d (lr %.1f, m %.1f, "
       "weights in +-%.1f)\n",
       kRounds, kLearningRate, kMomentum, kInitialWeights);
-  std::printf("%-10s %-9s %10s %12s %12s %10s\n", "shape", "function", "samples", "ours", "FANN",
-              "ours/FANN");
+  std::printf("%-10s %-9s %10s %12s %12s %10s %9s %8s\n", "shape", "function", "samples", "ours",
+              "FANN", "ours/FANN", "GFLOP/s", "of peak");
+  double largest_shape_rate = 0;  // the faster function's, for the bandwidth figure below
   for (const Shape& shape : shapes) {
     for (const ActivationPair& activation : activations) {
       tarvex::engine::WeightGenerator generator(20240611);
@@ -174,11 +201,37 @@ void CompareWithFann(const EngineLibrary& library) {
       }
       const double ours = samples / ours_seconds;
       const double fann = samples / fann_seconds;
-      std::printf("%-10s %-9s %10.0f %12.0f %12.0f %10.2f\n", shape.name, activation.name, samples,
-                  ours, fann, ours / fann);
+      const double flops = ours * FlopsPerSample(shape);
+      std::printf("%-10s %-9s %10.0f %12.0f %12.0f %10.2f %9.1f %7.0f%%\n", shape.name,
+                  activation.name, samples, ours, fann, ours / fann, flops * 1e-9,
+                  100 * flops / peak.multiply_add);
       std::fflush(stdout);
+      if (&shape == &shapes[2]) largest_shape_rate = std::max(largest_shape_rate, ours);
     }
   }
+  std::printf(
+      "(GFLOP/s: the loops' multiplications and additions, activations not counted; of peak: of "
+      "the %.1f GFLOP/s measured for separate multiplications and additions, the engine's "
+      "arithmetic. With fused multiply-adds the core peaks at %.1f GFLOP/s.)\n",
+      peak.multiply_add * 1e-9, peak.fused * 1e-9);
+
+  const Shape& largest = shapes[2];
+  const double hidden_layer =
+      static_cast<double>((largest.inputs + 1) *
+                          tarvex::engine::PaddedLength(static_cast<std::size_t>(largest.hidden)));
+  const double bandwidth =
+      tarvex::bench::MeasureSweepBandwidth(static_cast<std::size_t>(hidden_layer));
+  // Two arrays that fit the first-level cache together with everything else.
+  const double first_level = tarvex::bench::MeasureSweepBandwidth(2048);
+  const double moved = largest_shape_rate * BytesPerSample(largest);
+  std::printf(
+      "\n%s: %.1f KB of weights and changes read and written per step (two arrays of %.1f KB for "
+      "the hidden layer), %.1f GB/s at the faster function. The same sweep moves %.1f GB/s over "
+      "two arrays of that size (%.0f%%), %.1f GB/s over two of 16 KB that stay in the first-level "
+      "cache (%.0f%%).\n",
+      largest.name, BytesPerSample(largest) / 1e3, hidden_layer * sizeof(double) / 1e3,
+      moved * 1e-9, bandwidth * 1e-9, 100 * moved / bandwidth, first_level * 1e-9,
+      100 * moved / first_level);
 }
 
 void WriteTable(const fs::path& path, Matrix& m) {
@@ -346,7 +399,7 @@ int main(int argc, char** argv) {
   try {
     const EngineLibrary library(library_path);
     if (tarvex.empty()) {
-      CompareWithFann(library);
+      CompareWithFann(library, tarvex::bench::MeasurePeakRates());
     } else {
       CompareWholeJob(library, tarvex);
     }

@@ -1,11 +1,16 @@
 // Whole jobs of the built program on database files: data sets from SELECT statements, predictions
 // inserted with the pos statement, and the failures that users meet.
+#include <unistd.h>
+
+#include <set>
+
 #include "tests/support/sqlite_files.h"
 #include "tests/support/tarvex_run.h"
 
 namespace tarvex::database {
 namespace {
 
+namespace fs = std::filesystem;
 using tarvex::testing::RunSql;
 
 class DatabaseJobTest : public tarvex::testing::TarvexRun {
@@ -65,6 +70,120 @@ TEST_F(DatabaseJobTest, SelectsTrainAndInsertsTheSamePredictionsAsTextFiles) {
   EXPECT_EQ(PythonRows("data.mdb", "SELECT count(*), min(run) FROM out"), "3 'job'\n");
 }
 
+std::set<std::string> Names(const fs::path& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    names.insert(entry.path().filename().string());
+  }
+  return names;
+}
+
+// Whatever the selector, reading leaves the database file as it was and writes no other file: a
+// statement that would is refused before it runs, and the log says why.
+TEST_F(DatabaseJobTest, ReadingNeverChangesTheDatabaseNorWritesAFile) {
+  RunSql(folder_ / "data.mdb",
+         "CREATE TABLE t (x REAL, y REAL); INSERT INTO t VALUES (1, 0.1), (2, 0.5), (3, 0.9);");
+  Write("fruit.mdb", tarvex::testing::ReadFile(tarvex::testing::SourceFolder() /
+                                               "tests/database/data/fruit.mdb"));
+  const std::string data = Read("data.mdb"), fruit = Read("fruit.mdb");
+  const std::set<std::string> files = Names(folder_.path());
+  const std::string writes =
+      "The statement is not read-only (it would change the database or write a copy of it), and "
+      "the database was opened for reading";
+  const std::string attach = "ATTACH and DETACH are refused on a connection opened for reading";
+  const struct {
+    const char* database;
+    const char* selector;
+    std::string why;
+  } cases[] = {
+      {"data.mdb", "update t set x = x + 1 returning x", writes},
+      {"data.mdb", "delete from t returning x", writes},
+      {"data.mdb", "delete from t", writes},
+      {"data.mdb", "drop table t", writes},
+      {"data.mdb", "create table u as select x from t", writes},
+      {"data.mdb", "pragma journal_mode=wal", writes},
+      {"data.mdb", "vacuum", writes},
+      {"data.mdb", "vacuum into 'copy.mdb'", writes},
+      {"data.mdb", "attach 'other.mdb' as other", attach},
+      {"data.mdb", "select load_extension('other.so')",
+       "Loading an extension is refused on a connection opened for reading"},
+      {"fruit.mdb", "attach 'other.mdb' as other", attach},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.selector);
+    Write("data.mdb", data);  // each case on the intact file, whatever an earlier one did
+    EXPECT_EQ(Run({std::string("/tif=") + c.database, std::string("/tifh=") + c.selector,
+                   "/tof=data.mdb", "/tofh=select y from t", "/pif=data.mdb",
+                   "/pifh=select x from t", "/pof=po.txt", "/log=run.log", "/ep=20"}),
+              1);
+    std::vector<std::string> log = Log();
+    EXPECT_EQ(log.empty() ? "" : log.back(),
+              "File name: " + std::string(c.database) + "  " + c.why);
+    EXPECT_TRUE(Read("data.mdb") == data && Read("fruit.mdb") == fruit) << "a database changed";
+    fs::remove(folder_ / "run.log");
+    EXPECT_EQ(Names(folder_.path()), files);
+  }
+}
+
+// Another user reads a WAL database in a folder that it may not write, so that the -shm file
+// that readers share cannot be made: the database file alone is read, and nothing is left
+// beside it. Changes waiting in the -wal file cannot be read that way, and the log says so.
+TEST_F(DatabaseJobTest, AWalDatabaseInAFolderThatMayNotBeWrittenIsReadAllTheSame) {
+  fs::permissions(folder_.path(), fs::perms::all);
+  for (const char* folder : {"clean", "pending"}) {
+    fs::create_directory(folder_ / folder);
+    RunSql(folder_ / folder / "data.mdb",
+           "PRAGMA journal_mode=wal; CREATE TABLE t (x REAL, y REAL);"
+           "INSERT INTO t VALUES (1, 0.1), (2, 0.5), (3, 0.9);");
+  }
+  {
+    // A writer that has committed into the WAL and not yet checkpointed: its files as they are.
+    sqlite3* writer = nullptr;
+    ASSERT_EQ(sqlite3_open((folder_ / "pending/data.mdb").c_str(), &writer), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(writer, "INSERT INTO t VALUES (4, 0.2)", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    fs::copy_file(folder_ / "pending/data.mdb-wal", folder_ / "pending.wal");
+    sqlite3_close(writer);
+    fs::rename(folder_ / "pending.wal", folder_ / "pending/data.mdb-wal");
+  }
+  const struct {
+    const char* folder;
+    int status;
+    std::string line;
+  } cases[] = {
+      {"clean", 0, "Prediction results:"},
+      {"pending", 1,
+       "File name: pending\\data.mdb  The database file pending\\data.mdb has changes in its -wal "
+       "file, which cannot be read where its -shm file cannot be made: unable to open database "
+       "file"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.folder);
+    const fs::path folder = folder_ / c.folder;
+    fs::permissions(folder, fs::perms(0555));
+    const std::set<std::string> files = Names(folder);
+    const std::string data = Read(std::string(c.folder) + "/data.mdb");
+    const std::string db = std::string(c.folder) + "\\data.mdb";
+    tarvex::testing::RunOptions options;
+    options.working_folder = folder_.path();
+    options.unprivileged = true;
+    const int status =
+        tarvex::testing::RunProgram(
+            program_,
+            {"/tif=" + db, "/tifh=select x from t", "/tof=" + db, "/tofh=select y from t",
+             "/pif=" + db, "/pifh=select x from t", "/pof=po.txt", "/log=run.log", "/ep=20"},
+            options)
+            .exit_status;
+    if (status == tarvex::testing::kCouldNotDropPrivileges) GTEST_SKIP() << "no user nobody";
+    EXPECT_EQ(status, c.status);
+    std::vector<std::string> log = Log();
+    EXPECT_TRUE(!log.empty() && log.back().starts_with(c.line)) << (log.empty() ? "" : log.back());
+    EXPECT_EQ(Names(folder), files);
+    EXPECT_TRUE(Read(std::string(c.folder) + "/data.mdb") == data) << "the database changed";
+    fs::remove(folder_ / "run.log");
+  }
+}
+
 TEST_F(DatabaseJobTest, FailuresEndWithTheirLineAndKeepTheRowsBefore) {
   RunSql(folder_ / "data.mdb",
          "CREATE TABLE t (x REAL, y REAL, label TEXT);"
@@ -111,6 +230,51 @@ TEST_F(DatabaseJobTest, FailuresEndWithTheirLineAndKeepTheRowsBefore) {
     EXPECT_EQ(log.empty() ? "" : log.back(), c.message) << c.name;
     EXPECT_EQ(PythonRows("data.mdb", "SELECT count(*) FROM out"), c.rows) << c.name;
   }
+}
+
+// Without the -shm file the database is read without locks, so another program could change it
+// under the reader: a change made meanwhile fails the read with its line.
+TEST_F(DatabaseJobTest, AnUnlockedReadThatAnotherProgramChangesFailsWithItsLine) {
+  fs::permissions(folder_.path(), fs::perms::all);
+  fs::create_directory(folder_ / "shared");
+  const fs::path db = folder_ / "shared/data.mdb";
+  RunSql(db,
+         "PRAGMA journal_mode=wal; CREATE TABLE t (x REAL, y REAL);"
+         "INSERT INTO t VALUES (1, 0.1), (2, 0.5), (3, 0.9);");
+  fs::permissions(folder_ / "shared", fs::perms(0555));
+  // Two million steps of a counting query keep the first read going for a second or more.
+  const std::string slow =
+      "/tifh=with recursive n(i) as (select 1 union all select i + 1 from n where i < 2000000) "
+      "select x from t where (select max(i) from n) > 0";
+  tarvex::testing::RunOptions options;
+  options.working_folder = folder_.path();
+  options.unprivileged = true;
+  options.alarm_seconds = 120;
+  const int child = tarvex::testing::StartProgram(
+      program_,
+      {"/tif=shared\\data.mdb", slow, "/tof=shared\\data.mdb", "/tofh=select y from t",
+       "/pif=shared\\data.mdb", "/pifh=select x from t", "/pof=po.txt", "/log=run.log", "/ep=20"},
+      options);
+  // Once the run holds the database open, its owner changes it.
+  const fs::path fds = "/proc/" + std::to_string(child) + "/fd";
+  auto holds_database = [&] {
+    std::error_code ignored;
+    for (const auto& fd : fs::directory_iterator(fds, ignored)) {
+      if (fs::read_symlink(fd.path(), ignored) == db) return true;
+    }
+    return false;
+  };
+  for (int wait = 0; wait < 1000 && !holds_database(); ++wait) usleep(10000);
+  usleep(200000);
+  fs::permissions(folder_ / "shared", fs::perms(0755));
+  RunSql(db, "UPDATE t SET x = x * 2;");
+  const int status = tarvex::testing::WaitForProgram(child);
+  if (status == tarvex::testing::kCouldNotDropPrivileges) GTEST_SKIP() << "no user nobody";
+  EXPECT_EQ(status, 1);
+  std::vector<std::string> log = Log();
+  EXPECT_EQ(log.empty() ? "" : log.back(),
+            "File name: shared\\data.mdb  The database file shared\\data.mdb changed while it was "
+            "read");
 }
 
 }  // namespace

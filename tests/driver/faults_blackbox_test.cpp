@@ -11,8 +11,10 @@
 #include <atomic>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <thread>
 
+#include "tests/support/sqlite_files.h"
 #include "tests/support/tarvex_run.h"
 
 namespace tarvex::driver {
@@ -147,6 +149,56 @@ TEST_F(FaultTest, OutputFaultsFailWithTheirLineAndKeepThePreviousFile) {
     for (size_t i = 0; i < guarded.size(); ++i) EXPECT_EQ(Read(guarded[i]), before[i]);
     EXPECT_FALSE(HasTemporaryFiles());
     for (const char* name : {"pipe.txt", "job.ini"}) fs::remove(folder_ / name);
+  }
+}
+
+// A log aimed at one of the job's files, or at a name that matches several, would damage a file
+// or say nothing: the run fails before anything is written anywhere.
+TEST_F(FaultTest, ALogThatIsOneOfTheJobsFilesEndsTheRunBeforeAnythingIsWritten) {
+  ASSERT_EQ(RunWith(With({"/pof=po.txt", "/nof=net.json"})), 0);
+  fs::remove(folder_ / "run.log");
+  Write("job.ini", "[Parameter]\r\n/ep=3\r\n");
+  Write("Twice.log", "one\r\n");
+  Write("twice.LOG", "other\r\n");
+  tarvex::testing::RunSql(folder_ / "data.mdb",
+                          "CREATE TABLE t (x); INSERT INTO t VALUES (1), (2);");
+  struct Case {
+    const char* name;
+    std::vector<std::string> options;
+  };
+  const Case cases[] = {
+      {"the training inputs", {"/log=ti.txt", "/pof=po.txt"}},
+      {"the prediction output", {"/log=po.txt", "/pof=po.txt"}},
+      {"a prediction output still to be made", {"/log=new.txt", "/pof=new.txt"}},
+      {"the network output", {"/log=net.json", "/pof=po.txt", "/nof=net.json"}},
+      {"the network input", {"/log=net.json", "/nif=net.json", "/pof=po.txt"}},
+      {"the parameter file", {"/log=job.ini", "/ini=job.ini", "/pof=po.txt"}},
+      {"a database input",
+       {"/log=data.mdb", "/tif=data.mdb", "/tifh=select x from t", "/pof=po.txt"}},
+      {"the engine", {"/log=.\\libnetworkengine.so", "/pof=po.txt"}},
+      {"a name that matches two files", {"/log=twice.log", "/pof=po.txt"}},
+  };
+  auto files = [this] {
+    std::map<std::string, std::string> contents;
+    for (const auto& entry : fs::directory_iterator(folder_.path())) {
+      const std::string name = entry.path().filename().string();
+      contents[name] = name == "tarvex" ? "" : Read(name);
+    }
+    return contents;
+  };
+  const std::map<std::string, std::string> before = files();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (const auto& [name, content] : files()) {  // each case on the files as they were
+      if (!before.contains(name)) fs::remove(folder_ / name);
+    }
+    for (const auto& [name, content] : before) {
+      if (name != "tarvex") Write(name, content);
+    }
+    std::vector<std::string> arguments = {"/tif=ti.txt", "/tof=to.txt", "/pif=pi.txt", "/ep=20"};
+    arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+    EXPECT_EQ(RunWith(arguments), 1);
+    EXPECT_TRUE(files() == before) << "a file was written";
   }
 }
 

@@ -178,7 +178,16 @@ TEST_F(TerminalTest, FailuresArePrintedPlainlyAtATerminalOnly) {
       {job + " /tif= '/tiv=;'",
        "tarvex: the run failed: loading the 'Training Inputs': Subscript out of range"},
       {"/ep=1e12 /pof=po.txt", "tarvex: the run failed: reading the options: Overflow"},
+      // A log that must not be written: there is nowhere else to say why.
+      {job + " /log=ti.txt",
+       "tarvex: the run failed: the run log ti.txt is the training inputs (ti.txt); nothing was "
+       "written"},
+      {job + " /log=twice.log",
+       "tarvex: the run failed: the run log twice.log: Several names differ from 'twice.log' only "
+       "in letter case (Twice.log, twice.LOG) in the folder '.'; nothing was written"},
   };
+  Write("Twice.log", "");
+  Write("twice.LOG", "");
   for (const auto& [arguments, printed] : cases) {
     std::filesystem::remove(folder_ / "run.log");
     TypedRun shown = Type("./tarvex " + arguments + " >out.txt");

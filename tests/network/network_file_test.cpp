@@ -3,6 +3,7 @@
 #include "network/network_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <cmath>
 #include <cstring>
@@ -123,6 +124,33 @@ TEST_F(BadNetworkFileTest, EachEndsTheRunWithItsLineAndWritesNothing) {
          j["scaling"]["input_max"][0] = 1e308;
        }),
        at + "Field scaling.input_max[0]: the range is too wide to compute with"},
+      {"nested 100,000 deep",
+       [](Json j) {
+         std::string text = j.dump(2);
+         return text.replace(text.find("\"version\": 1"), 12,
+                             "\"version\": " + std::string(100000, '[') + std::string(100000, ']'));
+       },
+       at + "Field version" +
+           [] {
+             std::string levels;
+             for (int i = 0; i < 31; ++i) levels += "[0]";
+             return levels;
+           }() +
+           ": more than 32 lists and objects inside one another"},
+      {"a field twice",
+       [](Json j) {
+         std::string text = j.dump(2);
+         return text.replace(text.find("\"hidden\":"), 9, "\"hidden\": 3, \"hidden\":");
+       },
+       at + "Duplicate field: layout.hidden"},
+      {"100,000 fields",
+       [](Json j) {
+         std::string fields;
+         for (int i = 0; i < 100000; ++i) fields += "\"k" + std::to_string(i) + "\": 0, ";
+         std::string text = j.dump(2);
+         return text.insert(text.find("\"inputs\""), fields);
+       },
+       at + "Field layout has more than 64 fields"},
       {"input count",
        [](Json j) { return j.dump(); },
        "Prediction inputs do not match the network. File: 'bad.json'   Network Inputs: 2   "
@@ -147,6 +175,44 @@ TEST_F(BadNetworkFileTest, EachEndsTheRunWithItsLineAndWritesNothing) {
     EXPECT_EQ(log[0].substr(0, c.line.size()), c.line);
     EXPECT_FALSE(Exists("po.txt"));
     EXPECT_FALSE(Exists("new.json"));
+  }
+}
+
+// Under an address-space limit: a file larger than that of any network that fits is refused
+// before it is read, and one whose values would not fit once parsed is refused while they are
+// read, with the memory figure; neither ends the run by a signal.
+TEST_F(BadNetworkFileTest, FilesBeyondTheMemoryEndWithTheOutOfMemoryLine) {
+  if (testing::kSanitized) GTEST_SKIP() << "the sanitizers need the address space";
+  const std::string text = good_.dump();
+  std::string values = ", \"extra\": [0";
+  for (int i = 0; i < 20000000; ++i) values += ",0";
+  const struct {
+    const char* what;
+    std::string file;
+    rlim_t address_space;
+    std::string line;
+  } cases[] = {
+      {"60 MB, blanks after the network", text + std::string(60 << 20, ' '), 250ul << 20,
+       "File name: bad.json  Out of memory: the file of 60 MB is larger than that of any network "
+       "that fits into the "},
+      {"40 MB, 20 million values more", text.substr(0, text.size() - 1) + values + "]}",
+       600ul << 20, "File name: bad.json  Out of memory: reading the file takes more than the "},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Write("bad.json", c.file);
+    std::filesystem::remove(folder_ / "run.log");
+    testing::RunOptions options;
+    options.working_folder = folder_.path();
+    options.limits = {{RLIMIT_AS, c.address_space}};
+    options.alarm_seconds = 120;
+    const testing::RunResult run = testing::RunProgram(
+        program_, {"/nif=bad.json", "/piv=0.5,0.5", "/pof=po.txt", "/log=run.log"}, options);
+    EXPECT_EQ(run.exit_status, 1);
+    const std::vector<std::string> log = Log();
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].substr(0, c.line.size()), c.line) << log[0];
+    EXPECT_FALSE(Exists("po.txt"));
   }
 }
 
