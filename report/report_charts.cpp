@@ -152,7 +152,9 @@ std::string LearningCurveSection(const JobSettings& job) {
     body = Paragraph("This run predicted with the network saved in " + job.nif +
                      " and trained nothing, so it has no learning curve.");
   } else if (curve.empty()) {
-    body = Paragraph("The run ended before its first epoch, so it has no learning curve.");
+    body = Paragraph(job.Results.network.inputs > 0
+                         ? "Training failed in its first epoch, so it has no learning curve."
+                         : "The run ended before training, so it has no learning curve.");
   } else {
     const bool validates = !curve.front().validation_rmse.empty();
     body = Paragraph(
