@@ -66,7 +66,7 @@ constexpr OptionRow kCommandLine[] = {
     {"vos", Text<&JobSettings::vofh>},  {"vf", Text<&JobSettings::vf>},
     {"es", Text<&JobSettings::es>},     {"sd", Text<&JobSettings::sd>},
     {"lcf", Path<&JobSettings::lcf>},   {"sof", Path<&JobSettings::sof>},
-    {"cv", Text<&JobSettings::cv>},
+    {"cv", Text<&JobSettings::cv>},     {"rof", Path<&JobSettings::rof>},
 };
 
 // "/log" comes first so that every later message of the run goes to the log the file names;
@@ -92,6 +92,7 @@ constexpr OptionRow kParameterFile[] = {
     {"/vf", Text<&JobSettings::vf>},     {"/es", Text<&JobSettings::es>},
     {"/sd", Text<&JobSettings::sd>},     {"/lcf", Path<&JobSettings::lcf>},
     {"/sof", Path<&JobSettings::sof>},   {"/cv", Text<&JobSettings::cv>},
+    {"/rof", Path<&JobSettings::rof>},
 };
 
 }  // namespace

@@ -20,7 +20,8 @@ using job::WriteLog;
 namespace {
 
 // The number test on a cell value: numbers as they are, an empty cell as 0, a text that the
-// locale reads as a number; dates, booleans, errors and other texts are no numbers.
+// locale reads as a number; dates, booleans, errors, other texts and formulas without a saved
+// result are no numbers.
 bool CellNumber(const workbook::CellValue& cell, const JobSettings& job, double& number) {
   switch (cell.kind) {
     case workbook::CellKind::kNumber:
@@ -34,6 +35,7 @@ bool CellNumber(const workbook::CellValue& cell, const JobSettings& job, double&
     case workbook::CellKind::kBoolean:
     case workbook::CellKind::kDate:
     case workbook::CellKind::kError:
+    case workbook::CellKind::kUncalculated:
       break;
   }
   return false;

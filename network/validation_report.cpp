@@ -38,8 +38,7 @@ std::string FiguresLines(const JobSettings& job, const std::string& rows,
 }
 
 std::string NetworkKept(std::int32_t patience, std::int32_t best_epoch, std::int32_t last_epoch) {
-  return "Network kept: epoch " +
-         std::to_string(patience > 0 && best_epoch > 0 ? best_epoch : last_epoch);
+  return "Network kept: epoch " + std::to_string(job::KeptEpoch(patience, best_epoch, last_epoch));
 }
 
 // Each fold's training and figures on its held-out rows, their mean and deviation, then the

@@ -45,8 +45,6 @@ class OutputFile {
         throw platform::SystemError(
             "The output is not a file: only a file, a terminal or a device can take it");
       }
-      // A file that may not be written is not replaced behind its owner's back.
-      if (access(native_path.c_str(), W_OK) != 0) ThrowSystemError(errno);
     }
     replacement_.emplace(native_path);
   }

@@ -1,6 +1,7 @@
 #include "output/workbook_writer.h"
 
 #include <algorithm>
+#include <chrono>
 #include <exception>
 #include <memory>
 #include <optional>
@@ -10,6 +11,7 @@
 #include "job/messages.h"
 #include "job/run_log.h"
 #include "output/statement.h"
+#include "platform/file_replacement.h"
 #include "platform/paths.h"
 #include "workbook/application.h"
 
@@ -20,6 +22,15 @@ using job::Index;
 using job::JobSettings;
 using job::WriteLog;
 
+namespace {
+
+// Runs that write into one workbook take turns. A turn lasts one read, edit and save of the
+// workbook (about a second for a range of a million cells), so several runs of a sweep that
+// write into one workbook each get theirs.
+constexpr std::chrono::seconds kWorkbookLockWait{30};
+
+}  // namespace
+
 WorkbookOutcome WriteWorkbookOutput(const JobSettings& job) {
   // The sheet name ends at the first "!"; without one, pos is handed to the workbook whole.
   const size_t bang = job.pos.find('!');
@@ -28,8 +39,12 @@ WorkbookOutcome WriteWorkbookOutput(const JobSettings& job) {
 
   std::optional<workbook::Application> application;
   AtStatement(kCreateApplication, [&] { application.emplace(); });
+  // Held until the workbook is saved and closed: the lock goes before the book.
+  std::optional<platform::ReplacementLock> lock;
   std::unique_ptr<workbook::Workbook> book = AtStatement(kOpenWorkbook, [&] {
-    return application->Workbooks().Open(platform::ToNativePath(job.pof));
+    const std::string native = platform::ToNativePath(job.pof);
+    lock.emplace(native, kWorkbookLockWait);
+    return application->Workbooks().Open(native);
   });
   if (!book) {
     WriteLog(job.log, std::string(job::kFileNotFound) + job.pof);

@@ -23,8 +23,9 @@ bool WriteWholeFile(const std::string& path, std::string_view text) {
   const std::string native = platform::ToNativePath(path);
   if (!platform::IsExistingFile(native)) return true;
   try {
-    // The mode is set on the new file, so a read-only script never has to be made writable.
-    platform::FileReplacement replacement(native);
+    // Scribbon rewrites read-only scripts too; the mode is set on the new file, so a read-only
+    // script never has to be made writable.
+    platform::FileReplacement replacement(native, platform::ReadOnlyTarget::kReplaced);
     replacement.Write(text);
     replacement.Commit();
     return true;

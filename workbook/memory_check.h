@@ -7,12 +7,8 @@
 
 namespace tarvex::workbook {
 
-// The bytes that the process may still allocate: the system's available memory, less where an
-// address-space limit is set.
-std::uint64_t AvailableMemory();
-
 // Throws WorkbookError, naming what and the sizes, when count items of item_size bytes each
-// would need more than AvailableMemory().
+// would need more than the memory that the process can still get.
 void CheckFitsInMemory(std::uint64_t count, std::uint64_t item_size, std::string_view what);
 
 }  // namespace tarvex::workbook

@@ -29,6 +29,9 @@ std::vector<CellValue> ReadSheetCells(std::string_view xml, std::string_view par
                                       const SheetLimits& limits, const CellArea& area,
                                       const CellContext& context);
 
+// What a new cell adds to the part, about: the edit makes room for the part and this per write.
+inline constexpr size_t kBytesPerNewCell = 32;
+
 struct SheetEdit {
   platform::LargeText xml;
   bool formula_replaced = false;  // a cell that held a formula now holds a number

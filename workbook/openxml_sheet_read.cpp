@@ -73,10 +73,14 @@ bool ParseIsoDate(std::string_view text, double& serial) {
 }
 
 CellValue ConvertCell(std::string_view type, std::string_view style, std::string_view text,
-                      bool has_value, const CellContext& context, std::string_view part,
-                      std::int64_t row, std::int64_t column) {
+                      bool has_value, bool has_formula, const CellContext& context,
+                      std::string_view part, std::int64_t row, std::int64_t column) {
   CellValue cell;
-  if (type.empty() || type == "n") {
+  // A formula written by a program that does not calculate has no result; it is unknown, not 0.
+  // (An empty value of a string formula is its result, the empty text.)
+  if (has_formula && (!has_value || (type != "str" && TrimXmlSpace(text).empty()))) {
+    cell.kind = CellKind::kUncalculated;
+  } else if (type.empty() || type == "n") {
     if (!has_value || TrimXmlSpace(text).empty()) return cell;
     if (!ParseDouble(text, cell.number)) BadCell(part, row, column, text, "a number");
     size_t format = 0;
@@ -176,7 +180,11 @@ std::vector<CellValue> ReadSheetCells(std::string_view xml, std::string_view par
   const std::int64_t width = area.last_column - area.first_column + 1;
   std::vector<CellValue> cells(static_cast<size_t>((area.last_row - area.first_row + 1) * width));
   XmlScanner scanner(xml, part);
-  bool in_data = false, in_cell = false, in_area = false, has_value = false;
+  bool in_data = false, data_seen = false, in_cell = false, in_area = false, has_value = false,
+       has_formula = false;
+  // A cell or row given twice would leave which value counts to chance: the sheet is damaged.
+  std::vector<bool> row_seen(static_cast<size_t>(limits.rows));
+  std::vector<std::int64_t> row_of_column(static_cast<size_t>(limits.columns), -1);
   std::int64_t row = -1, column = -1;
   std::string_view type, style;
   std::string text;
@@ -192,12 +200,25 @@ std::vector<CellValue> ReadSheetCells(std::string_view xml, std::string_view par
     std::string_view name = scanner.LocalName();
     if (token == Token::kStart) {
       if (depth == 2 && name == "sheetData") {
-        in_data = true;
+        if (data_seen) {
+          throw WorkbookError("The part " + std::string(part) + " holds a second sheetData");
+        }
+        in_data = data_seen = true;
       } else if (in_data && depth == 3 && name == "row") {
         row = RowOfElement(scanner, row, limits);
+        if (row_seen[static_cast<size_t>(row)]) {
+          throw WorkbookError("The row " + std::to_string(row + 1) + " of " + std::string(part) +
+                              " appears twice");
+        }
+        row_seen[static_cast<size_t>(row)] = true;
         column = -1;
       } else if (in_data && depth == 4 && name == "c") {
         column = ColumnOfElement(scanner, row, column, limits);
+        if (row_of_column[static_cast<size_t>(column)] == row) {
+          throw WorkbookError("The cell " + CellName(row, column) + " of " + std::string(part) +
+                              " appears twice");
+        }
+        row_of_column[static_cast<size_t>(column)] = row;
         in_cell = true;
         in_area = row >= area.first_row && row <= area.last_row && column >= area.first_column &&
                   column <= area.last_column;
@@ -205,13 +226,15 @@ std::vector<CellValue> ReadSheetCells(std::string_view xml, std::string_view par
           type = scanner.Attribute("t").value_or("");
           style = scanner.Attribute("s").value_or("");
           text.clear();
-          has_value = false;
+          has_value = has_formula = false;
         }
       } else if (in_cell && in_area) {
         // The value: <v>, or the <t> elements of an inline string outside phonetic runs.
         if (depth == 5 && name == "v" && type != "inlineStr") {
           text_depth = depth;
           has_value = true;
+        } else if (depth == 5 && name == "f") {
+          has_formula = true;
         } else if (name == "rPh" && phonetic_depth == 0) {
           phonetic_depth = depth;
         } else if (name == "t" && phonetic_depth == 0 && type == "inlineStr") {
@@ -227,7 +250,7 @@ std::vector<CellValue> ReadSheetCells(std::string_view xml, std::string_view par
       in_cell = false;
       if (in_area) {
         cells[static_cast<size_t>((row - area.first_row) * width + (column - area.first_column))] =
-            ConvertCell(type, style, text, has_value, context, part, row, column);
+            ConvertCell(type, style, text, has_value, has_formula, context, part, row, column);
       }
     } else if (depth == 2 && name == "sheetData") {
       in_data = false;

@@ -38,9 +38,8 @@ struct FormulaArea {
 // pieces the edit replaces are skipped.
 class Splice {
  public:
-  // Room for the part and for new cells of about 32 bytes each.
   Splice(std::string_view xml, size_t new_cells) : xml_(xml) {
-    out_.reserve(xml.size() + new_cells * 32);
+    out_.reserve(xml.size() + new_cells * kBytesPerNewCell);
   }
   platform::LargeText& out() { return out_; }
   void CopyTo(size_t position) {

@@ -6,6 +6,7 @@
 
 #include "platform/text.h"
 #include "workbook/address.h"
+#include "workbook/memory_check.h"
 #include "workbook/openxml_book.h"
 #include "workbook/openxml_edits.h"
 #include "workbook/openxml_parts.h"
@@ -73,6 +74,12 @@ class OpenXmlWorkbook final : public WorkbookFile {
   void WriteNumbers(size_t sheet, std::span<const CellWrite> cells) override {
     const BookSheet& target = book_.sheets.at(sheet);
     auto changed = changed_.find(target.part);
+    // The part as it stands and its edited copy are held at once: a write that cannot have both
+    // fails before it reads anything.
+    const std::uint64_t part_size =
+        changed != changed_.end() ? changed->second.size() : package_.InflatedSize(target.part);
+    CheckFitsInMemory(2 * part_size + cells.size() * kBytesPerNewCell, 1,
+                      "Writing into the part " + target.part);
     SheetEdit edit =
         changed != changed_.end()
             ? WriteSheetNumbers(changed->second, target.part, target.name, kLimits, cells)

@@ -24,7 +24,9 @@ constexpr std::array<unsigned char, 8> kCompoundSignature = {0xD0, 0xCF, 0x11, 0
 
 std::unique_ptr<WorkbookFile> OpenWorkbookFile(const std::string& native_path) {
   struct stat info;
-  if (stat(native_path.c_str(), &info) != 0 && errno == ENOENT) return nullptr;
+  const bool found = stat(native_path.c_str(), &info) == 0;
+  if (!found && errno == ENOENT) return nullptr;
+  if (found && S_ISDIR(info.st_mode)) throw WorkbookError(platform::SystemErrorText(EISDIR));
   int fd = open(native_path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) throw WorkbookError(platform::SystemErrorText(errno));
   std::array<unsigned char, 8> head{};

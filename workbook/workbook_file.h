@@ -14,7 +14,9 @@
 
 namespace tarvex::workbook {
 
-enum class CellKind { kEmpty, kNumber, kText, kBoolean, kDate, kError };
+// kUncalculated: a formula whose result the workbook does not hold, as libraries that do not
+// calculate write them.
+enum class CellKind { kEmpty, kNumber, kText, kBoolean, kDate, kError, kUncalculated };
 
 // A cell's value as the workbook holds it (for a formula: its cached result).
 struct CellValue {

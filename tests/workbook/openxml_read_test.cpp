@@ -114,9 +114,10 @@ const char* const kStrings =
     R"(<sst xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" count="2" uniqueCount="2"><si><t>plain</t></si><si><r><t>ri</t></r><r><rPr><b/></rPr><t xml:space="preserve">ch </t></r><rPh sb="0" eb="1"><t>PHONETIC</t></rPh></si></sst>)";
 const char* const kStyles =
     R"(<styleSheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><numFmts count="2"><numFmt numFmtId="164" formatCode="dd/mm/yyyy"/><numFmt numFmtId="165" formatCode="&quot;d&quot;0.0"/></numFmts><cellXfs count="4"><xf numFmtId="0"/><xf numFmtId="164"/><xf numFmtId="165"/><xf numFmtId="14"/></cellXfs></styleSheet>)";
-// Rows and cells without r, every cell type, a formula string, a rich inline string.
+// Rows and cells without r, every cell type, a formula string, formulas without results, a rich
+// inline string.
 const char* const kSheetOne =
-    R"(<?xml version="1.0"?><x:worksheet xmlns:x="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><x:sheetData><x:row><x:c><x:v>1.5</x:v></x:c><x:c t="s"><x:v>0</x:v></x:c><x:c t="s"><x:v>1</x:v></x:c><x:c t="inlineStr"><x:is><x:r><x:t>in</x:t></x:r><x:r><x:t>line</x:t></x:r><x:rPh><x:t>no</x:t></x:rPh></x:is></x:c></x:row><x:row><x:c t="b"><x:v>1</x:v></x:c><x:c t="e"><x:v>#DIV/0!</x:v></x:c><x:c t="d"><x:v>2021-03-04T12:00:00</x:v></x:c><x:c t="str"><x:f>"a"&amp;"b"</x:f><x:v>ab</x:v></x:c></x:row><x:row r="4"><x:c r="B4" s="1"><x:v>44000</x:v></x:c><x:c s="2"><x:v>7</x:v></x:c><x:c s="3"><x:v>1</x:v></x:c><x:c s="9"><x:v>2</x:v></x:c></x:row></x:sheetData></x:worksheet>)";
+    R"(<?xml version="1.0"?><x:worksheet xmlns:x="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><x:sheetData><x:row><x:c><x:v>1.5</x:v></x:c><x:c t="s"><x:v>0</x:v></x:c><x:c t="s"><x:v>1</x:v></x:c><x:c t="inlineStr"><x:is><x:r><x:t>in</x:t></x:r><x:r><x:t>line</x:t></x:r><x:rPh><x:t>no</x:t></x:rPh></x:is></x:c></x:row><x:row><x:c t="b"><x:v>1</x:v></x:c><x:c t="e"><x:v>#DIV/0!</x:v></x:c><x:c t="d"><x:v>2021-03-04T12:00:00</x:v></x:c><x:c t="str"><x:f>"a"&amp;"b"</x:f><x:v>ab</x:v></x:c></x:row><x:row r="3"><x:c r="B3"><x:f>A1*2</x:f><x:v></x:v></x:c><x:c r="C3" t="str"><x:f>B1</x:f></x:c></x:row><x:row r="4"><x:c r="B4" s="1"><x:v>44000</x:v></x:c><x:c s="2"><x:v>7</x:v></x:c><x:c s="3"><x:v>1</x:v></x:c><x:c s="9"><x:v>2</x:v></x:c></x:row></x:sheetData></x:worksheet>)";
 const char* const kSheetTwo =
     R"(<worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><sheetData><row r="1"><c r="B1"><v>11</v></c><c r="C1"><v>12</v></c></row><row r="2"><c r="B2"><v>21</v></c><c r="C2"><v>  2.2E+1 </v></c></row></sheetData></worksheet>)";
 
@@ -139,12 +140,21 @@ TEST(OpenXmlReadTest, HandWrittenPartsOfEveryKind) {
     const char* text;
   };
   const Case cases[] = {
-      {"A1", CellKind::kNumber, 1.5, ""},   {"B1", CellKind::kText, 0, "plain"},
-      {"C1", CellKind::kText, 0, "rich "},  {"D1", CellKind::kText, 0, "inline"},
-      {"A2", CellKind::kBoolean, 1, ""},    {"B2", CellKind::kError, 0, "#DIV/0!"},
-      {"C2", CellKind::kDate, 44259.5, ""}, {"D2", CellKind::kText, 0, "ab"},
-      {"A3", CellKind::kEmpty, 0, ""},      {"B4", CellKind::kDate, 44000, ""},
-      {"C4", CellKind::kNumber, 7, ""},     {"D4", CellKind::kDate, 1, ""},
+      {"A1", CellKind::kNumber, 1.5, ""},
+      {"B1", CellKind::kText, 0, "plain"},
+      {"C1", CellKind::kText, 0, "rich "},
+      {"D1", CellKind::kText, 0, "inline"},
+      {"A2", CellKind::kBoolean, 1, ""},
+      {"B2", CellKind::kError, 0, "#DIV/0!"},
+      {"C2", CellKind::kDate, 44259.5, ""},
+      {"D2", CellKind::kText, 0, "ab"},
+      {"A3", CellKind::kEmpty, 0, ""},
+      {"B4", CellKind::kDate, 44000, ""},
+      // Formulas whose results were never saved.
+      {"B3", CellKind::kUncalculated, 0, ""},
+      {"C3", CellKind::kUncalculated, 0, ""},
+      {"C4", CellKind::kNumber, 7, ""},
+      {"D4", CellKind::kDate, 1, ""},
       {"E4", CellKind::kNumber, 2, ""},  // a style index beyond the styles: no date
   };
   for (const Case& c : cases) {
@@ -186,6 +196,65 @@ for signature, name_at, size_at in ((b"PK\x03\x04", 30, 22), (b"PK\x01\x02", 46,
 open(path, "wb").write(data)
 )PY";
 
+// Writes the package SRC again as a streaming writer does (flag bit 3: sizes and checksum in a
+// data descriptor after the data), leaving other sizes in each local header, as some writers do.
+// The damage argument spoils it further: "flag" clears bit 3 in the local headers, "name"
+// renames the sheet part in its local header, "data" flips a byte of the sheet part's data.
+const char* const kStreamed = R"PY(
+import io, struct, sys, zipfile
+source, target, damage = sys.argv[1], sys.argv[2], sys.argv[3]
+class Unseekable(io.RawIOBase):
+    def __init__(self, file): self.file = file
+    def writable(self): return True
+    def write(self, data): return self.file.write(data)
+with zipfile.ZipFile(source) as package, open(target, "wb") as out:
+    with zipfile.ZipFile(Unseekable(out), "w", zipfile.ZIP_DEFLATED) as streamed:
+        for name in package.namelist():
+            streamed.writestr(name, package.read(name))
+data = bytearray(open(target, "rb").read())
+for info in zipfile.ZipFile(target).infolist():
+    at = info.header_offset
+    assert info.flag_bits & 8 and data[at:at + 4] == b"PK\x03\x04"
+    struct.pack_into("<II", data, at + 18, 12345, 67890)
+    if damage == "flag":
+        data[at + 6] &= ~8
+    if info.filename == "xl/sheets/one.xml":
+        if damage == "name":
+            data[at + 30 + len(info.filename) - 5] ^= 1
+        if damage == "data":
+            data[at + 30 + len(info.filename) + len(info.extra) + 5] ^= 0x55
+open(target, "wb").write(data)
+)PY";
+
+// Packages written in streaming mode whose local headers disagree with the central directory
+// are read as zipfile and SheetJS read them, by the central directory, and saved whole.
+TEST(OpenXmlReadTest, StreamingPackagesReadAsTheCentralDirectorySays) {
+  TempFolder folder;
+  const std::string good = (folder / "good.xlsx").string();
+  const std::string streamed = (folder / "streamed.xlsx").string();
+  tarvex::testing::MakePackage(good, OddParts());
+  tarvex::testing::RunPython(kStreamed, {good, streamed, "none"});
+  const std::vector<CellValue> expected = ReadAll(good, "One", "A1:E4");
+  const std::vector<CellValue> cells = ReadAll(streamed, "One", "A1:E4");
+  ASSERT_EQ(cells.size(), expected.size());
+  for (size_t i = 0; i < cells.size(); ++i) {
+    EXPECT_EQ(cells[i].kind, expected[i].kind) << i;
+    EXPECT_EQ(cells[i].number, expected[i].number) << i;
+    EXPECT_EQ(cells[i].text, expected[i].text) << i;
+  }
+  {
+    Application application;
+    std::unique_ptr<Workbook> book = application.Workbooks().Open(streamed);
+    book->WorkSheets("One").Range("F1").SetValue(5);
+    book->Save();
+  }
+  EXPECT_EQ(ReadAll(streamed, "One", "F1:F2").front().number, 5);
+  EXPECT_EQ(ReadAll(streamed, "Sheet Two", "C2:C2").front().number, 22);
+  EXPECT_EQ(tarvex::testing::RunPython(
+                "import sys, zipfile\nprint(zipfile.ZipFile(sys.argv[1]).testzip())", {streamed}),
+            "None\n");
+}
+
 TEST(OpenXmlReadTest, DamagedFilesFailWithAClearDescription) {
   TempFolder folder;
   const std::string good = (folder / "good.xlsx").string();
@@ -211,6 +280,11 @@ TEST(OpenXmlReadTest, DamagedFilesFailWithAClearDescription) {
   auto package = [](std::vector<std::pair<std::string, std::string>> parts) {
     return [parts](const std::string& path) { tarvex::testing::MakePackage(path, parts); };
   };
+  auto streamed = [&](const char* damage) {
+    return [&, damage](const std::string& path) {
+      tarvex::testing::RunPython(kStreamed, {good, path, damage});
+    };
+  };
   auto declared = [&](const char* size) {
     return [&, size](const std::string& path) {
       tarvex::testing::WriteFile(path, whole);
@@ -232,6 +306,15 @@ TEST(OpenXmlReadTest, DamagedFilesFailWithAClearDescription) {
        "not a readable zip package"},
       {"DeclaresTooMuch", declared("4294967000"), "more than a workbook part may hold"},
       {"InflatesBeyondItsSize", declared("40"), "inflates to more than the 40 bytes"},
+      // Streamed packages are taken by the central directory's sizes, everything else checked.
+      {"LocalSizesWithoutDescriptor", streamed("flag"), "disagrees with the central directory"},
+      {"StreamedNameDiffers", streamed("name"), "the local header at byte"},
+      {"StreamedDataDamaged", streamed("data"), "The part xl/sheets/one.xml is damaged"},
+      // 40 MB of blanks between the rows: well-formed, and about 1,000 times its packed size.
+      {"InflatesFarBeyondItsPackedSize",
+       package(with_part("xl/sheets/one.xml",
+                         sheet_with(std::string(40 << 20, ' ') + "<row><c><v>1</v></c></row>"))),
+       "bytes; a workbook part inflates at most 100 times"},
       {"NoWorkbook", package({{"_rels/.rels", "<Relationships/>"}}), "names none"},
       {"DanglingSheet",
        package(with_part("xl/_rels/book.xml.rels",

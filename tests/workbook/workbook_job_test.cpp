@@ -228,6 +228,62 @@ TEST_F(WorkbookJobTest, FailedSaveLogsItsStepAndNoResults) {
   EXPECT_EQ(Read("locked/book.xlsx"), original);
 }
 
+// Workbooks that openpyxl wrote: formulas without saved results hold no number; a sheet that
+// holds a cell or a row twice, or a second sheetData, is damaged; a folder is no workbook.
+TEST_F(WorkbookJobTest, CellsWithoutNumbersDamagedSheetsAndFoldersAreRefused) {
+  tarvex::testing::RunPython(R"PY(
+import sys, zipfile, openpyxl
+folder = sys.argv[1]
+book = openpyxl.Workbook()
+sheet = book.active
+sheet.title = "Data"
+for r in range(1, 31):
+    sheet.append([r % 7, r % 5, "=A%d+B%d" % (r, r)])
+book.save(folder + "/calc.xlsx")
+def variant(name, old, new):
+    with zipfile.ZipFile(folder + "/calc.xlsx") as source:
+        with zipfile.ZipFile(folder + "/" + name, "w", zipfile.ZIP_DEFLATED) as target:
+            for info in source.infolist():
+                data = source.read(info.filename)
+                if info.filename == "xl/worksheets/sheet1.xml":
+                    assert old in data
+                    data = data.replace(old, new, 1)
+                target.writestr(info, data)
+variant("cell.xlsx", b'<c r="A2" t="n"><v>2</v></c>', b'<c r="A2" t="n"><v>2</v></c><c r="A2" t="n"><v>9</v></c>')
+variant("row.xlsx", b'<row r="3">', b'<row r="2"><c r="D2"><v>1</v></c></row><row r="3">')
+variant("data.xlsx", b"</sheetData>", b'</sheetData><sheetData><row r="40"><c r="A40"><v>9</v></c></row></sheetData>')
+)PY",
+                             {folder_.path().string()});
+  std::filesystem::create_directory(folder_ / "folder.xlsx");
+  struct Case {
+    std::vector<std::string> job;
+    std::string line;
+  };
+  const Case cases[] = {
+      {Reading("Data!A1:C30", "calc.xlsx"),
+       "Invalid data. Values must be numerical. File: 'calc.xlsx'"},
+      {Reading("Data!A1:B30", "cell.xlsx"),
+       "File name: cell.xlsx  The cell A2 of xl/worksheets/sheet1.xml appears twice"},
+      {Reading("Data!A1:B30", "row.xlsx"),
+       "File name: row.xlsx  The row 2 of xl/worksheets/sheet1.xml appears twice"},
+      {Reading("Data!A1:B30", "data.xlsx"),
+       "File name: data.xlsx  The part xl/worksheets/sheet1.xml holds a second sheetData"},
+      {Writing("Data!C1:C5", "folder.xlsx"),
+       "OutPredictToFile.  Error: Is a directory  in Tarvexapp.mTarvex.OutPredictToFile at line "
+       "210"},
+  };
+  MakeWorkbook("book.xlsm");
+  for (const Case& c : cases) {
+    std::filesystem::remove(folder_ / "run.log");
+    std::vector<std::string> job = c.job;
+    job.push_back("/log=run.log");
+    job.push_back("/ep=50");
+    EXPECT_EQ(Run(job), 1) << c.line;
+    std::vector<std::string> log = Log();
+    EXPECT_EQ(log.empty() ? "" : log.back(), c.line);
+  }
+}
+
 class ReadWorkbookRangeTest : public tarvex::testing::JobFixture {};
 
 TEST_F(ReadWorkbookRangeTest, MatricesCountFromOneAndBlankCellsAreZero) {

@@ -52,6 +52,9 @@ PeerCell FromWorkbook(const workbook::CellValue& value) {
       cell.kind = 'x';
       cell.value = value.text;
       return cell;
+    case workbook::CellKind::kUncalculated:  // every FORMULA record holds its result
+      cell.kind = '?';
+      return cell;
   }
   std::ostringstream number;
   number.precision(17);
