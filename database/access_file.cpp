@@ -14,6 +14,7 @@
 
 #include "database/field_value.h"
 #include "database/sqlite_statement.h"
+#include "platform/little_endian.h"
 #include "platform/number_text.h"
 
 namespace tarvex::database {
@@ -63,12 +64,6 @@ struct GlibFree {
   void operator()(char* text) const { g_free(text); }
 };
 using GlibText = std::unique_ptr<char, GlibFree>;
-
-std::uint64_t LittleEndian(const unsigned char* bytes, int count) {
-  std::uint64_t value = 0;
-  for (int i = count - 1; i >= 0; --i) value = (value << 8) | bytes[i];
-  return value;
-}
 
 std::string Quoted(const char* name) {
   std::string quoted = "\"";
@@ -248,14 +243,14 @@ bool AccessFile::CopyTable(std::string_view name, sqlite3* db) {
             sqlite3_bind_int(row, slot, at[0]);
             break;
           case MDB_INT:
-            sqlite3_bind_int(row, slot, static_cast<std::int16_t>(LittleEndian(at, 2)));
+            sqlite3_bind_int(row, slot, static_cast<std::int16_t>(platform::ReadU16(at)));
             break;
           case MDB_LONGINT:
           case MDB_COMPLEX:
-            sqlite3_bind_int(row, slot, static_cast<std::int32_t>(LittleEndian(at, 4)));
+            sqlite3_bind_int(row, slot, static_cast<std::int32_t>(platform::ReadU32(at)));
             break;
           case MDB_FLOAT: {
-            const auto bits = static_cast<std::uint32_t>(LittleEndian(at, 4));
+            const std::uint32_t bits = platform::ReadU32(at);
             float value;
             std::memcpy(&value, &bits, sizeof value);
             sqlite3_bind_double(row, slot, value);
@@ -263,7 +258,7 @@ bool AccessFile::CopyTable(std::string_view name, sqlite3* db) {
           }
           case MDB_DOUBLE:
           case MDB_DATETIME: {
-            const std::uint64_t bits = LittleEndian(at, 8);
+            const std::uint64_t bits = platform::ReadU64(at);
             double value;
             std::memcpy(&value, &bits, sizeof value);
             sqlite3_bind_double(row, slot, value);
@@ -273,7 +268,7 @@ bool AccessFile::CopyTable(std::string_view name, sqlite3* db) {
             // Currency is a count of ten-thousandths.
             sqlite3_bind_double(
                 row, slot,
-                static_cast<double>(static_cast<std::int64_t>(LittleEndian(at, 8))) / 10000.0);
+                static_cast<double>(static_cast<std::int64_t>(platform::ReadU64(at))) / 10000.0);
             break;
           case MDB_NUMERIC: {
             GlibText text(mdb_numeric_to_string(mdb, start, col.col_scale, col.col_prec));

@@ -4,10 +4,12 @@
 #include <map>
 #include <string>
 
+#include "platform/little_endian.h"
 #include "workbook/address.h"
-#include "workbook/little_endian.h"
 
 namespace tarvex::workbook::biff {
+
+using platform::ReadU16;
 
 namespace {
 

@@ -3,11 +3,14 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "platform/little_endian.h"
 #include "workbook/biff_names.h"
-#include "workbook/little_endian.h"
 #include "workbook/number_format.h"
 
 namespace tarvex::workbook::biff {
+
+using platform::ReadU16;
+using platform::ReadU32;
 
 namespace {
 

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <optional>
 
+#include "platform/little_endian.h"
 #include "workbook/biff_records.h"
-#include "workbook/little_endian.h"
 
 namespace tarvex::workbook::biff {
+
+using platform::ReadU16;
 
 namespace {
 

@@ -1,10 +1,12 @@
 #include "workbook/biff_records.h"
 
-#include "workbook/little_endian.h"
+#include "platform/little_endian.h"
 #include "workbook/utf16_text.h"
 #include "workbook/workbook_file.h"
 
 namespace tarvex::workbook::biff {
+
+using platform::ReadU16;
 
 void Damaged(const std::string& what) {
   throw WorkbookError("The Workbook stream is damaged: " + what);

@@ -3,9 +3,13 @@
 #include <array>
 
 #include "platform/large_memory.h"
-#include "workbook/little_endian.h"
+#include "platform/little_endian.h"
 
 namespace tarvex::workbook::biff {
+
+using platform::ReadF64;
+using platform::ReadU16;
+using platform::ReadU32;
 
 namespace {
 

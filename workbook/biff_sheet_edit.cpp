@@ -1,3 +1,4 @@
+#include "platform/little_endian.h"
 #include "workbook/biff_edit.h"
 #include "workbook/biff_edit_plan.h"
 
@@ -6,9 +7,15 @@
 #include <limits>
 #include <optional>
 
-#include "workbook/little_endian.h"
-
 namespace tarvex::workbook::biff {
+
+using platform::AppendF64;
+using platform::AppendU16;
+using platform::AppendU32;
+using platform::PutU16;
+using platform::PutU32;
+using platform::ReadU16;
+using platform::ReadU32;
 
 namespace {
 

@@ -2,10 +2,13 @@
 #include <numeric>
 
 #include "platform/large_memory.h"
+#include "platform/little_endian.h"
 #include "workbook/biff_edit.h"
-#include "workbook/little_endian.h"
 
 namespace tarvex::workbook::biff {
+
+using platform::PutU32;
+using platform::ReadU32;
 
 namespace {
 

@@ -4,11 +4,15 @@
 #include <string>
 #include <vector>
 
-#include "workbook/little_endian.h"
+#include "platform/little_endian.h"
 #include "workbook/utf16_text.h"
 #include "workbook/workbook_file.h"
 
 namespace tarvex::workbook {
+
+using platform::ReadU16;
+using platform::ReadU32;
+using platform::ReadU64;
 
 namespace {
 

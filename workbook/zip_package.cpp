@@ -13,11 +13,15 @@
 
 #include "platform/file_replacement.h"
 #include "platform/files.h"
-#include "workbook/little_endian.h"
+#include "platform/little_endian.h"
 #include "workbook/memory_check.h"
 #include "workbook/workbook_file.h"
 
 namespace tarvex::workbook {
+
+using platform::ReadU16;
+using platform::ReadU32;
+using platform::ReadU64;
 
 namespace {
 

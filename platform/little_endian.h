@@ -1,4 +1,5 @@
-// Little-endian fields of the binary formats, read and written the same on every host.
+// Little-endian fields of the binary file formats (workbooks, compound documents, databases),
+// read and written the same on every host.
 #pragma once
 
 #include <bit>
@@ -7,21 +8,33 @@
 #include <string>
 #include <string_view>
 
-namespace tarvex::workbook {
+namespace tarvex::platform {
 
-inline std::uint16_t ReadU16(std::string_view bytes, size_t at) {
-  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data() + at);
+// The field that starts at p; the caller has checked that its bytes are there.
+inline std::uint16_t ReadU16(const unsigned char* p) {
   return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
 }
 
-inline std::uint32_t ReadU32(std::string_view bytes, size_t at) {
-  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data() + at);
+inline std::uint32_t ReadU32(const unsigned char* p) {
   return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
          (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
+inline std::uint64_t ReadU64(const unsigned char* p) {
+  return ReadU32(p) | (static_cast<std::uint64_t>(ReadU32(p + 4)) << 32);
+}
+
+// The field at offset at of bytes.
+inline std::uint16_t ReadU16(std::string_view bytes, size_t at) {
+  return ReadU16(reinterpret_cast<const unsigned char*>(bytes.data() + at));
+}
+
+inline std::uint32_t ReadU32(std::string_view bytes, size_t at) {
+  return ReadU32(reinterpret_cast<const unsigned char*>(bytes.data() + at));
+}
+
 inline std::uint64_t ReadU64(std::string_view bytes, size_t at) {
-  return ReadU32(bytes, at) | (static_cast<std::uint64_t>(ReadU32(bytes, at + 4)) << 32);
+  return ReadU64(reinterpret_cast<const unsigned char*>(bytes.data() + at));
 }
 
 inline double ReadF64(std::string_view bytes, size_t at) {
@@ -54,4 +67,4 @@ inline void AppendF64(std::string& bytes, double value) {
   AppendU32(bytes, static_cast<std::uint32_t>(bits >> 32));
 }
 
-}  // namespace tarvex::workbook
+}  // namespace tarvex::platform
