@@ -3,7 +3,8 @@
 #include <vector>
 
 #include "platform/text.h"
-#include "workbook/address.h"
+#include "workbook/format/address.h"
+#include "workbook/format_choice.h"
 
 namespace tarvex::workbook {
 

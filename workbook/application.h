@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "workbook/range.h"
-#include "workbook/workbook_file.h"
+#include "workbook/format/workbook_file.h"
 
 namespace tarvex::workbook {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "platform/little_endian.h"
-#include "workbook/address.h"
+#include "workbook/format/address.h"
 
 namespace tarvex::workbook::biff {
 

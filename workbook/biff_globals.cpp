@@ -5,7 +5,7 @@
 
 #include "platform/little_endian.h"
 #include "workbook/biff_names.h"
-#include "workbook/number_format.h"
+#include "workbook/format/number_format.h"
 
 namespace tarvex::workbook::biff {
 

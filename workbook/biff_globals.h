@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "workbook/biff_records.h"
-#include "workbook/workbook_file.h"
+#include "workbook/format/workbook_file.h"
 
 namespace tarvex::workbook::biff {
 

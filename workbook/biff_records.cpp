@@ -2,7 +2,7 @@
 
 #include "platform/little_endian.h"
 #include "workbook/utf16_text.h"
-#include "workbook/workbook_file.h"
+#include "workbook/format/workbook_file.h"
 
 namespace tarvex::workbook::biff {
 

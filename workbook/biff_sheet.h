@@ -7,7 +7,7 @@
 
 #include "workbook/biff_globals.h"
 #include "workbook/biff_records.h"
-#include "workbook/workbook_file.h"
+#include "workbook/format/workbook_file.h"
 
 namespace tarvex::workbook::biff {
 

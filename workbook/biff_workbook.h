@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "workbook/workbook_file.h"
+#include "workbook/format/workbook_file.h"
 
 namespace tarvex::workbook {
 

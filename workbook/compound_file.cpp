@@ -13,7 +13,7 @@
 #include "platform/large_memory.h"
 #include "platform/text.h"
 #include "workbook/compound_check.h"
-#include "workbook/workbook_file.h"
+#include "workbook/format/workbook_file.h"
 
 namespace tarvex::workbook {
 

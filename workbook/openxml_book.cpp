@@ -3,9 +3,9 @@
 #include <charconv>
 #include <map>
 
-#include "workbook/number_format.h"
+#include "workbook/format/number_format.h"
 #include "workbook/openxml_parts.h"
-#include "workbook/workbook_file.h"
+#include "workbook/format/workbook_file.h"
 #include "workbook/xml_scanner.h"
 
 namespace tarvex::workbook {

@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "platform/text.h"
-#include "workbook/workbook_file.h"
+#include "workbook/format/workbook_file.h"
 #include "workbook/xml_scanner.h"
 
 namespace tarvex::workbook {

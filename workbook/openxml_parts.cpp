@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "workbook/workbook_file.h"
+#include "workbook/format/workbook_file.h"
 
 namespace tarvex::workbook {
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "platform/large_memory.h"
-#include "workbook/address.h"
-#include "workbook/workbook_file.h"
+#include "workbook/format/address.h"
+#include "workbook/format/workbook_file.h"
 #include "workbook/xml_scanner.h"
 
 namespace tarvex::workbook {

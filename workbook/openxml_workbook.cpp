@@ -5,8 +5,8 @@
 #include <set>
 
 #include "platform/text.h"
-#include "workbook/address.h"
-#include "workbook/memory_check.h"
+#include "workbook/format/address.h"
+#include "workbook/format/memory_check.h"
 #include "workbook/openxml_book.h"
 #include "workbook/openxml_edits.h"
 #include "workbook/openxml_parts.h"

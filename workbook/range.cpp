@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <utility>
 
-#include "workbook/address.h"
-#include "workbook/memory_check.h"
+#include "workbook/format/address.h"
+#include "workbook/format/memory_check.h"
 
 namespace tarvex::workbook {
 

@@ -14,8 +14,8 @@
 #include "platform/file_replacement.h"
 #include "platform/files.h"
 #include "platform/little_endian.h"
-#include "workbook/memory_check.h"
-#include "workbook/workbook_file.h"
+#include "workbook/format/memory_check.h"
+#include "workbook/format/workbook_file.h"
 
 namespace tarvex::workbook {
 

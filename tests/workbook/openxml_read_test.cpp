@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/workbook/workbook_tools.h"
-#include "workbook/address.h"
+#include "workbook/format/address.h"
 #include "workbook/application.h"
 
 namespace tarvex::workbook {

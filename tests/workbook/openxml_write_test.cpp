@@ -8,7 +8,7 @@
 #include <random>
 
 #include "tests/workbook/workbook_tools.h"
-#include "workbook/address.h"
+#include "workbook/format/address.h"
 #include "workbook/application.h"
 #include "workbook/openxml_edits.h"
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "tests/support/test_support.h"
-#include "workbook/workbook_file.h"
+#include "workbook/format/workbook_file.h"
 
 namespace tarvex::testing {
 

@@ -3,7 +3,7 @@
 
 #include "tests/support/test_support.h"
 #include "tests/workbook/xls_fixture.h"
-#include "workbook/workbook_file.h"
+#include "workbook/format_choice.h"
 
 namespace tarvex::testing {
 namespace {

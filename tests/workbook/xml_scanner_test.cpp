@@ -4,7 +4,7 @@
 
 #include <pugixml.hpp>
 
-#include "workbook/workbook_file.h"
+#include "workbook/format/workbook_file.h"
 
 namespace tarvex::workbook {
 namespace {

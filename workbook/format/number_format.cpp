@@ -1,4 +1,4 @@
-#include "workbook/number_format.h"
+#include "workbook/format/number_format.h"
 
 #include "platform/text.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "workbook/workbook_file.h"
+#include "workbook/format/workbook_file.h"
 
 namespace tarvex::workbook {
 

@@ -1,4 +1,4 @@
-#include "workbook/workbook_file.h"
+#include "workbook/format_choice.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,9 +1,9 @@
-#include "workbook/memory_check.h"
+#include "workbook/format/memory_check.h"
 
 #include <string>
 
 #include "platform/memory.h"
-#include "workbook/workbook_file.h"
+#include "workbook/format/workbook_file.h"
 
 namespace tarvex::workbook {
 

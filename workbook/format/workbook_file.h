@@ -1,10 +1,9 @@
 // One workbook file behind the workbook object model: the part that knows a file format. The
 // object model (application, workbooks, sheets, ranges) sits on this interface and never meets a
-// zip entry or a BIFF record; each format implements it in files of its own.
+// zip entry or a BIFF record; each format implements it in a room of its own below the model.
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <span>
 #include <stdexcept>
@@ -84,10 +83,5 @@ class WorkbookFile {
   // damaged workbook. Everything that no write touched is copied unchanged. Throws WorkbookError.
   virtual void Save() = 0;
 };
-
-// Opens the workbook at native_path, its format chosen by the file's content (a zip package or a
-// compound document), not by its name. Returns nullptr when no file exists there; throws
-// WorkbookError when the file exists but is not a readable workbook.
-std::unique_ptr<WorkbookFile> OpenWorkbookFile(const std::string& native_path);
 
 }  // namespace tarvex::workbook

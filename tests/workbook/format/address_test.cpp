@@ -1,4 +1,4 @@
-#include "workbook/address.h"
+#include "workbook/format/address.h"
 
 #include <gtest/gtest.h>
 
