@@ -1,10 +1,13 @@
 #include "workbook/biff_records.h"
 
 #include "platform/little_endian.h"
-#include "workbook/utf16_text.h"
+#include "workbook/compound/utf16_text.h"
 #include "workbook/format/workbook_file.h"
 
 namespace tarvex::workbook::biff {
+
+using compound::AppendLatin1;
+using compound::AppendUtf16;
 
 using platform::ReadU16;
 

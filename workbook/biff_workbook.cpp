@@ -6,23 +6,34 @@
 #include "workbook/biff_edit.h"
 #include "workbook/biff_globals.h"
 #include "workbook/biff_sheet.h"
-#include "workbook/compound_file.h"
+#include "workbook/compound/compound_file.h"
 
 namespace tarvex::workbook {
 
 namespace {
 
+// The container reports its faults as its own; to the workbook's readers they are the workbook's.
+template <typename Step>
+auto FromDocument(Step&& step) {
+  try {
+    return step();
+  } catch (const compound::CompoundError& error) {
+    throw WorkbookError(error.what());
+  }
+}
+
 class BiffWorkbook : public WorkbookFile {
  public:
   explicit BiffWorkbook(const std::string& native_path)
-      : path_(native_path), document_(native_path) {
+      : path_(native_path),
+        document_(FromDocument([&] { return compound::CompoundFile(native_path); })) {
     std::optional<std::string> name = document_.FindStream("Workbook");
     if (!name) {
       if (document_.FindStream("Book")) biff::RefuseOlderFormat();
       throw WorkbookError("The compound document holds no Workbook stream: it is not a workbook");
     }
     stream_name_ = *name;
-    stream_ = document_.ReadStream(stream_name_);
+    stream_ = FromDocument([&] { return document_.ReadStream(stream_name_); });
     globals_ = biff::ReadGlobals(stream_);
     for (size_t tab = 0; tab < globals_.sheets.size(); ++tab) {
       if (globals_.sheets[tab].IsWorksheet()) worksheet_tabs_.push_back(tab);
@@ -83,7 +94,8 @@ class BiffWorkbook : public WorkbookFile {
   }
 
   void Save() override {
-    std::string document = document_.WithStream(stream_name_, stream_);
+    std::string document =
+        FromDocument([&] { return document_.WithStream(stream_name_, stream_); });
     try {
       platform::FileReplacement replacement(path_);
       replacement.Write(document);
@@ -111,7 +123,7 @@ class BiffWorkbook : public WorkbookFile {
   }
 
   std::string path_;
-  CompoundFile document_;
+  compound::CompoundFile document_;
   std::string stream_name_;
   std::string stream_;
   biff::Globals globals_;

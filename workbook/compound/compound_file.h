@@ -8,12 +8,13 @@
 #include <string_view>
 
 #include "platform/files.h"
+#include "workbook/compound/compound_error.h"
 
-namespace tarvex::workbook {
+namespace tarvex::workbook::compound {
 
 class CompoundFile {
  public:
-  // Maps the file, checks the document's structure and opens it. Throws WorkbookError.
+  // Maps the file, checks the document's structure and opens it. Throws CompoundError.
   explicit CompoundFile(const std::string& native_path);
   ~CompoundFile();
   CompoundFile(const CompoundFile&) = delete;
@@ -21,10 +22,10 @@ class CompoundFile {
 
   // The name of the top-level stream whose name equals name without regard to ASCII case.
   std::optional<std::string> FindStream(std::string_view name) const;
-  // The whole content of a top-level stream named as FindStream gave it. Throws WorkbookError.
+  // The whole content of a top-level stream named as FindStream gave it. Throws CompoundError.
   std::string ReadStream(const std::string& name) const;
   // The bytes of a document with the same storages, streams and class ids, the named top-level
-  // stream holding content and every other stream copied unchanged. Throws WorkbookError.
+  // stream holding content and every other stream copied unchanged. Throws CompoundError.
   std::string WithStream(const std::string& name, std::string_view content) const;
 
  private:
@@ -33,4 +34,4 @@ class CompoundFile {
   std::unique_ptr<Library> library_;
 };
 
-}  // namespace tarvex::workbook
+}  // namespace tarvex::workbook::compound

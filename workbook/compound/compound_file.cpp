@@ -1,4 +1,4 @@
-#include "workbook/compound_file.h"
+#include "workbook/compound/compound_file.h"
 
 #include <gsf/gsf-infile-msole.h>
 #include <gsf/gsf-infile.h>
@@ -12,10 +12,10 @@
 
 #include "platform/large_memory.h"
 #include "platform/text.h"
-#include "workbook/compound_check.h"
-#include "workbook/format/workbook_file.h"
+#include "workbook/compound/compound_check.h"
+#include "workbook/compound/compound_error.h"
 
-namespace tarvex::workbook {
+namespace tarvex::workbook::compound {
 
 namespace {
 
@@ -47,7 +47,7 @@ void InitLibrary() {
 }
 
 [[noreturn]] void WriteFailed() {
-  throw WorkbookError("The compound document could not be written again (libgsf)");
+  throw CompoundError("The compound document could not be written again (libgsf)");
 }
 
 void Close(GsfOutput* output) {
@@ -62,7 +62,7 @@ void CopyChildren(GsfInfile* from, GsfOutfile* to, const std::string* replaced,
     const char* name = gsf_infile_name_by_index(from, i);
     Ref<GsfInput> child(gsf_infile_child_by_index(from, i));
     if (!name || !child.get()) {
-      throw WorkbookError("A storage of the compound document cannot be read (libgsf)");
+      throw CompoundError("A storage of the compound document cannot be read (libgsf)");
     }
     GsfInfile* storage = GSF_IS_INFILE(child.get()) ? GSF_INFILE(child.get()) : nullptr;
     bool is_storage = storage && gsf_infile_num_children(storage) >= 0;
@@ -81,7 +81,7 @@ void CopyChildren(GsfInfile* from, GsfOutfile* to, const std::string* replaced,
         WriteFailed();
       }
     } else if (!gsf_input_copy(child.get(), copy.get())) {
-      throw WorkbookError(std::string("The stream '") + name +
+      throw CompoundError(std::string("The stream '") + name +
                           "' of the compound document cannot be read (libgsf)");
     }
     Close(copy.get());
@@ -100,21 +100,21 @@ CompoundFile::CompoundFile(const std::string& native_path) {
   try {
     file_ = std::make_unique<platform::FileText>(native_path);
   } catch (const platform::SystemError& error) {
-    throw WorkbookError(error.what());
+    throw CompoundError(error.what());
   }
   std::string_view bytes = file_->view();
   CheckCompoundDocument(bytes);
   InitLibrary();
   GsfInput* input = gsf_input_memory_new(reinterpret_cast<const guint8*>(bytes.data()),
                                          static_cast<gsf_off_t>(bytes.size()), FALSE);
-  if (!input) throw WorkbookError("The compound document cannot be read (libgsf)");
+  if (!input) throw CompoundError("The compound document cannot be read (libgsf)");
   GError* error = nullptr;
   GsfInfile* root = gsf_infile_msole_new(input, &error);
   library_ = std::make_unique<Library>(input, root);
   if (!root) {
     std::string why = error && error->message ? error->message : "unknown failure";
     if (error) g_error_free(error);
-    throw WorkbookError("The compound document cannot be read: " + why);
+    throw CompoundError("The compound document cannot be read: " + why);
   }
 }
 
@@ -132,14 +132,14 @@ std::optional<std::string> CompoundFile::FindStream(std::string_view name) const
 std::string CompoundFile::ReadStream(const std::string& name) const {
   Ref<GsfInput> stream(gsf_infile_child_by_name(library_->root.get(), name.c_str()));
   if (!stream.get()) {
-    throw WorkbookError("The stream '" + name + "' of the compound document cannot be read");
+    throw CompoundError("The stream '" + name + "' of the compound document cannot be read");
   }
   gsf_off_t size = gsf_input_size(stream.get());
   std::string content;
   platform::ResizeLarge(content, static_cast<size_t>(size));
   if (size > 0 &&
       !gsf_input_read(stream.get(), content.size(), reinterpret_cast<guint8*>(content.data()))) {
-    throw WorkbookError("The stream '" + name + "' of the compound document cannot be read");
+    throw CompoundError("The stream '" + name + "' of the compound document cannot be read");
   }
   return content;
 }
@@ -163,4 +163,4 @@ std::string CompoundFile::WithStream(const std::string& name, std::string_view c
   return std::string(reinterpret_cast<const char*>(bytes), static_cast<size_t>(size));
 }
 
-}  // namespace tarvex::workbook
+}  // namespace tarvex::workbook::compound

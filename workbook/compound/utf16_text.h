@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace tarvex::workbook {
+namespace tarvex::workbook::compound {
 
 // Appends the code units as UTF-8; an unpaired surrogate becomes U+FFFD.
 void AppendUtf16(std::string& out, std::u16string_view units);
@@ -13,4 +13,4 @@ void AppendUtf16(std::string& out, std::u16string_view units);
 // Appends Latin-1 bytes (each the code point of its value) as UTF-8.
 void AppendLatin1(std::string& out, std::string_view bytes);
 
-}  // namespace tarvex::workbook
+}  // namespace tarvex::workbook::compound

@@ -1,14 +1,14 @@
-#include "workbook/compound_check.h"
+#include "workbook/compound/compound_check.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "platform/little_endian.h"
-#include "workbook/utf16_text.h"
-#include "workbook/format/workbook_file.h"
+#include "workbook/compound/compound_error.h"
+#include "workbook/compound/utf16_text.h"
 
-namespace tarvex::workbook {
+namespace tarvex::workbook::compound {
 
 using platform::ReadU16;
 using platform::ReadU32;
@@ -27,7 +27,7 @@ constexpr std::uint32_t kMiniStreamCutoff = 4096;
 enum EntryType : unsigned char { kStorage = 1, kStream = 2, kRoot = 5 };
 
 [[noreturn]] void Damaged(const std::string& what) {
-  throw WorkbookError("The compound document is damaged: " + what);
+  throw CompoundError("The compound document is damaged: " + what);
 }
 
 class DocumentCheck {
@@ -225,4 +225,4 @@ class DocumentCheck {
 
 void CheckCompoundDocument(std::string_view file) { DocumentCheck(file).Run(); }
 
-}  // namespace tarvex::workbook
+}  // namespace tarvex::workbook::compound

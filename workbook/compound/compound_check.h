@@ -5,10 +5,10 @@
 
 #include <string_view>
 
-namespace tarvex::workbook {
+namespace tarvex::workbook::compound {
 
 // Checks the header, the sector allocation tables, the directory and the length of every stream
-// against the file's bytes. Throws WorkbookError that says what is damaged.
+// against the file's bytes. Throws CompoundError that says what is damaged.
 void CheckCompoundDocument(std::string_view file);
 
-}  // namespace tarvex::workbook
+}  // namespace tarvex::workbook::compound

@@ -1,6 +1,6 @@
-#include "workbook/utf16_text.h"
+#include "workbook/compound/utf16_text.h"
 
-namespace tarvex::workbook {
+namespace tarvex::workbook::compound {
 
 namespace {
 
@@ -49,4 +49,4 @@ void AppendLatin1(std::string& out, std::string_view bytes) {
   for (char byte : bytes) AppendCodePoint(out, static_cast<unsigned char>(byte));
 }
 
-}  // namespace tarvex::workbook
+}  // namespace tarvex::workbook::compound
