@@ -9,7 +9,7 @@
 #include <cerrno>
 
 #include "platform/files.h"
-#include "workbook/biff_workbook.h"
+#include "workbook/biff/workbook.h"
 #include "workbook/openxml_workbook.h"
 
 namespace tarvex::workbook {
@@ -34,7 +34,7 @@ std::unique_ptr<WorkbookFile> OpenWorkbookFile(const std::string& native_path) {
   close(fd);
   if (got == static_cast<ssize_t>(head.size()) &&
       std::equal(kCompoundSignature.begin(), kCompoundSignature.end(), head.begin())) {
-    return OpenBiffWorkbook(native_path);
+    return biff::OpenWorkbook(native_path);
   }
   if (got >= static_cast<ssize_t>(kZipSignature.size()) &&
       std::equal(kZipSignature.begin(), kZipSignature.end(), head.begin())) {

@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "tests/support/test_support.h"
-#include "tests/workbook/xls_fixture.h"
+#include "tests/workbook/biff/xls_fixture.h"
 #include "workbook/format_choice.h"
 
 namespace tarvex::testing {

@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "workbook/biff_cell_table.h"
-#include "workbook/biff_globals.h"
+#include "workbook/biff/cell_table.h"
+#include "workbook/biff/globals.h"
 
 namespace tarvex::workbook::biff {
 

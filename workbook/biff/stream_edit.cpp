@@ -3,7 +3,7 @@
 
 #include "platform/large_memory.h"
 #include "platform/little_endian.h"
-#include "workbook/biff_edit.h"
+#include "workbook/biff/edit.h"
 
 namespace tarvex::workbook::biff {
 

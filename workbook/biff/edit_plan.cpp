@@ -1,4 +1,4 @@
-#include "workbook/biff_edit_plan.h"
+#include "workbook/biff/edit_plan.h"
 
 #include <algorithm>
 #include <map>

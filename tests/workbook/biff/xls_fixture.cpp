@@ -1,4 +1,4 @@
-#include "tests/workbook/xls_fixture.h"
+#include "tests/workbook/biff/xls_fixture.h"
 
 #include <gsf/gsf-infile-msole.h>
 #include <gsf/gsf-outfile-msole.h>
@@ -75,7 +75,7 @@ void AddStream(GsfOutfile* folder, const char* name, size_t size, std::mt19937& 
 }  // namespace
 
 std::string XlsTool(const std::vector<std::string>& arguments) {
-  std::vector<std::string> all = {(SourceFolder() / "tests/workbook/xls_tool.py").string()};
+  std::vector<std::string> all = {(SourceFolder() / "tests/workbook/biff/xls_tool.py").string()};
   all.insert(all.end(), arguments.begin(), arguments.end());
   RunResult result = RunProgram("/usr/bin/python3", all);
   EXPECT_EQ(result.exit_status, 0)

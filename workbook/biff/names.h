@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "workbook/biff_globals.h"
+#include "workbook/biff/globals.h"
 
 namespace tarvex::workbook::biff {
 

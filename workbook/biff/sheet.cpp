@@ -1,4 +1,4 @@
-#include "workbook/biff_sheet.h"
+#include "workbook/biff/sheet.h"
 
 #include <array>
 

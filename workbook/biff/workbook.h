@@ -6,9 +6,9 @@
 
 #include "workbook/format/workbook_file.h"
 
-namespace tarvex::workbook {
+namespace tarvex::workbook::biff {
 
 // Throws WorkbookError when the document cannot be read as a BIFF8 workbook.
-std::unique_ptr<WorkbookFile> OpenBiffWorkbook(const std::string& native_path);
+std::unique_ptr<WorkbookFile> OpenWorkbook(const std::string& native_path);
 
-}  // namespace tarvex::workbook
+}  // namespace tarvex::workbook::biff

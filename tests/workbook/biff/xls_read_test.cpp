@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/test_support.h"
-#include "tests/workbook/xls_fixture.h"
+#include "tests/workbook/biff/xls_fixture.h"
 #include "workbook/format_choice.h"
 
 namespace tarvex::testing {

@@ -1,10 +1,10 @@
-#include "workbook/biff_names.h"
+#include "workbook/biff/names.h"
 
 #include <algorithm>
 #include <optional>
 
 #include "platform/little_endian.h"
-#include "workbook/biff_records.h"
+#include "workbook/biff/records.h"
 
 namespace tarvex::workbook::biff {
 

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "workbook/biff_records.h"
+#include "workbook/biff/records.h"
 #include "workbook/format/workbook_file.h"
 
 namespace tarvex::workbook::biff {

@@ -1,10 +1,10 @@
-#include "workbook/biff_globals.h"
+#include "workbook/biff/globals.h"
 
 #include <algorithm>
 #include <unordered_map>
 
 #include "platform/little_endian.h"
-#include "workbook/biff_names.h"
+#include "workbook/biff/names.h"
 #include "workbook/format/number_format.h"
 
 namespace tarvex::workbook::biff {

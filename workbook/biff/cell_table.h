@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "workbook/biff_records.h"
-#include "workbook/biff_sheet.h"
+#include "workbook/biff/records.h"
+#include "workbook/biff/sheet.h"
 
 namespace tarvex::workbook::biff {
 

@@ -1,6 +1,6 @@
 #include "platform/little_endian.h"
-#include "workbook/biff_edit.h"
-#include "workbook/biff_edit_plan.h"
+#include "workbook/biff/edit.h"
+#include "workbook/biff/edit_plan.h"
 
 #include <algorithm>
 #include <array>

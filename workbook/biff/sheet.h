@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "workbook/biff_globals.h"
-#include "workbook/biff_records.h"
+#include "workbook/biff/globals.h"
+#include "workbook/biff/records.h"
 #include "workbook/format/workbook_file.h"
 
 namespace tarvex::workbook::biff {

@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "tests/support/tarvex_run.h"
-#include "tests/workbook/xls_fixture.h"
+#include "tests/workbook/biff/xls_fixture.h"
 
 namespace tarvex::testing {
 namespace {

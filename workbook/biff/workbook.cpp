@@ -1,14 +1,14 @@
-#include "workbook/biff_workbook.h"
+#include "workbook/biff/workbook.h"
 
 #include "platform/file_replacement.h"
 #include "platform/files.h"
 #include "platform/text.h"
-#include "workbook/biff_edit.h"
-#include "workbook/biff_globals.h"
-#include "workbook/biff_sheet.h"
+#include "workbook/biff/edit.h"
+#include "workbook/biff/globals.h"
+#include "workbook/biff/sheet.h"
 #include "workbook/compound/compound_file.h"
 
-namespace tarvex::workbook {
+namespace tarvex::workbook::biff {
 
 namespace {
 
@@ -132,8 +132,8 @@ class BiffWorkbook : public WorkbookFile {
 
 }  // namespace
 
-std::unique_ptr<WorkbookFile> OpenBiffWorkbook(const std::string& native_path) {
+std::unique_ptr<WorkbookFile> OpenWorkbook(const std::string& native_path) {
   return std::make_unique<BiffWorkbook>(native_path);
 }
 
-}  // namespace tarvex::workbook
+}  // namespace tarvex::workbook::biff

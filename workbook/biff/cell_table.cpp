@@ -1,4 +1,4 @@
-#include "workbook/biff_cell_table.h"
+#include "workbook/biff/cell_table.h"
 
 #include "platform/large_memory.h"
 

@@ -1,4 +1,4 @@
-#include "workbook/biff_records.h"
+#include "workbook/biff/records.h"
 
 #include "platform/little_endian.h"
 #include "workbook/compound/utf16_text.h"

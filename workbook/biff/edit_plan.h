@@ -9,9 +9,9 @@
 #include <utility>
 #include <vector>
 
-#include "workbook/biff_cell_table.h"
-#include "workbook/biff_edit.h"
-#include "workbook/biff_globals.h"
+#include "workbook/biff/cell_table.h"
+#include "workbook/biff/edit.h"
+#include "workbook/biff/globals.h"
 
 namespace tarvex::workbook::biff {
 
