@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "workbook/range.h"
 #include "workbook/format/workbook_file.h"
+#include "workbook/range.h"
 
 namespace tarvex::workbook {
 

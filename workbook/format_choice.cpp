@@ -10,7 +10,7 @@
 
 #include "platform/files.h"
 #include "workbook/biff/workbook.h"
-#include "workbook/openxml_workbook.h"
+#include "workbook/openxml/workbook.h"
 
 namespace tarvex::workbook {
 
@@ -38,7 +38,7 @@ std::unique_ptr<WorkbookFile> OpenWorkbookFile(const std::string& native_path) {
   }
   if (got >= static_cast<ssize_t>(kZipSignature.size()) &&
       std::equal(kZipSignature.begin(), kZipSignature.end(), head.begin())) {
-    return OpenOpenXmlWorkbook(native_path);
+    return openxml::OpenWorkbook(native_path);
   }
   throw WorkbookError(
       "The file is neither a zip package nor a compound document, so it is not "

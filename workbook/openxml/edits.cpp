@@ -1,13 +1,13 @@
-#include "workbook/openxml_edits.h"
+#include "workbook/openxml/edits.h"
 
 #include <array>
 #include <optional>
 
 #include "platform/text.h"
 #include "workbook/format/workbook_file.h"
-#include "workbook/xml_scanner.h"
+#include "workbook/openxml/xml_scanner.h"
 
-namespace tarvex::workbook {
+namespace tarvex::workbook::openxml {
 
 namespace {
 
@@ -73,4 +73,4 @@ std::string WithoutElements(std::string_view xml, std::string_view part,
   return out;
 }
 
-}  // namespace tarvex::workbook
+}  // namespace tarvex::workbook::openxml

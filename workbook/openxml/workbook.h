@@ -6,9 +6,9 @@
 
 #include "workbook/format/workbook_file.h"
 
-namespace tarvex::workbook {
+namespace tarvex::workbook::openxml {
 
 // Throws WorkbookError when the package cannot be read as a workbook.
-std::unique_ptr<WorkbookFile> OpenOpenXmlWorkbook(const std::string& native_path);
+std::unique_ptr<WorkbookFile> OpenWorkbook(const std::string& native_path);
 
-}  // namespace tarvex::workbook
+}  // namespace tarvex::workbook::openxml

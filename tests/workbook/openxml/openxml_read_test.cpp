@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "tests/workbook/workbook_tools.h"
-#include "workbook/format/address.h"
 #include "workbook/application.h"
+#include "workbook/format/address.h"
 
 namespace tarvex::workbook {
 namespace {

@@ -3,9 +3,9 @@
 #include <cmath>
 #include <optional>
 
-#include "workbook/openxml_sheet.h"
+#include "workbook/openxml/sheet.h"
 
-namespace tarvex::workbook {
+namespace tarvex::workbook::openxml {
 
 namespace {
 
@@ -444,4 +444,4 @@ SheetEdit WriteSheetNumbers(std::string_view xml, std::string_view part, std::st
   return SheetWriter(xml, part, sheet, limits, unique).Run();
 }
 
-}  // namespace tarvex::workbook
+}  // namespace tarvex::workbook::openxml

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-namespace tarvex::workbook {
+namespace tarvex::workbook::openxml {
 
 struct XmlAttribute {
   std::string_view name;   // as written, prefix included
@@ -84,4 +84,4 @@ void AppendXmlDecoded(std::string& out, std::string_view raw);
 // Escapes "&", "<", ">" and '"' so that text may stand as character data or in an attribute.
 void AppendXmlEscaped(std::string& out, std::string_view text);
 
-}  // namespace tarvex::workbook
+}  // namespace tarvex::workbook::openxml

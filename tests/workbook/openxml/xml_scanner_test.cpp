@@ -1,4 +1,4 @@
-#include "workbook/xml_scanner.h"
+#include "workbook/openxml/xml_scanner.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 
 #include "workbook/format/workbook_file.h"
 
-namespace tarvex::workbook {
+namespace tarvex::workbook::openxml {
 namespace {
 
 // Every token, as "<name", "</name" and the decoded text, for comparisons.
@@ -103,4 +103,4 @@ TEST(XmlScannerTest, PositionsAllowSplicing) {
 }
 
 }  // namespace
-}  // namespace tarvex::workbook
+}  // namespace tarvex::workbook::openxml

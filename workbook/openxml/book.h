@@ -6,9 +6,9 @@
 #include <string_view>
 #include <vector>
 
-#include "workbook/zip_package.h"
+#include "workbook/openxml/zip_package.h"
 
-namespace tarvex::workbook {
+namespace tarvex::workbook::openxml {
 
 struct BookSheet {
   std::string name;
@@ -42,4 +42,4 @@ std::vector<bool> ReadDateStyles(std::string_view styles_xml, std::string_view p
 // The shared strings in order; each is the text of its runs, phonetic runs left out.
 std::vector<std::string> ReadSharedStrings(std::string_view xml, std::string_view part);
 
-}  // namespace tarvex::workbook
+}  // namespace tarvex::workbook::openxml

@@ -8,9 +8,9 @@
 
 #include <pugixml.hpp>
 
-#include "workbook/zip_package.h"
+#include "workbook/openxml/zip_package.h"
 
-namespace tarvex::workbook {
+namespace tarvex::workbook::openxml {
 
 struct Relationship {
   std::string id;
@@ -48,4 +48,4 @@ pugi::xml_node ChildNamed(pugi::xml_node parent, std::string_view local_name);
 // The value of the attribute of that local name, whatever its prefix; empty when missing.
 std::string_view AttributeNamed(pugi::xml_node node, std::string_view local_name);
 
-}  // namespace tarvex::workbook
+}  // namespace tarvex::workbook::openxml

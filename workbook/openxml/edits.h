@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace tarvex::workbook {
+namespace tarvex::workbook::openxml {
 
 // The workbook part with fullCalcOnLoad="1" on its calcPr element, which is added where missing.
 std::string WithFullCalcOnLoad(std::string_view workbook_xml, std::string_view part);
@@ -17,4 +17,4 @@ std::string WithoutElements(std::string_view xml, std::string_view part,
                             std::string_view local_name, std::string_view attribute,
                             std::string_view value);
 
-}  // namespace tarvex::workbook
+}  // namespace tarvex::workbook::openxml

@@ -15,7 +15,7 @@
 struct zip;
 struct zip_stat;
 
-namespace tarvex::workbook {
+namespace tarvex::workbook::openxml {
 
 struct ZipFileSource;
 
@@ -69,4 +69,4 @@ class ZipPackage {
   struct zip* archive_ = nullptr;
 };
 
-}  // namespace tarvex::workbook
+}  // namespace tarvex::workbook::openxml

@@ -12,9 +12,9 @@
 #include "platform/large_memory.h"
 #include "workbook/format/address.h"
 #include "workbook/format/workbook_file.h"
-#include "workbook/xml_scanner.h"
+#include "workbook/openxml/xml_scanner.h"
 
-namespace tarvex::workbook {
+namespace tarvex::workbook::openxml {
 
 // What cells refer to outside their sheet.
 struct CellContext {
@@ -54,4 +54,4 @@ std::int64_t RowOfElement(const XmlScanner& scanner, std::int64_t previous_row,
 std::int64_t ColumnOfElement(const XmlScanner& scanner, std::int64_t row,
                              std::int64_t previous_column, const SheetLimits& limits);
 
-}  // namespace tarvex::workbook
+}  // namespace tarvex::workbook::openxml

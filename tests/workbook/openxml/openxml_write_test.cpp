@@ -8,11 +8,11 @@
 #include <random>
 
 #include "tests/workbook/workbook_tools.h"
-#include "workbook/format/address.h"
 #include "workbook/application.h"
-#include "workbook/openxml_edits.h"
+#include "workbook/format/address.h"
+#include "workbook/openxml/edits.h"
 
-namespace tarvex::workbook {
+namespace tarvex::workbook::openxml {
 namespace {
 
 using tarvex::testing::Json;
@@ -322,4 +322,4 @@ TEST(OpenXmlWriteTest, RecalculationOnOpenIsAskedForOnce) {
 }
 
 }  // namespace
-}  // namespace tarvex::workbook
+}  // namespace tarvex::workbook::openxml

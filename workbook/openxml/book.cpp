@@ -1,14 +1,14 @@
-#include "workbook/openxml_book.h"
+#include "workbook/openxml/book.h"
 
 #include <charconv>
 #include <map>
 
 #include "workbook/format/number_format.h"
-#include "workbook/openxml_parts.h"
 #include "workbook/format/workbook_file.h"
-#include "workbook/xml_scanner.h"
+#include "workbook/openxml/parts.h"
+#include "workbook/openxml/xml_scanner.h"
 
-namespace tarvex::workbook {
+namespace tarvex::workbook::openxml {
 
 namespace {
 
@@ -134,4 +134,4 @@ std::vector<std::string> ReadSharedStrings(std::string_view xml, std::string_vie
   return strings;
 }
 
-}  // namespace tarvex::workbook
+}  // namespace tarvex::workbook::openxml

@@ -1,4 +1,4 @@
-#include "workbook/zip_package.h"
+#include "workbook/openxml/zip_package.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -17,7 +17,7 @@
 #include "workbook/format/memory_check.h"
 #include "workbook/format/workbook_file.h"
 
-namespace tarvex::workbook {
+namespace tarvex::workbook::openxml {
 
 using platform::ReadU16;
 using platform::ReadU32;
@@ -495,4 +495,4 @@ void ZipPackage::Save(const std::map<std::string, std::string_view>& replaced,
   archive.release();
 }
 
-}  // namespace tarvex::workbook
+}  // namespace tarvex::workbook::openxml

@@ -1,4 +1,4 @@
-#include "workbook/openxml_workbook.h"
+#include "workbook/openxml/workbook.h"
 
 #include <map>
 #include <optional>
@@ -7,13 +7,13 @@
 #include "platform/text.h"
 #include "workbook/format/address.h"
 #include "workbook/format/memory_check.h"
-#include "workbook/openxml_book.h"
-#include "workbook/openxml_edits.h"
-#include "workbook/openxml_parts.h"
-#include "workbook/openxml_sheet.h"
-#include "workbook/zip_package.h"
+#include "workbook/openxml/book.h"
+#include "workbook/openxml/edits.h"
+#include "workbook/openxml/parts.h"
+#include "workbook/openxml/sheet.h"
+#include "workbook/openxml/zip_package.h"
 
-namespace tarvex::workbook {
+namespace tarvex::workbook::openxml {
 
 namespace {
 
@@ -142,8 +142,8 @@ class OpenXmlWorkbook final : public WorkbookFile {
 
 }  // namespace
 
-std::unique_ptr<WorkbookFile> OpenOpenXmlWorkbook(const std::string& native_path) {
+std::unique_ptr<WorkbookFile> OpenWorkbook(const std::string& native_path) {
   return std::make_unique<OpenXmlWorkbook>(native_path);
 }
 
-}  // namespace tarvex::workbook
+}  // namespace tarvex::workbook::openxml

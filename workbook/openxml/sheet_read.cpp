@@ -1,9 +1,9 @@
 #include <charconv>
 #include <cmath>
 
-#include "workbook/openxml_sheet.h"
+#include "workbook/openxml/sheet.h"
 
-namespace tarvex::workbook {
+namespace tarvex::workbook::openxml {
 
 namespace {
 
@@ -259,4 +259,4 @@ std::vector<CellValue> ReadSheetCells(std::string_view xml, std::string_view par
   return cells;
 }
 
-}  // namespace tarvex::workbook
+}  // namespace tarvex::workbook::openxml

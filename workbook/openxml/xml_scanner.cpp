@@ -1,10 +1,10 @@
-#include "workbook/xml_scanner.h"
+#include "workbook/openxml/xml_scanner.h"
 
 #include <cstring>
 
 #include "workbook/format/workbook_file.h"
 
-namespace tarvex::workbook {
+namespace tarvex::workbook::openxml {
 
 namespace {
 
@@ -331,4 +331,4 @@ void AppendXmlEscaped(std::string& out, std::string_view text) {
   }
 }
 
-}  // namespace tarvex::workbook
+}  // namespace tarvex::workbook::openxml

@@ -1,10 +1,10 @@
-#include "workbook/openxml_parts.h"
+#include "workbook/openxml/parts.h"
 
 #include <cstring>
 
 #include "workbook/format/workbook_file.h"
 
-namespace tarvex::workbook {
+namespace tarvex::workbook::openxml {
 
 std::string RelationshipsPartOf(std::string_view source) {
   size_t slash = source.rfind('/');
@@ -126,4 +126,4 @@ std::string_view AttributeNamed(pugi::xml_node node, std::string_view local_name
   return {};
 }
 
-}  // namespace tarvex::workbook
+}  // namespace tarvex::workbook::openxml
