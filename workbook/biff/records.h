@@ -53,6 +53,8 @@ inline constexpr size_t kHeaderSize = 4;
 inline constexpr size_t kMaxRecordData = 8224;
 inline constexpr std::int64_t kRowLimit = 65536;
 inline constexpr std::int64_t kColumnLimit = 256;
+// How messages about a cell beyond those limits end.
+inline constexpr const char* kLimitsText = "the sheet's limits of 65,536 rows and 256 columns";
 
 struct Record {
   std::uint16_t type = 0;

@@ -279,8 +279,8 @@ CellPosition CellRecordPosition(const Record& record) {
     position.last_column = static_cast<std::uint16_t>(position.first_column + count - 1);
   }
   if (position.last_column >= kColumnLimit) {
-    Damaged("the cell record at byte " + std::to_string(record.offset) +
-            " lies outside the sheet's limits of 65,536 rows and 256 columns");
+    Damaged("the cell record at byte " + std::to_string(record.offset) + " lies outside " +
+            kLimitsText);
   }
   return position;
 }

@@ -2,6 +2,7 @@
 
 #include "platform/file_replacement.h"
 #include "platform/files.h"
+#include "platform/index_errors.h"
 #include "platform/text.h"
 #include "workbook/biff/edit.h"
 #include "workbook/biff/globals.h"
@@ -66,8 +67,7 @@ class BiffWorkbook : public WorkbookFile {
     if (area.first_row < 0 || area.first_column < 0 || area.first_row > area.last_row ||
         area.first_column > area.last_column || area.last_row >= biff::kRowLimit ||
         area.last_column >= biff::kColumnLimit) {
-      throw WorkbookError(
-          "The range lies outside the sheet's limits of 65,536 rows and 256 columns");
+      throw WorkbookError(std::string("The range lies outside ") + biff::kLimitsText);
     }
     return biff::ReadSheetCells(stream_, globals_, Worksheet(sheet).offset, area);
   }
@@ -79,8 +79,7 @@ class BiffWorkbook : public WorkbookFile {
     for (const CellWrite& cell : cells) {
       if (cell.row < 0 || cell.row >= biff::kRowLimit || cell.column < 0 ||
           cell.column >= biff::kColumnLimit) {
-        throw WorkbookError(
-            "A cell lies outside the sheet's limits of 65,536 rows and 256 columns");
+        throw WorkbookError(std::string("A cell lies outside ") + biff::kLimitsText);
       }
       targets.push_back({static_cast<std::uint16_t>(cell.row),
                          static_cast<std::uint16_t>(cell.column), cell.value});
@@ -107,7 +106,7 @@ class BiffWorkbook : public WorkbookFile {
 
  private:
   size_t CheckSheet(size_t sheet) const {
-    if (sheet >= worksheet_tabs_.size()) throw WorkbookError("Subscript out of range");
+    if (sheet >= worksheet_tabs_.size()) throw WorkbookError(platform::kSubscriptOutOfRange);
     return sheet;
   }
 
