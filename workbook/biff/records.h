@@ -53,6 +53,19 @@ inline constexpr size_t kHeaderSize = 4;
 inline constexpr size_t kMaxRecordData = 8224;
 inline constexpr std::int64_t kRowLimit = 65536;
 inline constexpr std::int64_t kColumnLimit = 256;
+// Field offsets in the records' data, the format's own field names in the comments.
+inline constexpr size_t kBofVersion = 0;          // BOF.vers
+inline constexpr size_t kBofType = 2;             // BOF.dt
+inline constexpr size_t kBoundSheetPosition = 0;  // BOUNDSHEET.lbPlyPos
+inline constexpr size_t kBoundSheetType = 5;      // BOUNDSHEET.dt
+inline constexpr size_t kBoundSheetNameSize = 6;  // BOUNDSHEET.cch
+inline constexpr size_t kBoundSheetName = 7;      // BOUNDSHEET.rgch, after its flags byte
+inline constexpr size_t kFormatIndex = 0;         // FORMAT.ifmt
+inline constexpr size_t kFormatCodeSize = 2;      // FORMAT.cch
+inline constexpr size_t kFormatCode = 4;          // FORMAT.rgb, after its flags byte
+inline constexpr size_t kXfFormat = 2;            // XF.ifmt
+inline constexpr size_t kWindow1ActiveTab = 10;   // WINDOW1.itabCur
+
 // How messages about a cell beyond those limits end.
 inline constexpr const char* kLimitsText = "the sheet's limits of 65,536 rows and 256 columns";
 
