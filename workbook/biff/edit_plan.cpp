@@ -60,9 +60,11 @@ class Planner {
       };
       for (size_t index : block.row_records) {
         std::string_view data = layout_.records[index].data;
-        std::uint16_t row = ReadU16(data, 0);
+        std::uint16_t row = ReadU16(data, kRowRow);
         if (row_record_block_[row] < 0) row_record_block_[row] = static_cast<int>(b);
-        if (ReadU16(data, 12) & kRowHasStyle) plan_.row_style[row] = ReadU16(data, 14) & 0x0FFF;
+        if (ReadU16(data, kRowFlags) & kRowHasStyle) {
+          plan_.row_style[row] = ReadU16(data, kRowStyle) & 0x0FFF;
+        }
         cover(row);
       }
       for (const CellUnit& unit : block.units) {
@@ -77,9 +79,9 @@ class Planner {
     }
     for (size_t index : layout_.column_infos) {
       std::string_view data = layout_.records[index].data;
-      std::uint16_t last = std::min<std::uint16_t>(ReadU16(data, 2), kColumnLimit - 1);
-      for (std::uint16_t c = ReadU16(data, 0); c <= last; ++c) {
-        plan_.column_style[c] = ReadU16(data, 6);
+      std::uint16_t last = std::min<std::uint16_t>(ReadU16(data, kColInfoLast), kColumnLimit - 1);
+      for (std::uint16_t c = ReadU16(data, kColInfoFirst); c <= last; ++c) {
+        plan_.column_style[c] = ReadU16(data, kColInfoStyle);
       }
     }
   }

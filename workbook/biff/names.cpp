@@ -15,6 +15,20 @@ namespace {
 constexpr std::uint16_t kBuiltIn = 0x0020;
 constexpr std::uint16_t kSelfReference = 0x0401;
 constexpr size_t kNameHeader = 14;
+constexpr size_t kNameFlags = 0;           // NAME.grbit
+constexpr size_t kNameSize = 3;            // NAME.cch
+constexpr size_t kNameFormulaSize = 4;     // NAME.cce
+constexpr size_t kNameSheet = 8;           // NAME.itab: 0 for a workbook-level name
+constexpr size_t kSupBookKind = 2;         // SUPBOOK.cch: 0x0401 for the workbook itself
+constexpr size_t kExternSheetCount = 0;    // EXTERNSHEET.cXTI
+constexpr size_t kExternSheetEntries = 2;  // EXTERNSHEET.rgXTI: 6 bytes each
+// In the parsed formula, after its token byte.
+constexpr size_t kPtgSheetReference = 1;     // ixti
+constexpr size_t kPtgFirstRow = 3;           // rwFirst (PtgRef3d: rw)
+constexpr size_t kPtgArea3dLastRow = 5;      // rwLast
+constexpr size_t kPtgArea3dFirstColumn = 7;  // colFirst
+constexpr size_t kPtgArea3dLastColumn = 9;   // colLast
+constexpr size_t kPtgRef3dColumn = 5;        // col
 constexpr std::uint16_t kColumnMask = 0x3FFF;
 
 struct SheetReference {
@@ -25,7 +39,7 @@ struct SheetReference {
 
 std::optional<size_t> SelfSupBook(const std::vector<std::string_view>& sup_books) {
   for (size_t i = 0; i < sup_books.size(); ++i) {
-    if (sup_books[i].size() >= 4 && ReadU16(sup_books[i], 2) == kSelfReference) return i;
+    if (sup_books[i].size() >= 4 && ReadU16(sup_books[i], kSupBookKind) == kSelfReference) return i;
   }
   return std::nullopt;
 }
@@ -33,9 +47,9 @@ std::optional<size_t> SelfSupBook(const std::vector<std::string_view>& sup_books
 std::vector<SheetReference> SheetReferences(std::string_view data) {
   std::vector<SheetReference> references;
   if (data.size() < 2) return references;
-  size_t count = std::min<size_t>(ReadU16(data, 0), (data.size() - 2) / 6);
+  size_t count = std::min<size_t>(ReadU16(data, kExternSheetCount), (data.size() - 2) / 6);
   for (size_t i = 0; i < count; ++i) {
-    size_t at = 2 + 6 * i;
+    size_t at = kExternSheetEntries + 6 * i;
     references.push_back({ReadU16(data, at), ReadU16(data, at + 2), ReadU16(data, at + 4)});
   }
   return references;
@@ -48,20 +62,20 @@ std::optional<std::pair<size_t, CellArea>> SingleArea(std::string_view formula) 
   std::uint8_t token = static_cast<std::uint8_t>(formula[0]) & 0x1F;
   CellArea area;
   if (token == 0x1B && formula.size() == 11) {  // PtgArea3d
-    area.first_row = ReadU16(formula, 3);
-    area.last_row = ReadU16(formula, 5);
-    area.first_column = ReadU16(formula, 7) & kColumnMask;
-    area.last_column = ReadU16(formula, 9) & kColumnMask;
+    area.first_row = ReadU16(formula, kPtgFirstRow);
+    area.last_row = ReadU16(formula, kPtgArea3dLastRow);
+    area.first_column = ReadU16(formula, kPtgArea3dFirstColumn) & kColumnMask;
+    area.last_column = ReadU16(formula, kPtgArea3dLastColumn) & kColumnMask;
   } else if (token == 0x1A && formula.size() == 7) {  // PtgRef3d
-    area.first_row = area.last_row = ReadU16(formula, 3);
-    area.first_column = area.last_column = ReadU16(formula, 5) & kColumnMask;
+    area.first_row = area.last_row = ReadU16(formula, kPtgFirstRow);
+    area.first_column = area.last_column = ReadU16(formula, kPtgRef3dColumn) & kColumnMask;
   } else {
     return std::nullopt;
   }
   if (area.first_row > area.last_row) std::swap(area.first_row, area.last_row);
   if (area.first_column > area.last_column) std::swap(area.first_column, area.last_column);
   if (area.last_column >= kColumnLimit) return std::nullopt;
-  return std::make_pair(size_t{ReadU16(formula, 1)}, area);
+  return std::make_pair(size_t{ReadU16(formula, kPtgSheetReference)}, area);
 }
 
 }  // namespace
@@ -73,10 +87,10 @@ std::vector<NamedArea> ResolveNames(const NameRecords& records, size_t tab_count
   if (!self) return names;
   for (std::string_view data : records.names) {
     if (data.size() < kNameHeader) continue;
-    std::uint16_t flags = ReadU16(data, 0);
-    size_t length = static_cast<std::uint8_t>(data[3]);
-    size_t formula_size = ReadU16(data, 4);
-    if ((flags & kBuiltIn) != 0 || ReadU16(data, 8) != 0) continue;
+    std::uint16_t flags = ReadU16(data, kNameFlags);
+    size_t length = static_cast<std::uint8_t>(data[kNameSize]);
+    size_t formula_size = ReadU16(data, kNameFormulaSize);
+    if ((flags & kBuiltIn) != 0 || ReadU16(data, kNameSheet) != 0) continue;
     size_t at = kNameHeader;
     std::string name = ReadCharacters(data, at, length);
     if (data.size() - at < formula_size) continue;

@@ -65,6 +65,37 @@ inline constexpr size_t kFormatCodeSize = 2;      // FORMAT.cch
 inline constexpr size_t kFormatCode = 4;          // FORMAT.rgb, after its flags byte
 inline constexpr size_t kXfFormat = 2;            // XF.ifmt
 inline constexpr size_t kWindow1ActiveTab = 10;   // WINDOW1.itabCur
+// Every cell record opens with its row, column and style: NUMBER, RK, LABELSST, LABEL, BOOLERR,
+// FORMULA, BLANK; MULRK and MULBLANK with the first column.
+inline constexpr size_t kCellRow = 0;         // rw
+inline constexpr size_t kCellColumn = 2;      // col, colFirst
+inline constexpr size_t kCellStyle = 4;       // ixfe
+inline constexpr size_t kCellValue = 6;       // NUMBER.num, RK.rk, LABELSST.isst
+inline constexpr size_t kLabelSize = 6;       // LABEL.cch
+inline constexpr size_t kLabelText = 8;       // LABEL.rgb, after its flags byte
+inline constexpr size_t kBoolErrValue = 6;    // BOOLERR.bBoolErr
+inline constexpr size_t kBoolErrIsError = 7;  // BOOLERR.fError
+inline constexpr size_t kMulCells = 4;  // MULRK.rgrkrec (ixfe and rk, 6 bytes), MULBLANK.rgixfe
+inline constexpr size_t kFormulaResult = 6;          // FORMULA.num; for a result that is no number,
+inline constexpr size_t kFormulaOtherValue = 8;      //   its kind stands there and its value here,
+inline constexpr size_t kFormulaResultMark = 12;     //   and 0xFFFF here (fExprO) marks it
+inline constexpr size_t kRowRow = 0;                 // ROW.rw
+inline constexpr size_t kRowFirstColumn = 2;         // ROW.colMic
+inline constexpr size_t kRowEndColumn = 4;           // ROW.colMac, one past the last
+inline constexpr size_t kRowFlags = 12;              // ROW.grbit
+inline constexpr size_t kRowStyle = 14;              // ROW.ixfe_val
+inline constexpr size_t kColInfoFirst = 0;           // COLINFO.colFirst
+inline constexpr size_t kColInfoLast = 2;            // COLINFO.colLast
+inline constexpr size_t kColInfoStyle = 6;           // COLINFO.ixfe
+inline constexpr size_t kDimensionsFirstRow = 0;     // DIMENSIONS.rwMic
+inline constexpr size_t kDimensionsEndRow = 4;       // DIMENSIONS.rwMac, one past the last
+inline constexpr size_t kDimensionsFirstColumn = 8;  // DIMENSIONS.colMic
+inline constexpr size_t kDimensionsEndColumn = 10;   // DIMENSIONS.colMac, one past the last
+inline constexpr size_t kIndexFirstRow = 4;          // INDEX.rwMic
+inline constexpr size_t kIndexEndRow = 8;            // INDEX.rwMac
+inline constexpr size_t kIndexDefColWidth = 12;      // INDEX.ibXF: where DEFCOLWIDTH stands
+inline constexpr size_t kIndexDbCells = 16;          // INDEX.rgibRw: where each DBCELL stands
+inline constexpr size_t kDefaultRowHeightValue = 2;  // DEFAULTROWHEIGHT.miyRw
 
 // How messages about a cell beyond those limits end.
 inline constexpr const char* kLimitsText = "the sheet's limits of 65,536 rows and 256 columns";

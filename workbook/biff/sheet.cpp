@@ -70,12 +70,13 @@ class AreaReader {
     switch (record.type) {
       case kNumber:
         if (CellValue* cell = Cell(record)) {
-          SetNumber(*cell, ReadF64(record.data, 6), ReadU16(record.data, 4));
+          SetNumber(*cell, ReadF64(record.data, kCellValue), ReadU16(record.data, kCellStyle));
         }
         break;
       case kRk:
         if (CellValue* cell = Cell(record)) {
-          SetNumber(*cell, RkNumber(ReadU32(record.data, 6)), ReadU16(record.data, 4));
+          SetNumber(*cell, RkNumber(ReadU32(record.data, kCellValue)),
+                    ReadU16(record.data, kCellStyle));
         }
         break;
       case kMulRk:
@@ -87,9 +88,9 @@ class AreaReader {
       case kLabel:
       case kRString:
         if (CellValue* cell = Cell(record)) {
-          size_t at = 8;
+          size_t at = kLabelText;
           cell->kind = CellKind::kText;
-          cell->text = ReadCharacters(record.data, at, ReadU16(record.data, 6));
+          cell->text = ReadCharacters(record.data, at, ReadU16(record.data, kLabelSize));
         }
         break;
       case kBoolErr:
@@ -141,7 +142,7 @@ class AreaReader {
     if (position.row < area_.first_row || position.row > area_.last_row) return;
     for (std::uint16_t column = position.first_column; column <= position.last_column; ++column) {
       if (CellValue* cell = At(position.row, column)) {
-        size_t at = 4 + 6 * static_cast<size_t>(column - position.first_column);
+        size_t at = kMulCells + 6 * static_cast<size_t>(column - position.first_column);
         SetNumber(*cell, RkNumber(ReadU32(record.data, at + 2)), ReadU16(record.data, at));
       }
     }
@@ -150,7 +151,7 @@ class AreaReader {
   void SharedString(const Record& record) {
     CellValue* cell = Cell(record);
     if (!cell) return;
-    std::uint32_t index = ReadU32(record.data, 6);
+    std::uint32_t index = ReadU32(record.data, kCellValue);
     if (index >= globals_.strings.size()) {
       Damaged("the cell record at byte " + std::to_string(record.offset) +
               " refers to shared string " + std::to_string(index) + " of only " +
@@ -163,8 +164,8 @@ class AreaReader {
   void BooleanOrError(const Record& record) {
     CellValue* cell = Cell(record);
     if (!cell) return;
-    std::uint8_t value = static_cast<std::uint8_t>(record.data[6]);
-    if (record.data[7] != 0) {
+    std::uint8_t value = static_cast<std::uint8_t>(record.data[kBoolErrValue]);
+    if (record.data[kBoolErrIsError] != 0) {
       cell->kind = CellKind::kError;
       cell->text = ErrorText(value);
     } else {
@@ -178,12 +179,12 @@ class AreaReader {
     if (!cell) return;
     std::string_view data = record.data;
     // A cached result that is not a number is marked by 0xFFFF in its last two bytes.
-    if (ReadU16(data, 12) != 0xFFFF) {
-      SetNumber(*cell, ReadF64(data, 6), ReadU16(data, 4));
+    if (ReadU16(data, kFormulaResultMark) != 0xFFFF) {
+      SetNumber(*cell, ReadF64(data, kFormulaResult), ReadU16(data, kCellStyle));
       return;
     }
-    std::uint8_t kind = static_cast<std::uint8_t>(data[6]);
-    std::uint8_t value = static_cast<std::uint8_t>(data[8]);
+    std::uint8_t kind = static_cast<std::uint8_t>(data[kFormulaResult]);
+    std::uint8_t value = static_cast<std::uint8_t>(data[kFormulaOtherValue]);
     *cell = CellValue{};
     if (kind == kStringResult || kind == kEmptyTextResult) {
       cell->kind = CellKind::kText;
@@ -266,8 +267,8 @@ bool IsCellRecord(std::uint16_t type) {
 CellPosition CellRecordPosition(const Record& record) {
   RequireSize(record, MinimumCellSize(record.type));
   CellPosition position;
-  position.row = ReadU16(record.data, 0);
-  position.first_column = position.last_column = ReadU16(record.data, 2);
+  position.row = ReadU16(record.data, kCellRow);
+  position.first_column = position.last_column = ReadU16(record.data, kCellColumn);
   if (record.type == kMulRk || record.type == kMulBlank) {
     size_t each = record.type == kMulRk ? 6 : 2;
     size_t count = (record.data.size() - 6) / each;

@@ -44,7 +44,8 @@ class SheetEditor {
 
   void Run() {
     if (layout_.default_row_height) {
-      default_height_ = ReadU16(layout_.records[*layout_.default_row_height].data, 2);
+      default_height_ =
+          ReadU16(layout_.records[*layout_.default_row_height].data, kDefaultRowHeightValue);
     }
     size_t db_cells = PlannedDbCells();
     for (size_t i = 0; i < layout_.table_begin; ++i) AppendOutsideTable(i, db_cells);
@@ -116,7 +117,7 @@ class SheetEditor {
     for (size_t t = begin; t < end; ++t) {
       std::uint16_t column = targets_[t].column;
       AppendRun(record, run, column);
-      size_t at = 4 + each * (column - position.first_column);
+      size_t at = kMulCells + each * (column - position.first_column);
       AppendNumber(position.row, column, ReadU16(record.data, at), targets_[t].value);
       run = static_cast<std::uint16_t>(column + 1);
     }
@@ -133,7 +134,7 @@ class SheetEditor {
           AppendSplit(record, begin, end);
         } else {
           // A formula's own records (its STRING result) go with it.
-          AppendNumber(position.row, position.first_column, ReadU16(record.data, 4),
+          AppendNumber(position.row, position.first_column, ReadU16(record.data, kCellStyle),
                        targets_[begin].value);
         }
         return;
@@ -157,17 +158,17 @@ class SheetEditor {
 
   // An existing ROW record, its span of columns widened to the cells it gains.
   void AppendRow(size_t index) {
-    size_t at = out_.size();
+    const size_t data_at = out_.size() + kHeaderSize;
     out_.append(RecordBytes(index));
-    std::uint16_t row = ReadU16(layout_.records[index].data, 0);
+    std::uint16_t row = ReadU16(layout_.records[index].data, kRowRow);
     if (plan_.new_first_column[row] < 0) return;
-    std::uint16_t first = ReadU16(layout_.records[index].data, 2);
-    std::uint16_t end = ReadU16(layout_.records[index].data, 4);
+    std::uint16_t first = ReadU16(layout_.records[index].data, kRowFirstColumn);
+    std::uint16_t end = ReadU16(layout_.records[index].data, kRowEndColumn);
     auto new_first = static_cast<std::uint16_t>(plan_.new_first_column[row]);
     auto new_end = static_cast<std::uint16_t>(plan_.new_last_column[row] + 1);
     bool empty = first >= end;
-    PutU16(out_, at + 6, empty ? new_first : std::min(first, new_first));
-    PutU16(out_, at + 8, empty ? new_end : std::max(end, new_end));
+    PutU16(out_, data_at + kRowFirstColumn, empty ? new_first : std::min(first, new_first));
+    PutU16(out_, data_at + kRowEndColumn, empty ? new_end : std::max(end, new_end));
   }
 
   bool CellBefore(size_t target, const CellPosition& position) const {
@@ -200,7 +201,7 @@ class SheetEditor {
     };
     if (block) {
       for (size_t index : block->row_records) {
-        std::uint16_t row = ReadU16(layout_.records[index].data, 0);
+        std::uint16_t row = ReadU16(layout_.records[index].data, kRowRow);
         new_rows_before(row);
         size_t at = out_.size();
         AppendRow(index);
@@ -296,15 +297,17 @@ class SheetEditor {
     if (!dimensions_at_ || targets_.empty()) return;
     size_t at = *dimensions_at_ + kHeaderSize;
     std::string_view data(out_.data() + at, 12);
-    std::uint32_t first_row = ReadU32(data, 0), end_row = ReadU32(data, 4);
-    std::uint32_t first_column = ReadU16(data, 8), end_column = ReadU16(data, 10);
+    std::uint32_t first_row = ReadU32(data, kDimensionsFirstRow);
+    std::uint32_t end_row = ReadU32(data, kDimensionsEndRow);
+    std::uint32_t first_column = ReadU16(data, kDimensionsFirstColumn);
+    std::uint32_t end_column = ReadU16(data, kDimensionsEndColumn);
     auto bounds = TargetBounds();
     bool empty = first_row >= end_row || first_column >= end_column;
-    PutU32(out_, at, empty ? bounds[0] : std::min(first_row, bounds[0]));
-    PutU32(out_, at + 4, empty ? bounds[1] + 1 : std::max(end_row, bounds[1] + 1));
-    PutU16(out_, at + 8,
+    PutU32(out_, at + kDimensionsFirstRow, empty ? bounds[0] : std::min(first_row, bounds[0]));
+    PutU32(out_, at + kDimensionsEndRow, empty ? bounds[1] + 1 : std::max(end_row, bounds[1] + 1));
+    PutU16(out_, at + kDimensionsFirstColumn,
            static_cast<std::uint16_t>(empty ? bounds[2] : std::min(first_column, bounds[2])));
-    PutU16(out_, at + 10,
+    PutU16(out_, at + kDimensionsEndColumn,
            static_cast<std::uint16_t>(empty ? bounds[3] + 1 : std::max(end_column, bounds[3] + 1)));
   }
 
@@ -312,18 +315,20 @@ class SheetEditor {
     if (!index_at_) return;
     size_t at = *index_at_ + kHeaderSize;
     if (!targets_.empty()) {
-      std::uint32_t first_row = ReadU32(out_, at + 4), end_row = ReadU32(out_, at + 8);
+      std::uint32_t first_row = ReadU32(out_, at + kIndexFirstRow);
+      std::uint32_t end_row = ReadU32(out_, at + kIndexEndRow);
       bool empty = first_row >= end_row;
       PutU32(
-          out_, at + 4,
+          out_, at + kIndexFirstRow,
           empty ? targets_.front().row : std::min<std::uint32_t>(first_row, targets_.front().row));
-      PutU32(out_, at + 8, std::max<std::uint32_t>(empty ? 0 : end_row, targets_.back().row + 1u));
+      PutU32(out_, at + kIndexEndRow,
+             std::max<std::uint32_t>(empty ? 0 : end_row, targets_.back().row + 1u));
     }
     if (default_column_width_at_) {
-      PutU32(out_, at + 12, static_cast<std::uint32_t>(*default_column_width_at_));
+      PutU32(out_, at + kIndexDefColWidth, static_cast<std::uint32_t>(*default_column_width_at_));
     }
     for (size_t i = 0; i < db_cells_at_.size(); ++i) {
-      PutU32(out_, at + 16 + 4 * i, static_cast<std::uint32_t>(db_cells_at_[i]));
+      PutU32(out_, at + kIndexDbCells + 4 * i, static_cast<std::uint32_t>(db_cells_at_[i]));
     }
   }
 
