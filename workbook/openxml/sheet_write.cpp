@@ -77,7 +77,13 @@ class SheetWriter {
   SheetEdit Run();
 
  private:
+  // The start of an element, handed to the handler of its kind.
   void OnStart(XmlScanner& scanner);
+  void OnSheetChild(XmlScanner& scanner, std::string_view name);  // dimension, cols, sheetData
+  void OnColumn(const XmlScanner& scanner);                       // col: its style
+  void OnRow(XmlScanner& scanner);
+  void OnCell(XmlScanner& scanner);
+  void OnFormula(const XmlScanner& scanner);  // f: the areas that cannot take values
   void OnEnd(XmlScanner& scanner);
   bool RowHasWrites(std::int64_t row) const {
     return next_ < writes_.size() && writes_[next_].row == row;
@@ -226,109 +232,122 @@ void SheetWriter::OnStart(XmlScanner& scanner) {
   const size_t depth = scanner.Depth();
   std::string_view name = scanner.LocalName();
   if (depth == 2) {
-    if (name == "dimension") {
-      WidenDimension(scanner);
-    } else if (name == "cols") {
-      in_cols_ = true;
-    } else if (name == "sheetData") {
-      data_seen_ = true;
-      prefix_ = scanner.Prefix();
-      if (scanner.IsEmptyElement()) {
-        // <sheetData/> becomes <sheetData>rows</sheetData>.
-        splice_.CopyTo(scanner.TokenEnd() - 2);
-        splice_.out() += '>';
-        EmitRowsBefore(limits_.rows);
-        splice_.out() += "</" + std::string(scanner.Name()) + ">";
-        splice_.SkipTo(scanner.TokenEnd());
-      } else {
-        in_data_ = true;
-      }
-    }
+    OnSheetChild(scanner, name);
+  } else if (in_cols_ && depth == 3 && name == "col") {
+    OnColumn(scanner);
+  } else if (!in_data_) {
     return;
+  } else if (depth == 3 && name == "row") {
+    OnRow(scanner);
+  } else if (depth == 4 && name == "c") {
+    OnCell(scanner);
+  } else if (depth == 5 && name == "f") {
+    OnFormula(scanner);
+  } else if (depth == 5 && name == "extLst" && cell_written_) {
+    extension_begin_ = scanner.TokenBegin();
   }
-  if (in_cols_ && depth == 3 && name == "col") {
-    std::int64_t first = 0, last = 0;
-    std::string_view min = scanner.Attribute("min").value_or("");
-    std::string_view max = scanner.Attribute("max").value_or("");
-    std::string_view style = scanner.Attribute("style").value_or("");
-    if (!style.empty() &&
-        std::from_chars(min.data(), min.data() + min.size(), first).ec == std::errc() &&
-        std::from_chars(max.data(), max.data() + max.size(), last).ec == std::errc()) {
-      column_styles_.push_back({first - 1, last - 1, std::string(style)});
-    }
-    return;
-  }
-  if (!in_data_) return;
-  if (depth == 3 && name == "row") {
-    const std::int64_t row = RowOfElement(scanner, row_, limits_);
-    if (row <= row_) {
-      throw WorkbookError("The rows of " + std::string(part_) + " are out of order (row " +
-                          std::to_string(row + 1) + " after row " + std::to_string(row_ + 1) + ")");
-    }
-    splice_.CopyTo(scanner.TokenBegin());
-    EmitRowsBefore(row);
-    row_ = row;
-    column_ = -1;
-    std::erase_if(formula_areas_,
-                  [row](const FormulaArea& formula) { return formula.area.last_row < row; });
-    row_written_ = RowHasWrites(row);
-    if (!row_written_) return;
-    row_name_ = scanner.Name();
-    std::string_view custom = scanner.Attribute("customFormat").value_or("");
-    row_style_ = (custom == "1" || custom == "true") ? scanner.Attribute("s").value_or("") : "";
-    WidenSpans(scanner);
+}
+
+void SheetWriter::OnSheetChild(XmlScanner& scanner, std::string_view name) {
+  if (name == "dimension") {
+    WidenDimension(scanner);
+  } else if (name == "cols") {
+    in_cols_ = true;
+  } else if (name == "sheetData") {
+    data_seen_ = true;
+    prefix_ = scanner.Prefix();
     if (scanner.IsEmptyElement()) {
-      // <row .../> becomes <row ...>cells</row>; its end token then closes nothing more.
+      // <sheetData/> becomes <sheetData>rows</sheetData>.
       splice_.CopyTo(scanner.TokenEnd() - 2);
       splice_.out() += '>';
-      EmitCellsBefore(row, limits_.columns);
-      splice_.out() += "</" + row_name_ + ">";
+      EmitRowsBefore(limits_.rows);
+      splice_.out() += "</" + std::string(scanner.Name()) + ">";
       splice_.SkipTo(scanner.TokenEnd());
-      row_written_ = false;
-      row_style_.clear();
+    } else {
+      in_data_ = true;
     }
-    return;
   }
-  if (depth == 4 && name == "c") {
-    const std::int64_t column = ColumnOfElement(scanner, row_, column_, limits_);
-    if (column <= column_) {
-      throw WorkbookError("The cells of row " + std::to_string(row_ + 1) + " of " +
-                          std::string(part_) + " are out of order");
-    }
-    column_ = column;
-    cell_has_formula_ = false;
-    cell_master_.reset();
-    if (row_written_) {
-      splice_.CopyTo(scanner.TokenBegin());
-      EmitCellsBefore(row_, column);
-    }
-    cell_written_ = row_written_ && next_ < writes_.size() && writes_[next_].row == row_ &&
-                    writes_[next_].column == column;
-    if (cell_written_) {
-      cell_name_ = scanner.Name();
-      cell_attributes_ = scanner.Attributes();
-      cell_begin_ = scanner.TokenBegin();
-      extension_begin_ = extension_end_ = 0;
-    }
-    return;
+}
+
+void SheetWriter::OnColumn(const XmlScanner& scanner) {
+  std::int64_t first = 0, last = 0;
+  std::string_view min = scanner.Attribute("min").value_or("");
+  std::string_view max = scanner.Attribute("max").value_or("");
+  std::string_view style = scanner.Attribute("style").value_or("");
+  if (!style.empty() &&
+      std::from_chars(min.data(), min.data() + min.size(), first).ec == std::errc() &&
+      std::from_chars(max.data(), max.data() + max.size(), last).ec == std::errc()) {
+    column_styles_.push_back({first - 1, last - 1, std::string(style)});
   }
-  if (depth == 5 && name == "f") {
-    cell_has_formula_ = true;
-    std::string_view kind = scanner.Attribute("t").value_or("");
-    std::optional<std::string_view> reference = scanner.Attribute("ref");
-    if (!reference) return;
-    std::optional<CellArea> area = TryParseArea(*reference, limits_);
-    if (!area) return;
-    if (kind == "array") {
-      formula_areas_.push_back({*area, "array formula"});
-    } else if (kind == "dataTable") {
-      formula_areas_.push_back({*area, "data table"});
-    } else if (kind == "shared") {
-      cell_master_ = FormulaArea{*area, "shared formula"};
-    }
-    return;
+}
+
+void SheetWriter::OnRow(XmlScanner& scanner) {
+  const std::int64_t row = RowOfElement(scanner, row_, limits_);
+  if (row <= row_) {
+    throw WorkbookError("The rows of " + std::string(part_) + " are out of order (row " +
+                        std::to_string(row + 1) + " after row " + std::to_string(row_ + 1) + ")");
   }
-  if (depth == 5 && name == "extLst" && cell_written_) extension_begin_ = scanner.TokenBegin();
+  splice_.CopyTo(scanner.TokenBegin());
+  EmitRowsBefore(row);
+  row_ = row;
+  column_ = -1;
+  std::erase_if(formula_areas_,
+                [row](const FormulaArea& formula) { return formula.area.last_row < row; });
+  row_written_ = RowHasWrites(row);
+  if (!row_written_) return;
+  row_name_ = scanner.Name();
+  std::string_view custom = scanner.Attribute("customFormat").value_or("");
+  row_style_ = (custom == "1" || custom == "true") ? scanner.Attribute("s").value_or("") : "";
+  WidenSpans(scanner);
+  if (scanner.IsEmptyElement()) {
+    // <row .../> becomes <row ...>cells</row>; its end token then closes nothing more.
+    splice_.CopyTo(scanner.TokenEnd() - 2);
+    splice_.out() += '>';
+    EmitCellsBefore(row, limits_.columns);
+    splice_.out() += "</" + row_name_ + ">";
+    splice_.SkipTo(scanner.TokenEnd());
+    row_written_ = false;
+    row_style_.clear();
+  }
+}
+
+void SheetWriter::OnCell(XmlScanner& scanner) {
+  const std::int64_t column = ColumnOfElement(scanner, row_, column_, limits_);
+  if (column <= column_) {
+    throw WorkbookError("The cells of row " + std::to_string(row_ + 1) + " of " +
+                        std::string(part_) + " are out of order");
+  }
+  column_ = column;
+  cell_has_formula_ = false;
+  cell_master_.reset();
+  if (row_written_) {
+    splice_.CopyTo(scanner.TokenBegin());
+    EmitCellsBefore(row_, column);
+  }
+  cell_written_ = row_written_ && next_ < writes_.size() && writes_[next_].row == row_ &&
+                  writes_[next_].column == column;
+  if (cell_written_) {
+    cell_name_ = scanner.Name();
+    cell_attributes_ = scanner.Attributes();
+    cell_begin_ = scanner.TokenBegin();
+    extension_begin_ = extension_end_ = 0;
+  }
+}
+
+void SheetWriter::OnFormula(const XmlScanner& scanner) {
+  cell_has_formula_ = true;
+  std::string_view kind = scanner.Attribute("t").value_or("");
+  std::optional<std::string_view> reference = scanner.Attribute("ref");
+  if (!reference) return;
+  std::optional<CellArea> area = TryParseArea(*reference, limits_);
+  if (!area) return;
+  if (kind == "array") {
+    formula_areas_.push_back({*area, "array formula"});
+  } else if (kind == "dataTable") {
+    formula_areas_.push_back({*area, "data table"});
+  } else if (kind == "shared") {
+    cell_master_ = FormulaArea{*area, "shared formula"};
+  }
 }
 
 void SheetWriter::RewriteCell(const XmlScanner& end_of_cell) {
