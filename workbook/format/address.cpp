@@ -21,39 +21,36 @@ bool Within(const CellArea& area, const SheetLimits& limits) {
 
 }  // namespace
 
-bool ParseCellReference(std::string_view text, std::int64_t& row, std::int64_t& column) {
+std::optional<CellCoordinates> ParseCellReference(std::string_view text) {
   size_t i = 0;
   if (i < text.size() && text[i] == '$') ++i;
   std::int64_t letters_value = 0;
   size_t letters = 0;
   for (; i < text.size() && IsLetter(text[i]); ++i, ++letters) {
-    if (letters == kMaxLetters) return false;
+    if (letters == kMaxLetters) return std::nullopt;
     letters_value = letters_value * 26 + ((text[i] | 0x20) - 'a' + 1);
   }
-  if (letters == 0) return false;
+  if (letters == 0) return std::nullopt;
   if (i < text.size() && text[i] == '$') ++i;
   std::int64_t number = 0;
   size_t digits = 0;
   for (; i < text.size() && IsDigit(text[i]); ++i, ++digits) {
-    if (digits == kMaxDigits) return false;
+    if (digits == kMaxDigits) return std::nullopt;
     number = number * 10 + (text[i] - '0');
   }
-  if (digits == 0 || i != text.size() || number == 0) return false;
-  row = number - 1;
-  column = letters_value - 1;
-  return true;
+  if (digits == 0 || i != text.size() || number == 0) return std::nullopt;
+  return CellCoordinates{number - 1, letters_value - 1};
 }
 
 std::optional<CellArea> TryParseArea(std::string_view address, const SheetLimits& limits) {
   size_t colon = address.find(':');
   std::string_view first = address.substr(0, colon);
   std::string_view second = colon == std::string_view::npos ? first : address.substr(colon + 1);
-  std::int64_t row_a, column_a, row_b, column_b;
-  if (!ParseCellReference(first, row_a, column_a) || !ParseCellReference(second, row_b, column_b)) {
-    return std::nullopt;
-  }
-  CellArea area{std::min(row_a, row_b), std::min(column_a, column_b), std::max(row_a, row_b),
-                std::max(column_a, column_b)};
+  std::optional<CellCoordinates> a = ParseCellReference(first);
+  std::optional<CellCoordinates> b = ParseCellReference(second);
+  if (!a || !b) return std::nullopt;
+  CellArea area{std::min(a->row, b->row), std::min(a->column, b->column), std::max(a->row, b->row),
+                std::max(a->column, b->column)};
   if (!Within(area, limits)) return std::nullopt;
   return area;
 }

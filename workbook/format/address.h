@@ -17,10 +17,15 @@ struct SheetLimits {
   std::int64_t columns = 0;
 };
 
-// A cell reference such as "B2" or "$b$2" as a 0-based row and column. False when the text is no
-// cell reference; a reference beyond every sheet's limits gives a position past them (the caller
-// checks), never an overflow.
-bool ParseCellReference(std::string_view text, std::int64_t& row, std::int64_t& column);
+// One cell, its row and column counted from 0.
+struct CellCoordinates {
+  std::int64_t row = 0;
+  std::int64_t column = 0;
+};
+
+// A cell reference such as "B2" or "$b$2". None when the text is no cell reference; a reference
+// beyond every sheet's limits gives a position past them (the caller checks), never an overflow.
+std::optional<CellCoordinates> ParseCellReference(std::string_view text);
 
 // "B2" or "B2:D4" (each part with optional "$"), corners put in order, so "D4:B2" is B2:D4. None
 // when the text is no such address or reaches beyond the limits.

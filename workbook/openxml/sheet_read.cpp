@@ -156,11 +156,12 @@ std::int64_t ColumnOfElement(const XmlScanner& scanner, std::int64_t row,
     }
     return previous_column + 1;
   }
-  std::int64_t cell_row, column;
-  if (!ParseCellReference(*reference, cell_row, column)) {
+  std::optional<CellCoordinates> position = ParseCellReference(*reference);
+  if (!position) {
     throw WorkbookError("'" + std::string(*reference) + "' in " + std::string(scanner.part()) +
                         " is not a cell reference");
   }
+  const auto [cell_row, column] = *position;
   if (cell_row >= limits.rows || column >= limits.columns) {
     throw WorkbookError("The cell reference '" + std::string(*reference) + "' in " +
                         std::string(scanner.part()) + " lies beyond the sheet's " +

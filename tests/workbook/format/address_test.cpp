@@ -71,10 +71,10 @@ TEST(AddressTest, NamesAndReferencesRoundTrip) {
   for (int i = 0; i < 20000; ++i) {
     const std::int64_t row = static_cast<std::int64_t>(random() % kOpenXml.rows);
     const std::int64_t column = static_cast<std::int64_t>(random() % kOpenXml.columns);
-    std::int64_t parsed_row = -1, parsed_column = -1;
-    ASSERT_TRUE(ParseCellReference(CellName(row, column), parsed_row, parsed_column));
-    ASSERT_EQ(parsed_row, row);
-    ASSERT_EQ(parsed_column, column);
+    std::optional<CellCoordinates> parsed = ParseCellReference(CellName(row, column));
+    ASSERT_TRUE(parsed);
+    ASSERT_EQ(parsed->row, row);
+    ASSERT_EQ(parsed->column, column);
   }
   const std::pair<std::int64_t, const char*> columns[] = {
       {0, "A"}, {25, "Z"}, {26, "AA"}, {701, "ZZ"}, {702, "AAA"}, {16383, "XFD"}};

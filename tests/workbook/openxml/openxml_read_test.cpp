@@ -158,9 +158,9 @@ TEST(OpenXmlReadTest, HandWrittenPartsOfEveryKind) {
       {"E4", CellKind::kNumber, 2, ""},  // a style index beyond the styles: no date
   };
   for (const Case& c : cases) {
-    std::int64_t row, column;
-    ASSERT_TRUE(ParseCellReference(c.cell, row, column));
-    const CellValue& cell = cells[static_cast<size_t>(row * 5 + column)];
+    std::optional<CellCoordinates> position = ParseCellReference(c.cell);
+    ASSERT_TRUE(position);
+    const CellValue& cell = cells[static_cast<size_t>(position->row * 5 + position->column)];
     EXPECT_EQ(cell.kind, c.kind) << c.cell;
     EXPECT_EQ(cell.number, c.number) << c.cell;
     EXPECT_EQ(cell.text, c.text) << c.cell;
