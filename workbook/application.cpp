@@ -1,3 +1,4 @@
+// The application, its workbook collection, workbooks and worksheets over one WorkbookFile each.
 #include "workbook/application.h"
 
 #include <vector>

@@ -1,3 +1,4 @@
+// The format of a workbook file told by its first bytes, never by its name.
 #include "workbook/format_choice.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// Ranges and their values: the limits checked and memory counted before any cell is read.
 #include "workbook/range.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// One sheet substream cut into its records and the row blocks of its cell table, for the editor.
 #include "workbook/biff/cell_table.h"
 
 #include "platform/large_memory.h"

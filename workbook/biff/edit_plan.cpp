@@ -1,3 +1,5 @@
+// The plan of an edit: the place of every target cell, the row blocks that take new cells, and
+// the targets refused before a byte changes.
 #include "workbook/biff/edit_plan.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// The workbook globals substream: sheets, shared strings, number formats, names, active sheet.
 #include "workbook/biff/globals.h"
 
 #include <algorithm>

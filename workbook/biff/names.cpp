@@ -1,3 +1,4 @@
+// Defined names that refer to one rectangle of one sheet of this workbook; every other is left out.
 #include "workbook/biff/names.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// Reading records with their bounds checked, and strings that run on through CONTINUE records.
 #include "workbook/biff/records.h"
 
 #include "platform/little_endian.h"

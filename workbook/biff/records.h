@@ -65,6 +65,7 @@ inline constexpr size_t kFormatCodeSize = 2;      // FORMAT.cch
 inline constexpr size_t kFormatCode = 4;          // FORMAT.rgb, after its flags byte
 inline constexpr size_t kXfFormat = 2;            // XF.ifmt
 inline constexpr size_t kWindow1ActiveTab = 10;   // WINDOW1.itabCur
+inline constexpr size_t kRecalcIdEngine = 4;      // RECALCID.dwBuild
 // Every cell record opens with its row, column and style: NUMBER, RK, LABELSST, LABEL, BOOLERR,
 // FORMULA, BLANK; MULRK and MULBLANK with the first column.
 inline constexpr size_t kCellRow = 0;         // rw

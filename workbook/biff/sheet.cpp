@@ -1,3 +1,4 @@
+// Walking a sheet substream and reading the values of an area's cells from its cell records.
 #include "workbook/biff/sheet.h"
 
 #include <array>

@@ -1,3 +1,5 @@
+// Writing one sheet substream again with the target cells holding numbers, row blocks and
+// the INDEX and DIMENSIONS records fixed, every other record copied as it was.
 #include "platform/little_endian.h"
 #include "workbook/biff/edit.h"
 #include "workbook/biff/edit_plan.h"

@@ -1,3 +1,5 @@
+// The edit of the whole Workbook stream: the edited sheet put in its place, the other sheets'
+// positions (BOUNDSHEET, INDEX) moved with it, and recalculation asked for.
 #include <algorithm>
 #include <numeric>
 
@@ -96,11 +98,13 @@ EditedStream WriteNumbersToStream(std::string_view stream, const Globals& global
     }
   }
   for (size_t s = 0; s < sheets.size(); ++s) {
-    PutU32(out, sheets[s].record_offset + kHeaderSize, new_offsets[s]);
+    PutU32(out, sheets[s].record_offset + kHeaderSize + kBoundSheetPosition, new_offsets[s]);
   }
   // A calculation engine id of 0 is older than every reader's, so readers recalculate the
   // formulas on opening: some of them depend on the numbers just written.
-  if (globals.recalc_id_offset) PutU32(out, *globals.recalc_id_offset + kHeaderSize + 4, 0);
+  if (globals.recalc_id_offset) {
+    PutU32(out, *globals.recalc_id_offset + kHeaderSize + kRecalcIdEngine, 0);
+  }
   return {std::move(out), std::move(new_offsets)};
 }
 

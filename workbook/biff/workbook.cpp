@@ -1,3 +1,5 @@
+// The BIFF8 workbook behind the object model: its Workbook stream read whole, edited in memory,
+// and saved into a copy of its compound document.
 #include "workbook/biff/workbook.h"
 
 #include "platform/file_replacement.h"

@@ -1,3 +1,4 @@
+// The structural check of a compound document: header, allocation tables, directory, streams.
 #include "workbook/compound/compound_check.h"
 
 #include <cstdint>

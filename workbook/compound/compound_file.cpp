@@ -1,3 +1,4 @@
+// Reading and writing compound document streams through libgsf, after the structural check.
 #include "workbook/compound/compound_file.h"
 
 #include <gsf/gsf-infile-msole.h>

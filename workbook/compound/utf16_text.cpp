@@ -1,3 +1,4 @@
+// UTF-16 code units and Latin-1 bytes turned into UTF-8.
 #include "workbook/compound/utf16_text.h"
 
 namespace tarvex::workbook::compound {

@@ -1,3 +1,4 @@
+// Parsing and naming A1 cell addresses, areas and sheet references.
 #include "workbook/format/address.h"
 
 #include <algorithm>

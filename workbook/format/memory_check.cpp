@@ -1,3 +1,4 @@
+// The check that an allocation fits into the memory the process can still get.
 #include "workbook/format/memory_check.h"
 
 #include <string>

@@ -1,3 +1,4 @@
+// The date rule of number formats: built-in date formats and date codes in format text.
 #include "workbook/format/number_format.h"
 
 #include "platform/text.h"

@@ -1,3 +1,4 @@
+// Reading the workbook part, the styles and the shared strings of an Office Open XML package.
 #include "workbook/openxml/book.h"
 
 #include <charconv>

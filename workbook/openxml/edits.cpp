@@ -1,3 +1,4 @@
+// Edits of the workbook-wide parts after a sheet was written, each a splice of their text.
 #include "workbook/openxml/edits.h"
 
 #include <array>

@@ -1,3 +1,4 @@
+// Following relationships between the parts of a package, and reading small parts as trees.
 #include "workbook/openxml/parts.h"
 
 #include <cstring>

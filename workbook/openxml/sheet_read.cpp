@@ -1,3 +1,4 @@
+// Reading the cells of an area from a worksheet part's text, without building a tree.
 #include <charconv>
 #include <cmath>
 

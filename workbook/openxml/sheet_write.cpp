@@ -1,3 +1,5 @@
+// Writing numbers into a worksheet part by splicing its text: cells replaced or added in place,
+// the rest kept byte for byte.
 #include <algorithm>
 #include <charconv>
 #include <cmath>

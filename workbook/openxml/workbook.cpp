@@ -1,3 +1,4 @@
+// The Office Open XML workbook behind the object model: its package, book parts and sheets.
 #include "workbook/openxml/workbook.h"
 
 #include <map>

@@ -1,3 +1,4 @@
+// The forward-only XML scanner: tokens, attributes, entities and character data.
 #include "workbook/openxml/xml_scanner.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// Reading the entries of a zip package and writing it again with some entries replaced.
 #include "workbook/openxml/zip_package.h"
 
 #include <fcntl.h>
