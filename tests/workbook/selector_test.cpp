@@ -28,7 +28,7 @@ book.close()
 
 TEST(SelectorTest, SheetNameAddressAndDefinedName) {
   TempFolder folder;
-  const fs::path path = folder.path() / "book.xlsx";
+  const std::filesystem::path path = folder.path() / "book.xlsx";
   tarvex::testing::RunPython(kTwoSheets, {path.string()});
   Application application;
   std::unique_ptr<Workbook> book = application.Workbooks().Open(path.string());
