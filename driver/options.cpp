@@ -66,6 +66,7 @@ constexpr OptionRow kCommandLine[] = {
     {"vos", Text<&JobSettings::vofh>},  {"vf", Text<&JobSettings::vf>},
     {"es", Text<&JobSettings::es>},     {"sd", Text<&JobSettings::sd>},
     {"lcf", Path<&JobSettings::lcf>},   {"sof", Path<&JobSettings::sof>},
+    {"rof", Path<&JobSettings::rof>},
 };
 
 // "/log" comes first so that every later message of the run goes to the log the file names;
@@ -90,7 +91,7 @@ constexpr OptionRow kParameterFile[] = {
     {"/vis", Text<&JobSettings::vifh>},  {"/vos", Text<&JobSettings::vofh>},
     {"/vf", Text<&JobSettings::vf>},     {"/es", Text<&JobSettings::es>},
     {"/sd", Text<&JobSettings::sd>},     {"/lcf", Path<&JobSettings::lcf>},
-    {"/sof", Path<&JobSettings::sof>},
+    {"/sof", Path<&JobSettings::sof>},   {"/rof", Path<&JobSettings::rof>},
 };
 
 }  // namespace

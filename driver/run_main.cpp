@@ -13,6 +13,7 @@
 #include "network/validation_data.h"
 #include "output/out_predict.h"
 #include "platform/locale_text.h"
+#include "report/report_page.h"
 
 namespace tarvex::driver {
 
@@ -46,12 +47,14 @@ int RunStages(JobSettings& job, std::string_view command_text) {
   }
 }
 
-// Every run whose options could be read says in its summary how it ended; a summary that cannot
-// be written fails the run.
-int WriteSummary(const JobSettings& job, int status) {
-  if (job.Options == job::OptionsState::kNotRead || job.sof.empty()) return status;
+// Every run whose options could be read ends with the files that tell how it went (the report
+// for a person, the summary for programs), whether it succeeded or not; one that cannot be
+// written fails the run.
+template <typename Write>
+int WriteClosingFile(const JobSettings& job, int status, bool asked_for, Write write) {
+  if (job.Options == job::OptionsState::kNotRead || !asked_for) return status;
   try {
-    network::WriteRunSummary(job, status, job::FirstFailure());
+    write(job, status, job::FirstFailure());
     return status;
   } catch (const std::exception& failure) {
     job::WriteLog(job.log, job::DescribeFailure(failure));
@@ -65,7 +68,11 @@ int RunMain(std::string_view command_text) {
   job::ConsoleSession console;  // at a terminal only: the progress line and the failure lines
   JobSettings job;
   job::ForgetFailures();
-  const int status = WriteSummary(job, RunStages(job, command_text));
+  int status = RunStages(job, command_text);
+  // The report comes first, so that the summary tells of a report that could not be written.
+  status =
+      WriteClosingFile(job, status, !job.rof.empty() && !job.ReportRefused, report::WriteReport);
+  status = WriteClosingFile(job, status, !job.sof.empty(), network::WriteRunSummary);
   console.Finish(status == kSucceeded, !job.log.empty());
   return status;
 }

@@ -70,6 +70,10 @@ constexpr OptionHelp kOptions[] = {
      "run summary file (JSON): the job, its data, network, training, error figures and outputs; "
      "written also when the run fails",
      ""},
+    {"`/rof=`",
+     "report file (HTML): the learning curve, the fit and the figures as pictures and tables for "
+     "a person; written also when the run fails",
+     ""},
 };
 
 // Lines stop short of the last column of an 80-column terminal, where some wrap at once.

@@ -55,6 +55,12 @@ bool CheckValidationOptions(JobSettings& job) {
     job.Options = job::OptionsState::kNotRead;
     return Refuse(job, job::DescribeFailure(failure));
   }
+  try {
+    if (!job.rof.empty()) job::RefuseOwnFile(job, job.rof, "The report file");
+  } catch (const std::exception& failure) {
+    job.ReportRefused = true;  // the summary is still written and names the line
+    return Refuse(job, job::DescribeFailure(failure));
+  }
   if (!job.vf.empty()) {
     double fraction = 0;
     if (!job::ParseNumber(job.vf, fraction, job.DecimalSeparator) ||

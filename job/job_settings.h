@@ -54,7 +54,10 @@ struct TrainingResults {
   std::int32_t best_epoch = 0;  // 0: no validation data, or no epoch ran
   double seconds = 0;           // of the epoch loop
   std::vector<ColumnFigures> training, validation;
-  std::vector<CurvePoint> curve;  // the epochs kept, when a curve was asked for
+  std::vector<CurvePoint> curve;  // the epochs kept, when a curve or a report was asked for
+  // The kept network's predictions in the units of the training outputs, one row per row trained
+  // on and per validation row, in their order: for the report's charts, kept only for a report.
+  DataMatrix training_predictions, validation_predictions;
   // What the run wrote, for the summary's list of outputs.
   bool predictions_written = false, network_written = false, curve_written = false;
 };
@@ -107,7 +110,9 @@ struct JobSettings {
   double ValidationFraction = 0;  // 0: no rows held out
   std::int32_t Patience = 0;      // 0: no early stopping
   std::optional<std::uint32_t> Seed;
-  std::string lcf, sof;  // learning-curve and run-summary files
+  std::string lcf, sof;        // learning-curve and run-summary files
+  std::string rof;             // report file (HTML)
+  bool ReportRefused = false;  // rof is one of the job's own files: no report is written
 
   DataMatrix ValidationInputs;   // scaled
   DataMatrix ValidationOutputs;  // scaled
@@ -134,9 +139,14 @@ inline bool HasValidationSource(const JobSettings& job) {
 inline bool HasValidationData(const JobSettings& job) {
   return HasValidationSource(job) || job.ValidationFraction > 0;
 }
-// The error figures are computed for the validation entry of the log and for the run summary.
+// The epoch whose network predicts: the best with early stopping, else the last.
+inline std::int32_t KeptEpoch(const JobSettings& job) {
+  return job.Patience > 0 && job.Results.best_epoch > 0 ? job.Results.best_epoch : job.LastEpoch;
+}
+// The error figures are computed for the validation entry of the log, the run summary and the
+// report.
 inline bool WantsFigures(const JobSettings& job) {
-  return HasValidationData(job) || !job.sof.empty();
+  return HasValidationData(job) || !job.sof.empty() || !job.rof.empty();
 }
 
 }  // namespace tarvex::job

@@ -16,7 +16,7 @@ struct OwnFile {
   bool output;
 };
 
-std::array<OwnFile, 12> OwnFiles(const JobSettings& job) {
+std::array<OwnFile, 13> OwnFiles(const JobSettings& job) {
   return {{
       {job.tif, "the training inputs", true, false},
       {job.tof, "the training outputs", true, false},
@@ -30,6 +30,7 @@ std::array<OwnFile, 12> OwnFiles(const JobSettings& job) {
       {job.nof, "the network output file", false, true},
       {job.lcf, "the learning curve file", false, true},
       {job.sof, "the run summary file", false, true},
+      {job.rof, "the report file", false, true},
   }};
 }
 

@@ -28,14 +28,19 @@ void ErrorSums::Add(std::span<const double> predicted, std::span<const double> a
 }
 
 void ErrorSums::AddPredictions(NetworkEngine& engine, const LabelledRows& rows,
-                               const OutputMapping& mapping) {
+                               const OutputMapping& mapping, DataMatrix* predictions) {
   predicted_.resize(mapping.Columns());
   const DataMatrix& inputs = *rows.inputs;
   const DataMatrix& actual = *rows.actual;
+  if (predictions) {
+    *predictions = DataMatrix(0, inputs.RowCount() - 1, 0, static_cast<Index>(Columns()) - 1);
+  }
   // By position: validation inputs and outputs may come from sources of other index bases.
   for (Index position = 0; position < inputs.RowCount(); ++position) {
     PredictValues(engine, inputs.Row(inputs.RowLow() + position), mapping, predicted_);
     Add(predicted_, actual.Row(actual.RowLow() + position));
+    if (predictions)
+      std::copy(predicted_.begin(), predicted_.end(), predictions->Row(position).begin());
   }
 }
 
@@ -48,9 +53,9 @@ double ErrorSums::Mae(std::size_t column) const {
 }
 
 std::vector<ColumnFigures> ComputeFigures(NetworkEngine& engine, const LabelledRows& rows,
-                                          const OutputMapping& mapping) {
+                                          const OutputMapping& mapping, DataMatrix* predictions) {
   ErrorSums sums(mapping.Columns());
-  sums.AddPredictions(engine, rows, mapping);
+  sums.AddPredictions(engine, rows, mapping, predictions);
   const DataMatrix& actual = *rows.actual;
   const double count = static_cast<double>(actual.RowCount());
   std::vector<ColumnFigures> figures(sums.Columns());

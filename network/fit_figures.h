@@ -27,9 +27,10 @@ class ErrorSums {
   void Clear();
   // One row: predicted minus actual, column by column.
   void Add(std::span<const double> predicted, std::span<const double> actual);
-  // Predicts every row with the network in engine and adds it.
-  void AddPredictions(NetworkEngine& engine, const LabelledRows& rows,
-                      const OutputMapping& mapping);
+  // Predicts every row with the network in engine and adds it; keeps the predictions too where
+  // predictions is given, as a matrix of one row per row, from 0.
+  void AddPredictions(NetworkEngine& engine, const LabelledRows& rows, const OutputMapping& mapping,
+                      job::DataMatrix* predictions = nullptr);
 
   std::size_t Columns() const { return squares_.size(); }
   double Rmse(std::size_t column) const;
@@ -44,8 +45,10 @@ class ErrorSums {
 
 // RMSE, MAE and R^2 per column of the network in engine on the rows. R^2 is 1 - residual sum
 // of squares / total sum of squares about the column's mean, and has no value when that total
-// is 0 (a column whose actual values are all equal).
+// is 0 (a column whose actual values are all equal). The predictions behind them are kept where
+// predictions is given.
 std::vector<job::ColumnFigures> ComputeFigures(NetworkEngine& engine, const LabelledRows& rows,
-                                               const OutputMapping& mapping);
+                                               const OutputMapping& mapping,
+                                               job::DataMatrix* predictions = nullptr);
 
 }  // namespace tarvex::network

@@ -146,8 +146,8 @@ Json Figures(const std::vector<ColumnFigures>& figures) {
 
 }  // namespace
 
-std::string RunSummaryText(const JobSettings& job, int exit_status,
-                           const std::optional<std::string>& failure_line) {
+Json RunSummary(const JobSettings& job, int exit_status,
+                const std::optional<std::string>& failure_line) {
   Json summary;
   summary["format"] = kRunSummaryFormat;
   summary["version"] = kRunSummaryVersion;
@@ -164,6 +164,12 @@ std::string RunSummaryText(const JobSettings& job, int exit_status,
   outputs["predictions"] = job.Results.predictions_written ? Json(job.pof) : Json(nullptr);
   outputs["network"] = job.Results.network_written ? Json(job.nof) : Json(nullptr);
   outputs["curve"] = job.Results.curve_written ? Json(job.lcf) : Json(nullptr);
+  return summary;
+}
+
+std::string RunSummaryText(const JobSettings& job, int exit_status,
+                           const std::optional<std::string>& failure_line) {
+  const Json summary = RunSummary(job, exit_status, failure_line);
   // Paths and log lines are bytes as the user gave them; what is not UTF-8 is replaced rather
   // than failing the summary.
   return summary.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";

@@ -2,6 +2,8 @@
 // ended, written whether the run succeeded or failed, so that programs can compare many runs.
 #pragma once
 
+#include <nlohmann/json.hpp>
+
 #include <optional>
 #include <string>
 
@@ -12,7 +14,11 @@ namespace tarvex::network {
 inline constexpr const char* kRunSummaryFormat = "tarvex-summary";
 inline constexpr int kRunSummaryVersion = 1;
 
-// The summary's text for the job as it stands at the end of the run.
+// The summary of the job as it stands at the end of the run; the report's tables show it too.
+nlohmann::ordered_json RunSummary(const job::JobSettings& job, int exit_status,
+                                  const std::optional<std::string>& failure_line);
+
+// Its text.
 std::string RunSummaryText(const job::JobSettings& job, int exit_status,
                            const std::optional<std::string>& failure_line);
 

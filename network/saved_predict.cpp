@@ -46,7 +46,8 @@ bool PredictWithSavedNetwork(JobSettings& job) {
     const bool validates = job::HasValidationData(job);
     if (validates) {
       job.Results.validation = ComputeFigures(
-          engine, {&job.ValidationInputs, &job.ValidationOutputValues}, OutputMapping(job));
+          engine, {&job.ValidationInputs, &job.ValidationOutputValues}, OutputMapping(job),
+          job.rof.empty() ? nullptr : &job.Results.validation_predictions);
     }
     result = true;
 

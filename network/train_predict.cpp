@@ -74,8 +74,13 @@ bool TrainAndPredict(JobSettings& job) {
       PredictRows(job, engine, prediction_row);
     }
     if (job::WantsFigures(job)) {
-      job.Results.training = ComputeFigures(engine, {&inputs, &job.TrainingOutputValues}, mapping);
-      if (validates) job.Results.validation = ComputeFigures(engine, validation, mapping);
+      const bool report = !job.rof.empty();
+      job.Results.training = ComputeFigures(engine, {&inputs, &job.TrainingOutputValues}, mapping,
+                                            report ? &job.Results.training_predictions : nullptr);
+      if (validates) {
+        job.Results.validation = ComputeFigures(
+            engine, validation, mapping, report ? &job.Results.validation_predictions : nullptr);
+      }
     }
     // A network or curve that cannot be saved fails the run, as the user asked for the file.
     if (!job.nof.empty()) {

@@ -59,7 +59,7 @@ TrainingPlan TrainingPlanFor(const job::JobSettings& job) {
   plan.ep = job.ep;
   plan.patience = job.Patience;
   if (job.Seed) plan.seed = *job.Seed;
-  plan.record_curve = !job.lcf.empty();
+  plan.record_curve = !job.lcf.empty() || !job.rof.empty();
   plan.show_progress = true;
   return plan;
 }

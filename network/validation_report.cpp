@@ -66,10 +66,7 @@ std::string ValidationReport(const JobSettings& job) {
     report += "       Best epoch: " + std::to_string(job.Results.best_epoch) + "\r\n";
     report += "       Last epoch: " + std::to_string(job.LastEpoch) + "\r\n";
     report += "       Training stopped by: " + StopText(job) + "\r\n";
-    report += "       Network kept: epoch " +
-              std::to_string(job.Patience > 0 && job.Results.best_epoch > 0 ? job.Results.best_epoch
-                                                                            : job.LastEpoch) +
-              "\r\n";
+    report += "       Network kept: epoch " + std::to_string(job::KeptEpoch(job)) + "\r\n";
     report += FiguresLines(job, "Training", job.Results.training);
   }
   report += FiguresLines(job, "Validation", job.Results.validation);

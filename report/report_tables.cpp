@@ -1,0 +1,180 @@
+#include "report/report_tables.h"
+
+#include <utility>
+#include <vector>
+
+#include "network/validation_report.h"
+#include "platform/number_text.h"
+#include "report/html_text.h"
+
+namespace tarvex::report {
+
+using job::ColumnFigures;
+using job::JobSettings;
+using Json = nlohmann::ordered_json;
+
+namespace {
+
+using Row = std::pair<std::string, std::string>;
+
+std::string Number(const JobSettings& job, double value) {
+  return platform::FormatGeneralNumber(value, job.DecimalSeparator);
+}
+
+// A JSON value as the log would write it: numbers in the general form, text as it is.
+std::string ValueText(const JobSettings& job, const Json& value) {
+  if (value.is_string()) return value.get<std::string>();
+  if (value.is_number_integer()) return value.dump();
+  if (value.is_number()) return Number(job, value.get<double>());
+  return value.dump();
+}
+
+std::string Table(std::string_view caption, const std::vector<Row>& rows) {
+  std::string table = "<table><caption>" + Escaped(caption) + "</caption><tbody>";
+  for (const auto& [name, value] : rows) {
+    table += "<tr><th scope=\"row\">" + Escaped(name) + "</th><td>" + Escaped(value) + "</td></tr>";
+  }
+  return table + "</tbody></table>";
+}
+
+std::string FigureText(const JobSettings& job, const std::vector<ColumnFigures>& figures,
+                       std::size_t column, int which) {
+  if (column >= figures.size()) return "-";
+  const ColumnFigures& figure = figures[column];
+  if (which == 0) return Number(job, figure.rmse);
+  if (which == 1) return Number(job, figure.mae);
+  return figure.r2 ? Number(job, *figure.r2) : "not defined: the actual values are all equal";
+}
+
+std::string FiguresTables(const JobSettings& job) {
+  const std::vector<ColumnFigures>& training = job.Results.training;
+  const std::vector<ColumnFigures>& validation = job.Results.validation;
+  const std::size_t columns = std::max(training.size(), validation.size());
+  if (columns == 0) return "<p>The run ended before the error figures were computed.</p>";
+  std::string tables;
+  static constexpr const char* kNames[] = {"RMSE", "MAE", "R\xC2\xB2"};
+  for (std::size_t column = 0; column < columns; ++column) {
+    tables += "<table class=\"figures\"><caption>Error figures, output " +
+              std::to_string(column + 1) + "</caption><thead><tr><th scope=\"col\">figure</th>";
+    if (!training.empty()) tables += "<th scope=\"col\">training rows</th>";
+    if (!validation.empty()) tables += "<th scope=\"col\">validation rows</th>";
+    tables += "</tr></thead><tbody>";
+    for (int which = 0; which < 3; ++which) {
+      tables += "<tr><th scope=\"row\">" + std::string(kNames[which]) + "</th>";
+      if (!training.empty()) {
+        tables += "<td>" + Escaped(FigureText(job, training, column, which)) + "</td>";
+      }
+      if (!validation.empty()) {
+        tables += "<td>" + Escaped(FigureText(job, validation, column, which)) + "</td>";
+      }
+      tables += "</tr>";
+    }
+    tables += "</tbody></table>";
+  }
+  return tables;
+}
+
+std::string ActivationText(std::int16_t af) {
+  static constexpr const char* kHidden[] = {"logistic - 0.5", "logistic", "tanh"};
+  const int kind = af >= 0 && af <= 5 ? af % 3 : 0;
+  const std::string output = af >= 3 && af <= 5 ? "linear" : kHidden[kind];
+  return std::to_string(af) + ": " + kHidden[kind] + " in the hidden layer, " + output +
+         " in the output layer";
+}
+
+std::vector<Row> NetworkRows(const JobSettings& job, const Json& summary) {
+  std::vector<Row> rows;
+  const Json& network = summary["network"];
+  if (network.is_null()) return rows;
+  if (!job::TrainsNetwork(job)) rows.push_back({"network file", job.nif});
+  rows.push_back({"inputs", ValueText(job, network["inputs"])});
+  rows.push_back({"hidden neurons", ValueText(job, network["hidden"])});
+  rows.push_back({"outputs", ValueText(job, network["outputs"])});
+  rows.push_back({"activation", ActivationText(job.af)});
+  const Json& training = summary["training"];
+  if (training.is_null()) return rows;
+  rows.push_back({"epochs run", ValueText(job, training["epochs"])});
+  if (!training["best_epoch"].is_null()) {
+    rows.push_back({"best epoch", ValueText(job, training["best_epoch"])});
+  }
+  if (!training["stop"].is_null()) {
+    rows.push_back({"network kept", "epoch " + std::to_string(job::KeptEpoch(job))});
+    rows.push_back({"stopped by", network::StopText(job)});
+  }
+  rows.push_back({"seconds of training", ValueText(job, training["seconds"])});
+  return rows;
+}
+
+std::vector<Row> OptionRows(const JobSettings& job, const Json& summary) {
+  std::vector<Row> rows;
+  for (const auto& [key, value] : summary["options"].items()) {
+    if (!value.is_null()) rows.push_back({"/" + key, ValueText(job, value)});
+  }
+  if (!job.rof.empty()) rows.push_back({"/rof", job.rof});
+  return rows;
+}
+
+std::vector<Row> DataRows(const JobSettings& job, const Json& summary) {
+  static constexpr std::pair<const char*, const char*> kSets[] = {
+      {"training_inputs", "training inputs"},       {"training_outputs", "training outputs"},
+      {"prediction_inputs", "prediction inputs"},   {"validation_inputs", "validation inputs"},
+      {"validation_outputs", "validation outputs"},
+  };
+  std::vector<Row> rows;
+  for (const auto& [key, name] : kSets) {
+    const Json& set = summary["data"][key];
+    if (set.is_null()) continue;
+    std::string source;
+    if (set["source"] == "file") {
+      source = ValueText(job, set["name"]);
+      if (!set["selector"].is_null()) source += " (" + ValueText(job, set["selector"]) + ")";
+    } else if (set["source"] == "held_out") {
+      source = "held out of the training rows";
+    } else {
+      source = "values in the options";
+    }
+    if (!set["rows"].is_null()) {
+      source += ": " + ValueText(job, set["rows"]) + " rows, " + ValueText(job, set["columns"]) +
+                " columns";
+    } else {
+      source += ": not loaded";
+    }
+    rows.push_back({name, source});
+  }
+  return rows;
+}
+
+std::vector<Row> FileRows(const JobSettings& job, const Json& summary) {
+  std::vector<Row> rows;
+  const Json& outputs = summary["outputs"];
+  if (!outputs["predictions"].is_null()) {
+    rows.push_back({"predictions", ValueText(job, outputs["predictions"])});
+  }
+  if (!outputs["network"].is_null()) {
+    rows.push_back({"network file", ValueText(job, outputs["network"])});
+  }
+  if (!outputs["curve"].is_null()) {
+    rows.push_back({"learning curve", ValueText(job, outputs["curve"])});
+  }
+  if (!job.log.empty()) rows.push_back({"run log", job.log + " (appended to)"});
+  if (!job.sof.empty()) rows.push_back({"run summary", job.sof + " (written after this report)"});
+  rows.push_back({"this report", job.rof});
+  return rows;
+}
+
+}  // namespace
+
+std::string TablesSection(const JobSettings& job, const Json& summary) {
+  std::string body = FiguresTables(job);
+  const std::vector<Row> network = NetworkRows(job, summary);
+  body += network.empty() ? "<p>The run ended before the network was laid out.</p>"
+                          : Table("Network and training", network);
+  body += Table("Options", OptionRows(job, summary));
+  const std::vector<Row> data = DataRows(job, summary);
+  if (!data.empty()) body += Table("Data", data);
+  body += Table("Files written", FileRows(job, summary));
+  return "<section id=\"tables\"><h2>Figures, network, options, data and files</h2>" + body +
+         "</section>\n";
+}
+
+}  // namespace tarvex::report
