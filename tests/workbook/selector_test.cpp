@@ -57,8 +57,8 @@ TEST(SelectorTest, SheetNameAddressAndDefinedName) {
 
   // Neither part is trimmed or unquoted, the name ends at the first "!", and a leading "!"
   // hands the whole text to the workbook, which knows no such name or address.
-  for (const char* selector : {" Data!B2", "Data !B2", "'Data'!B2", "Data!!B2", "Data!", "!B2",
-                               "Nope!A1", "Data!B2!C3"}) {
+  for (const char* selector :
+       {" Data!B2", "Data !B2", "'Data'!B2", "Data!!B2", "Data!", "!B2", "Nope!A1", "Data!B2!C3"}) {
     SCOPED_TRACE(selector);
     EXPECT_THROW(SelectRange(*book, selector), WorkbookError);
   }
