@@ -168,9 +168,17 @@ bool ReadCommandLine(JobSettings& job, std::string_view command_text) {
         return true;
       };
     }
+    // Cross-validation scales each fold's rows with ranges of their own.
+    input::BeforeScaling keep_inputs;
+    if (job.Folds > 0) {
+      keep_inputs = [&job](const DataMatrix& values) {
+        job.TrainingInputValues = values;
+        return true;
+      };
+    }
     // The prediction inputs are scaled with the training inputs' ranges, so the order is fixed.
     return LoadFromFileOrValues(job, job.tif, job.tiv, job.tifh, job.TrainingInputs,
-                                input::DataSet::kTrainingInputs, "'/tif'") &&
+                                input::DataSet::kTrainingInputs, "'/tif'", keep_inputs) &&
            LoadFromFileOrValues(job, job.tof, job.tov, job.tofh, job.TrainingOutputs,
                                 input::DataSet::kTrainingOutputs, "'/tof'", keep_outputs) &&
            (!job::PredictsOutputs(job) ||

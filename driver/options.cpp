@@ -66,12 +66,12 @@ constexpr OptionRow kCommandLine[] = {
     {"vos", Text<&JobSettings::vofh>},  {"vf", Text<&JobSettings::vf>},
     {"es", Text<&JobSettings::es>},     {"sd", Text<&JobSettings::sd>},
     {"lcf", Path<&JobSettings::lcf>},   {"sof", Path<&JobSettings::sof>},
-    {"rof", Path<&JobSettings::rof>},
+    {"cv", Text<&JobSettings::cv>},     {"rof", Path<&JobSettings::rof>},
 };
 
 // "/log" comes first so that every later message of the run goes to the log the file names;
 // "/tis" and friends come after "/tifh" and so win when both are given. The texts of "/vf",
-// "/es" and "/sd" are checked once every option is read.
+// "/es", "/sd" and "/cv" are checked once every option is read.
 constexpr OptionRow kParameterFile[] = {
     {"/log", Path<&JobSettings::log>},   {"/lr", Decimal<&JobSettings::lr>},
     {"/m", Decimal<&JobSettings::m>},    {"/wd", Decimal<&JobSettings::wd>},
@@ -91,7 +91,8 @@ constexpr OptionRow kParameterFile[] = {
     {"/vis", Text<&JobSettings::vifh>},  {"/vos", Text<&JobSettings::vofh>},
     {"/vf", Text<&JobSettings::vf>},     {"/es", Text<&JobSettings::es>},
     {"/sd", Text<&JobSettings::sd>},     {"/lcf", Path<&JobSettings::lcf>},
-    {"/sof", Path<&JobSettings::sof>},   {"/rof", Path<&JobSettings::rof>},
+    {"/sof", Path<&JobSettings::sof>},   {"/cv", Text<&JobSettings::cv>},
+    {"/rof", Path<&JobSettings::rof>},
 };
 
 }  // namespace

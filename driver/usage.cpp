@@ -61,9 +61,13 @@ constexpr OptionHelp kOptions[] = {
      "early stopping: stop after this many epochs without a better validation error and keep "
      "the best epoch's network; 0 is off",
      "0"},
+    {"`/cv=`",
+     "cross-validation: train this many networks, each on all folds of the training rows but "
+     "one and validated on that one, then the network on all rows (see \"Cross-validation\")",
+     ""},
     {"`/sd=`",
-     "seed of the initial weights and of the `/vf` draw, 0 to 4294967295; without it the "
-     "weights are those of every earlier run",
+     "seed of the initial weights, of the `/vf` draw and of the `/cv` folds, 0 to 4294967295; "
+     "without it the weights are those of every earlier run",
      ""},
     {"`/lcf=`", "learning curve file (CSV): training and validation error per epoch", ""},
     {"`/sof=`",

@@ -88,12 +88,27 @@ bool CheckValidationOptions(JobSettings& job) {
     }
     job.Seed = static_cast<std::uint32_t>(seed);
   }
+  if (!job.cv.empty()) {
+    // Whether there are as many training rows as folds is known once they are loaded.
+    double folds = 0;
+    if (!ReadCount(job, job.cv, 2147483647.0, folds) || folds < 2) {
+      return Refuse(job,
+                    "The Parameter '/cv' must be a whole number of folds, 2 or more: " + job.cv);
+    }
+    job.Folds = static_cast<std::int32_t>(folds);
+  }
 
   // A saved network is not trained: it has no rows to hold out, no epochs and no curve.
   if (!job::TrainsNetwork(job)) {
     if (job.ValidationFraction > 0) return Refuse(job, Exclusive("'/nif'", "'/vf'"));
     if (job.Patience > 0) return Refuse(job, Exclusive("'/nif'", "'/es'"));
     if (!job.lcf.empty()) return Refuse(job, Exclusive("'/nif'", "'/lcf'"));
+    if (job.Folds > 0) return Refuse(job, Exclusive("'/nif'", "'/cv'"));
+  }
+  // The folds are the validation data of cross-validation; the final network has none.
+  if (job.Folds > 0 && job.ValidationFraction > 0) return Refuse(job, Exclusive("'/cv'", "'/vf'"));
+  if (job.Folds > 0 && job::HasValidationSource(job)) {
+    return Refuse(job, Exclusive("'/cv'", GivenValidationOption(job)));
   }
   if (job.ValidationFraction > 0 && job::HasValidationSource(job)) {
     return Refuse(job, Exclusive("'/vf'", GivenValidationOption(job)));
@@ -106,7 +121,7 @@ bool CheckValidationOptions(JobSettings& job) {
       return Refuse(job, job::FillTemplate(job::kEmptyParameterTemplate, "'/vof'"));
     }
   }
-  if (job.Patience > 0 && !job::HasValidationData(job)) {
+  if (job.Patience > 0 && !job::HasValidationData(job) && job.Folds == 0) {
     return Refuse(job,
                   "The Parameter '/es' needs validation data: '/vif' and '/vof' (or '/viv' "
                   "and '/vov'), or '/vf'.");

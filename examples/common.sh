@@ -6,15 +6,7 @@
 # out\..., so out/ is made here.
 set -u
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-# $TARVEX, else the tarvex built beside these examples, else an installed one.
-tarvex=${TARVEX:-$(cd "$here/.." && pwd)/build/bin/tarvex}
-if [ -z "${TARVEX:-}" ] && [ ! -x "$tarvex" ] && command -v tarvex >/dev/null; then
-  tarvex=$(command -v tarvex)
-fi
-if [ ! -x "$tarvex" ]; then
-  echo "No tarvex at $tarvex: build or install it first, or set TARVEX." >&2
-  exit 1
-fi
+source "$here/find-tarvex.sh"
 cd "$here"
 mkdir -p out
 

@@ -100,34 +100,6 @@ bool ReadDirectValues(const JobSettings& job, std::string_view source, DataSet s
   return true;
 }
 
-// Maximum to ScaleLow, minimum to ScaleHigh, column by column with the given ranges.
-void ScaleColumns(const JobSettings& job, DataMatrix& matrix, const BoundedVector& maximum,
-                  const BoundedVector& minimum) {
-  std::vector<job::ColumnRescaler> columns;
-  for (Index j = matrix.ColumnLow(); j <= matrix.ColumnHigh(); ++j) {
-    columns.emplace_back(maximum.At(j), minimum.At(j), job.ScaleLow, job.ScaleHigh);
-  }
-  // Rows in parts of their own: each value depends on its column's range alone.
-  const size_t width = columns.size();
-  const size_t rows = static_cast<size_t>(matrix.RowCount());
-  const size_t parts = platform::PartsFor(rows * width, 1 << 20);
-  std::vector<char> finite(parts, 1);
-  platform::RunInParallel(parts, [&](size_t part) {
-    std::span<double> values = matrix.Values().subspan(
-        rows * part / parts * width, (rows * (part + 1) / parts - rows * part / parts) * width);
-    bool all_finite = true;
-    for (size_t start = 0; start < values.size(); start += width) {
-      for (size_t j = 0; j < width; ++j) {
-        double scaled = columns[j].Unchecked(values[start + j]);
-        all_finite &= std::isfinite(scaled);
-        values[start + j] = scaled;
-      }
-    }
-    finite[part] = all_finite;
-  });
-  if (std::find(finite.begin(), finite.end(), 0) != finite.end()) throw Failure(job::kOverflow);
-}
-
 }  // namespace
 
 std::string_view QuotedLabel(DataSet set) {
@@ -166,11 +138,13 @@ bool LoadDataSet(JobSettings& job, const std::string& source, DataMatrix& target
     switch (set) {
       case DataSet::kTrainingInputs:
         job::ComputeInputRanges(job, matrix);
-        ScaleColumns(job, matrix, job.TrainingInputMax, job.TrainingInputMin);
+        job::ScaleColumns(matrix, job.TrainingInputMax, job.TrainingInputMin, job.ScaleLow,
+                          job.ScaleHigh);
         break;
       case DataSet::kTrainingOutputs:
         job::ComputeOutputRanges(job, matrix);
-        ScaleColumns(job, matrix, job.TrainingOutputMax, job.TrainingOutputMin);
+        job::ScaleColumns(matrix, job.TrainingOutputMax, job.TrainingOutputMin, job.ScaleLow,
+                          job.ScaleHigh);
         break;
       case DataSet::kValidationInputs:
       case DataSet::kValidationOutputs: {
@@ -178,14 +152,16 @@ bool LoadDataSet(JobSettings& job, const std::string& source, DataMatrix& target
         // whatever index base its source gives it.
         const bool inputs = set == DataSet::kValidationInputs;
         const Index low = matrix.ColumnLow();
-        ScaleColumns(job, matrix,
-                     job::Rebased(inputs ? job.TrainingInputMax : job.TrainingOutputMax, low),
-                     job::Rebased(inputs ? job.TrainingInputMin : job.TrainingOutputMin, low));
+        job::ScaleColumns(matrix,
+                          job::Rebased(inputs ? job.TrainingInputMax : job.TrainingOutputMax, low),
+                          job::Rebased(inputs ? job.TrainingInputMin : job.TrainingOutputMin, low),
+                          job.ScaleLow, job.ScaleHigh);
         break;
       }
       case DataSet::kPredictionInputs:
         // Prediction inputs are scaled with the training inputs' ranges, never their own.
-        ScaleColumns(job, matrix, job.TrainingInputMax, job.TrainingInputMin);
+        job::ScaleColumns(matrix, job.TrainingInputMax, job.TrainingInputMin, job.ScaleLow,
+                          job.ScaleHigh);
         break;
     }
     target = std::move(matrix);

@@ -44,6 +44,17 @@ enum class OptionsState { kNotRead, kRead, kChecked };
 // Why the epoch loop ended.
 enum class StopReason { kNotTrained, kWeightDeltaTarget, kEpochLimit, kEarlyStop };
 
+// One network of cross-validation: trained on all folds but one, validated on that one.
+struct FoldResult {
+  Index training_rows = 0, validation_rows = 0;
+  std::int32_t last_epoch = 0;
+  std::int32_t best_epoch = 0;
+  StopReason stop = StopReason::kNotTrained;
+  double seconds = 0;  // of its epoch loop
+  std::vector<ColumnFigures> training, validation;
+  std::vector<CurvePoint> curve;  // when a curve was asked for
+};
+
 // What training and evaluation found, beyond the report's lines: for the validation entry of the
 // log and the run summary.
 struct TrainingResults {
@@ -58,6 +69,7 @@ struct TrainingResults {
   // The kept network's predictions in the units of the training outputs, one row per row trained
   // on and per validation row, in their order: for the report's charts, kept only for a report.
   DataMatrix training_predictions, validation_predictions;
+  std::vector<FoldResult> folds;  // cross-validation, in the order of the folds
   // What the run wrote, for the summary's list of outputs.
   bool predictions_written = false, network_written = false, curve_written = false;
 };
@@ -113,12 +125,17 @@ struct JobSettings {
   std::string lcf, sof;        // learning-curve and run-summary files
   std::string rof;             // report file (HTML)
   bool ReportRefused = false;  // rof is one of the job's own files: no report is written
+  // Cross-validation: the number of folds as written, and checked (0: none).
+  std::string cv;
+  std::int32_t Folds = 0;
 
   DataMatrix ValidationInputs;   // scaled
   DataMatrix ValidationOutputs;  // scaled
   // The outputs as given, for the error figures: kept only when a job asks for figures.
   DataMatrix TrainingOutputValues;
   DataMatrix ValidationOutputValues;
+  // The training inputs as given: kept only for cross-validation, whose folds scale their own.
+  DataMatrix TrainingInputValues;
 
   OptionsState Options = OptionsState::kNotRead;
   TrainingResults Results;
@@ -140,13 +157,17 @@ inline bool HasValidationData(const JobSettings& job) {
   return HasValidationSource(job) || job.ValidationFraction > 0;
 }
 // The epoch whose network predicts: the best with early stopping, else the last.
+inline std::int32_t KeptEpoch(std::int32_t patience, std::int32_t best_epoch,
+                              std::int32_t last_epoch) {
+  return patience > 0 && best_epoch > 0 ? best_epoch : last_epoch;
+}
 inline std::int32_t KeptEpoch(const JobSettings& job) {
-  return job.Patience > 0 && job.Results.best_epoch > 0 ? job.Results.best_epoch : job.LastEpoch;
+  return KeptEpoch(job.Patience, job.Results.best_epoch, job.LastEpoch);
 }
 // The error figures are computed for the validation entry of the log, the run summary and the
 // report.
 inline bool WantsFigures(const JobSettings& job) {
-  return HasValidationData(job) || !job.sof.empty() || !job.rof.empty();
+  return HasValidationData(job) || !job.sof.empty() || !job.rof.empty() || job.Folds > 0;
 }
 
 }  // namespace tarvex::job

@@ -49,7 +49,9 @@ void RangesOfRows(const DataMatrix& matrix, Index first, Index last, std::span<d
   }
 }
 
-void ComputeRanges(const DataMatrix& matrix, BoundedVector& minimum, BoundedVector& maximum) {
+}  // namespace
+
+void ComputeColumnRanges(const DataMatrix& matrix, BoundedVector& minimum, BoundedVector& maximum) {
   BoundedVector new_minimum(matrix.ColumnLow(), matrix.ColumnHigh());
   BoundedVector new_maximum(matrix.ColumnLow(), matrix.ColumnHigh());
   // Rows outer, columns inner, in parts of rows whose results are combined in row order with the
@@ -79,6 +81,8 @@ void ComputeRanges(const DataMatrix& matrix, BoundedVector& minimum, BoundedVect
   maximum = std::move(new_maximum);
 }
 
+namespace {
+
 double Finite(double value) {
   if (!std::isfinite(value)) throw Failure(kOverflow);
   return value;
@@ -90,11 +94,11 @@ double GetScaleLow(const JobSettings& job) { return RangeFor(job.af).low; }
 double GetScaleHigh(const JobSettings& job) { return RangeFor(job.af).high; }
 
 void ComputeInputRanges(JobSettings& job, const DataMatrix& matrix) {
-  ComputeRanges(matrix, job.TrainingInputMin, job.TrainingInputMax);
+  ComputeColumnRanges(matrix, job.TrainingInputMin, job.TrainingInputMax);
 }
 
 void ComputeOutputRanges(JobSettings& job, const DataMatrix& matrix) {
-  ComputeRanges(matrix, job.TrainingOutputMin, job.TrainingOutputMax);
+  ComputeColumnRanges(matrix, job.TrainingOutputMin, job.TrainingOutputMax);
 }
 
 ColumnRescaler::ColumnRescaler(double from_a, double from_b, double to_a, double to_b)
@@ -103,6 +107,33 @@ ColumnRescaler::ColumnRescaler(double from_a, double from_b, double to_a, double
       from_span_(constant_ ? 1 : Finite(from_b - from_a)),
       to_a_(to_a),
       to_span_(constant_ ? 0 : Finite(to_b - to_a)) {}
+
+void ScaleColumns(DataMatrix& matrix, const BoundedVector& maximum, const BoundedVector& minimum,
+                  double low, double high) {
+  std::vector<ColumnRescaler> columns;
+  for (Index j = matrix.ColumnLow(); j <= matrix.ColumnHigh(); ++j) {
+    columns.emplace_back(maximum.At(j), minimum.At(j), low, high);
+  }
+  // Rows in parts of their own: each value depends on its column's range alone.
+  const size_t width = columns.size();
+  const size_t rows = static_cast<size_t>(matrix.RowCount());
+  const size_t parts = platform::PartsFor(rows * width, 1 << 20);
+  std::vector<char> finite(parts, 1);
+  platform::RunInParallel(parts, [&](size_t part) {
+    std::span<double> values = matrix.Values().subspan(
+        rows * part / parts * width, (rows * (part + 1) / parts - rows * part / parts) * width);
+    bool all_finite = true;
+    for (size_t start = 0; start < values.size(); start += width) {
+      for (size_t j = 0; j < width; ++j) {
+        double scaled = columns[j].Unchecked(values[start + j]);
+        all_finite &= std::isfinite(scaled);
+        values[start + j] = scaled;
+      }
+    }
+    finite[part] = all_finite;
+  });
+  if (std::find(finite.begin(), finite.end(), 0) != finite.end()) throw Failure(kOverflow);
+}
 
 double Rescale(double value, double from_a, double from_b, double to_a, double to_b) {
   ColumnRescaler rescaler(from_a, from_b, to_a, to_b);

@@ -14,6 +14,12 @@ double GetScaleHigh(const JobSettings& job);
 // Per-column minimum and maximum, with the matrix's own column bounds.
 void ComputeInputRanges(JobSettings& job, const DataMatrix& matrix);
 void ComputeOutputRanges(JobSettings& job, const DataMatrix& matrix);
+void ComputeColumnRanges(const DataMatrix& matrix, BoundedVector& minimum, BoundedVector& maximum);
+
+// Scales every value in place, column by column: the column's maximum to low, its minimum to
+// high, as Rescale does. Throws Failure ("Overflow") when a result is not finite.
+void ScaleColumns(DataMatrix& matrix, const BoundedVector& maximum, const BoundedVector& minimum,
+                  double low, double high);
 
 // Maps from_a to to_a and from_b to to_b linearly. Equal bounds on either side give to_a, which
 // keeps constant columns harmless. Throws Failure ("Overflow") instead of returning an infinite

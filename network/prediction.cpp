@@ -21,13 +21,15 @@ double FiniteOutput(double output) {
 
 }  // namespace
 
-OutputMapping::OutputMapping(const JobSettings& job) {
-  for (Index column = job.TrainingOutputMax.Low(); column <= job.TrainingOutputMax.High();
-       ++column) {
-    columns_.emplace_back(job.ScaleLow, job.ScaleHigh, job.TrainingOutputMax.At(column),
-                          job.TrainingOutputMin.At(column));
-    ranges_.push_back(
-        std::fabs(job.TrainingOutputMax.At(column) - job.TrainingOutputMin.At(column)));
+OutputMapping::OutputMapping(const JobSettings& job)
+    : OutputMapping(job.ScaleLow, job.ScaleHigh, job.TrainingOutputMax, job.TrainingOutputMin) {}
+
+OutputMapping::OutputMapping(double scale_low, double scale_high,
+                             const job::BoundedVector& output_max,
+                             const job::BoundedVector& output_min) {
+  for (Index column = output_max.Low(); column <= output_max.High(); ++column) {
+    columns_.emplace_back(scale_low, scale_high, output_max.At(column), output_min.At(column));
+    ranges_.push_back(std::fabs(output_max.At(column) - output_min.At(column)));
   }
 }
 

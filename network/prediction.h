@@ -17,6 +17,9 @@ namespace tarvex::network {
 class OutputMapping {
  public:
   explicit OutputMapping(const job::JobSettings& job);
+  // From the scaling range back into the ranges given, column by column.
+  OutputMapping(double scale_low, double scale_high, const job::BoundedVector& output_max,
+                const job::BoundedVector& output_min);
 
   std::size_t Columns() const { return columns_.size(); }
   // Per column, the width of the training outputs' range (0 for a constant column).

@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "job/job_file.h"
+#include "network/cross_validation.h"
 
 namespace tarvex::network {
 
@@ -37,6 +38,8 @@ Json Options(const JobSettings& job) {
   options["sd"] = CheckedOption(job, job.sd, job.Seed.value_or(0));
   options["es"] = CheckedOption(job, job.es, job.Patience);
   options["vf"] = CheckedOption(job, job.vf, job.ValidationFraction);
+  // Only where given, so that the summaries of jobs without it stay as they were.
+  if (!job.cv.empty()) options["cv"] = CheckedOption(job, job.cv, job.Folds);
   const std::pair<const char*, const std::string*> texts[] = {
       {"tif", &job.tif}, {"tifh", &job.tifh}, {"tof", &job.tof}, {"tofh", &job.tofh},
       {"pif", &job.pif}, {"pifh", &job.pifh}, {"vif", &job.vif}, {"vifh", &job.vifh},
@@ -106,26 +109,28 @@ Json Network(const JobSettings& job) {
   return network;
 }
 
+const char* StopName(StopReason stop) {
+  switch (stop) {
+    case StopReason::kWeightDeltaTarget:
+      return "weight_delta_target";
+    case StopReason::kEpochLimit:
+      return "epoch_limit";
+    case StopReason::kEarlyStop:
+      return "early_stop";
+    case StopReason::kNotTrained:
+      break;
+  }
+  return nullptr;
+}
+
 Json Training(const JobSettings& job) {
   if (!job::TrainsNetwork(job) || job.Results.network.inputs == 0) return nullptr;
   Json training;
   training["epochs"] = job.LastEpoch;
   training["best_epoch"] =
       job.Results.best_epoch > 0 ? Json(job.Results.best_epoch) : Json(nullptr);
-  switch (job.Results.stop) {
-    case StopReason::kWeightDeltaTarget:
-      training["stop"] = "weight_delta_target";
-      break;
-    case StopReason::kEpochLimit:
-      training["stop"] = "epoch_limit";
-      break;
-    case StopReason::kEarlyStop:
-      training["stop"] = "early_stop";
-      break;
-    case StopReason::kNotTrained:
-      training["stop"] = nullptr;
-      break;
-  }
+  const char* stop = StopName(job.Results.stop);
+  training["stop"] = stop != nullptr ? Json(stop) : Json(nullptr);
   training["seconds"] = job.Results.seconds;
   return training;
 }
@@ -144,6 +149,38 @@ Json Figures(const std::vector<ColumnFigures>& figures) {
   return list;
 }
 
+// Each fold's rows, training and figures, and the mean and standard deviation of the figures;
+// null when the run ended before the folds were trained.
+Json CrossValidation(const JobSettings& job) {
+  const std::vector<job::FoldResult>& folds = job.Results.folds;
+  if (folds.empty()) return nullptr;
+  Json result;
+  result["folds"] = folds.size();
+  Json& list = result["per_fold"] = Json::array();
+  for (std::size_t index = 0; index < folds.size(); ++index) {
+    const job::FoldResult& fold = folds[index];
+    Json entry;
+    entry["fold"] = index + 1;
+    entry["training_rows"] = fold.training_rows;
+    entry["validation_rows"] = fold.validation_rows;
+    entry["epochs"] = fold.last_epoch;
+    entry["best_epoch"] = fold.best_epoch > 0 ? Json(fold.best_epoch) : Json(nullptr);
+    const char* stop = StopName(fold.stop);
+    entry["stop"] = stop != nullptr ? Json(stop) : Json(nullptr);
+    entry["seconds"] = fold.seconds;
+    entry["metrics"]["training"] = Figures(fold.training);
+    entry["metrics"]["validation"] = Figures(fold.validation);
+    list.push_back(entry);
+  }
+  for (const bool validation : {true, false}) {
+    const FoldStatistics statistics = StatisticsOfFolds(folds, validation);
+    const char* rows = validation ? "validation" : "training";
+    result["mean"][rows] = Figures(statistics.mean);
+    result["standard_deviation"][rows] = Figures(statistics.deviation);
+  }
+  return result;
+}
+
 }  // namespace
 
 Json RunSummary(const JobSettings& job, int exit_status,
@@ -160,6 +197,7 @@ Json RunSummary(const JobSettings& job, int exit_status,
   summary["training"] = Training(job);
   summary["metrics"]["training"] = Figures(job.Results.training);
   summary["metrics"]["validation"] = Figures(job.Results.validation);
+  if (!job.cv.empty()) summary["cross_validation"] = CrossValidation(job);
   Json& outputs = summary["outputs"];
   outputs["predictions"] = job.Results.predictions_written ? Json(job.pof) : Json(nullptr);
   outputs["network"] = job.Results.network_written ? Json(job.nof) : Json(nullptr);

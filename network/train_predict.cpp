@@ -5,6 +5,7 @@
 
 #include "job/job_file.h"
 #include "job/run_log.h"
+#include "network/cross_validation.h"
 #include "network/engine_loader.h"
 #include "network/fit_figures.h"
 #include "network/network_size.h"
@@ -61,8 +62,17 @@ bool TrainAndPredict(JobSettings& job) {
     const OutputMapping mapping(job);
     const bool validates = job::HasValidationData(job);
     const LabelledRows validation{&job.ValidationInputs, &job.ValidationOutputValues};
-    TrainNetwork(engine, plan, {&inputs, &targets, &job.TrainingOutputValues},
-                 validates ? &validation : nullptr, mapping, outcome);
+    auto train = [&] {
+      TrainNetwork(engine, plan, {&inputs, &targets, &job.TrainingOutputValues},
+                   validates ? &validation : nullptr, mapping, outcome);
+    };
+    // With cross-validation the folds train beside the final network, which trains as it would
+    // without them.
+    if (job.Folds > 0) {
+      CrossValidate(job, plan, train);
+    } else {
+      train();
+    }
     KeepOutcome(job, outcome);
 
     // The prediction row has the training inputs' column bounds, so prediction inputs with other
@@ -88,8 +98,9 @@ bool TrainAndPredict(JobSettings& job) {
       job.Results.network_written = true;
     }
     if (!job.lcf.empty()) {
-      job::WriteJobFile(job, job.lcf, "The learning curve file",
-                        LearningCurveText(job.Results.curve, mapping.Columns(), validates));
+      job::WriteJobFile(
+          job, job.lcf, "The learning curve file",
+          LearningCurveText(job.Results.curve, mapping.Columns(), validates, job.Results.folds));
       job.Results.curve_written = true;
     }
     // From here on the predictions stand: a failing report still lets the output stage run.
@@ -97,7 +108,9 @@ bool TrainAndPredict(JobSettings& job) {
 
     WriteLog(job.log, TrainingReport(job, plan.hidden_size, plan.output_size, SecondsSince(start)),
              job::LogEntry::kReport);
-    if (validates) WriteLog(job.log, ValidationReport(job), job::LogEntry::kReport);
+    if (validates || job.Folds > 0) {
+      WriteLog(job.log, ValidationReport(job), job::LogEntry::kReport);
+    }
   } catch (const std::exception& failure) {
     KeepOutcome(job, outcome);
     WriteLog(job.log, job::DescribeFailure(failure));

@@ -50,6 +50,13 @@ void HoldOutRows(JobSettings& job) {
 
 bool CheckValidationData(JobSettings& job) {
   try {
+    if (job.Folds > 0 && job.Folds > job.TrainingInputs.RowCount()) {
+      WriteLog(job.log, "The Parameter '/cv' asks for " + std::to_string(job.Folds) +
+                            " folds, more than there are training rows;" +
+                            job::DimensionsText("Traning Inputs", job.TrainingInputs.RowCount(),
+                                                job.TrainingInputs.ColumnCount()));
+      return false;
+    }
     if (job.ValidationFraction > 0) {
       if (job.TrainingInputs.RowCount() < 2) {
         WriteLog(job.log, "The Parameter '/vf' needs at least 2 training rows to hold some out;" +

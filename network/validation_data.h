@@ -8,8 +8,9 @@ namespace tarvex::network {
 
 // With validation files or values: accepts them when inputs and outputs have as many rows (their
 // widths were checked as they were loaded). With /vf: moves the held-out share of the training
-// rows into the validation data, so that the network trains on the other rows only. Logs one
-// line and returns false when the data cannot be used.
+// rows into the validation data, so that the network trains on the other rows only. With /cv:
+// accepts as many folds as there are training rows at most. Logs one line and returns false
+// when the data cannot be used.
 bool CheckValidationData(job::JobSettings& job);
 
 }  // namespace tarvex::network

@@ -145,6 +145,36 @@ Chart LearningCurveChart(std::span<const CurveToDraw> curves, std::size_t column
   return chart;
 }
 
+namespace {
+
+// Cross-validation: each fold's curves in charts of their own (small multiples), since a dozen
+// curves in one chart could no longer be told apart.
+std::string FoldCurves(const JobSettings& job, std::size_t columns) {
+  const std::vector<job::FoldResult>& folds = job.Results.folds;
+  if (folds.empty()) return "";
+  std::string body = Paragraph(
+      "The folds of the cross-validation: each network trained on the other folds' rows and "
+      "validated on its own fold's" +
+      std::string(job.Patience > 0 ? ", where its own early stop ended it." : "."));
+  body += "<div class=\"charts\">";
+  for (std::size_t f = 0; f < folds.size(); ++f) {
+    const job::FoldResult& fold = folds[f];
+    if (fold.curve.empty()) continue;
+    const std::string name = "fold " + std::to_string(f + 1);
+    const CurveToDraw curves[] = {{name, fold.curve, fold.best_epoch}};
+    for (std::size_t column = 0; column < columns; ++column) {
+      Chart chart = LearningCurveChart(curves, column, fold.last_epoch, job.DecimalSeparator);
+      chart.id = "fold-" + std::to_string(f + 1) + "-curve-" + std::to_string(column + 1);
+      chart.description = "Learning curve of " + name + ", " + Output(column) +
+                          ": RMSE per epoch on a logarithmic scale";
+      body += Figure(chart, "Learning curve of " + name + ", " + Output(column));
+    }
+  }
+  return body + "</div>";
+}
+
+}  // namespace
+
 std::string LearningCurveSection(const JobSettings& job) {
   std::string body;
   const std::vector<CurvePoint>& curve = job.Results.curve;
@@ -186,6 +216,7 @@ std::string LearningCurveSection(const JobSettings& job) {
                      "Learning curve, " + Output(column));
     }
     body += "</div>";
+    body += FoldCurves(job, columns);
     const std::size_t drawn = DrawnPoints(curve, job.Results.best_epoch).size();
     if (drawn < curve.size()) {
       body += Paragraph("The charts draw " + std::to_string(drawn) + " of the " +

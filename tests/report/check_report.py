@@ -163,45 +163,49 @@ def read_rows(path):
             for line in open(path) if line.strip()]
 
 
-def check_curve(chart, column, curve, summary, expected):
+def check_curve(chart, column, curve, training, expected, prefix=""):
+    """One training's curve: the CSV's columns of that training (the final network's, or a fold's
+    under its prefix "fold_1_") against the chart, and the stop and best epoch of its summary
+    entry. Lines where the CSV leaves the training's fields empty are other trainings' epochs."""
     x_axis, y_axis = AxisReading(chart, "x", False), AxisReading(chart, "y", True)
-    epochs = [int(row["epoch"]) for row in curve]
-    drawn_points = 0
+    name = prefix.replace("_", " ")
+    drawn = {}
     for kind in ("training", "validation"):
-        key = f"{kind}_rmse_{column}"
+        key = f"{prefix}{kind}_rmse_{column}"
         if key not in curve[0]:
             continue
-        points = polyline_points(series_node(chart, kind))
-        if len(curve) <= 5000 and len(points) != len(curve):
-            fail(f"curve {column} {kind}: {len(points)} points for {len(curve)} epochs")
+        rows = [row for row in curve if row[key] != ""]
+        points = polyline_points(series_node(chart, name + kind))
+        if len(rows) <= 5000 and len(points) != len(rows):
+            fail(f"curve {name}{column} {kind}: {len(points)} points for {len(rows)} epochs")
         # In epoch order, each point the next epoch (or, where the chart thins, a later one).
         row = 0
         for x, y in points:
-            while row < len(curve) and not (
-                    near(x, x_axis.position(int(curve[row]["epoch"]))) and
-                    near(y, y_axis.position(float(curve[row][key])))):
+            while row < len(rows) and not (
+                    near(x, x_axis.position(int(rows[row]["epoch"]))) and
+                    near(y, y_axis.position(float(rows[row][key])))):
                 row += 1
-            if row == len(curve):
-                fail(f"curve {column} {kind}: point ({x}, {y}) is not on the curve's data")
+            if row == len(rows):
+                fail(f"curve {name}{column} {kind}: point ({x}, {y}) is not on the curve's data")
             row += 1
-        drawn_points += len(points)
-    training = summary["training"]
+        drawn[name + kind] = len(rows)
     rules = {rule.attrs["data-rule"]: float(rule.attrs["x1"]) for rule in
              chart.find_all("line", **{"class": "rule"})}
     if not near(rules.get("stop", -1), x_axis.position(training["epochs"])):
-        fail(f"curve {column}: the stop is not marked at epoch {training['epochs']}")
+        fail(f"curve {name}{column}: the stop is not marked at epoch {training['epochs']}")
     best = training["best_epoch"]
     if best is not None:
         if not near(rules.get("best", -1), x_axis.position(best)):
-            fail(f"curve {column}: the best epoch is not marked at {best}")
+            fail(f"curve {name}{column}: the best epoch is not marked at {best}")
         ring = next(chart.find_all("circle", data_ring="best"))
-        error = float(next(r for r in curve if int(r["epoch"]) == best)[f"validation_rmse_{column}"])
+        key = f"{prefix}validation_rmse_{column}"
+        error = float(next(r for r in curve if r["epoch"] == str(best) and r[key] != "")[key])
         if not (near(float(ring.attrs["cx"]), x_axis.position(best)) and
                 near(float(ring.attrs["cy"]), y_axis.position(error))):
-            fail(f"curve {column}: the ring is not on the validation error of epoch {best}")
+            fail(f"curve {name}{column}: the ring is not on the validation error of epoch {best}")
         expected.append((chart.attrs["data-chart"], "ring", x_axis.position(best),
                          y_axis.position(error)))
-    return drawn_points, epochs
+    return drawn
 
 
 def check_fit(chart, column, sets, expected):
@@ -371,12 +375,21 @@ def main():
     columns = (summary["network"] or {}).get("outputs", 0)
     if args.curve:
         curve = list(csv.DictReader(open(args.curve, newline="")))
+        epochs = sum(row[f"training_rmse_1"] != "" for row in curve)
         for column in range(1, columns + 1):
-            drawn, _ = check_curve(charts.pop(f"curve-{column}"), column, curve, summary, expected)
-            counts.update({(f"curve-{column}", kind): len(curve)
-                           for kind in ("training", "validation")
-                           if f"{kind}_rmse_{column}" in curve[0]})
-        report.append(f"{columns} learning curve(s) of {len(curve)} epochs")
+            drawn = check_curve(charts.pop(f"curve-{column}"), column, curve, summary["training"],
+                                expected)
+            counts.update({(f"curve-{column}", kind): n for kind, n in drawn.items()})
+        report.append(f"{columns} learning curve(s) of {epochs} epochs")
+        folds = (summary.get("cross_validation") or {}).get("per_fold", [])
+        for fold in folds:
+            for column in range(1, columns + 1):
+                chart = f"fold-{fold['fold']}-curve-{column}"
+                drawn = check_curve(charts.pop(chart), column, curve, fold, expected,
+                                    f"fold_{fold['fold']}_")
+                counts.update({(chart, kind): n for kind, n in drawn.items()})
+        if folds:
+            report.append(f"{len(folds)} folds' curves")
     sets = {}
     for name, files in (("training", args.training), ("validation", args.validation)):
         if files:

@@ -103,6 +103,18 @@ TEST_F(ReportRun, ManyRowsAreDrawnAsASampleThatThePageNames) {
       << answer;
 }
 
+// With cross-validation each fold's curves have charts of their own, beside the final network's,
+// each with the fold's own best epoch and early stop.
+TEST_F(ReportRun, FoldsOfACrossValidationHaveCurvesOfTheirOwn) {
+  ASSERT_EQ(Run(Job({"/cv=3", "/sd=5", "/ep=400", "/es=40", "/lcf=curve.csv"})), 0);
+  ASSERT_EQ(Run({"/nif=net.json", "/pif=ti.txt", "/pof=pt.txt"}), 0);
+  const std::string answer = Check({"--curve", "curve.csv", "--training", "pt.txt", "to.txt"});
+  EXPECT_TRUE(answer.starts_with(
+      "ok: 2 learning curve(s) of 400 epochs; 3 folds' curves; fit of 60 training rows"))
+      << answer;
+  EXPECT_TRUE(answer.ends_with(Rendered())) << answer;
+}
+
 // A run that fails after training shows the curve and the fit it had, and the failure line.
 TEST_F(ReportRun, FailedRunShowsWhatItKnew) {
   fs::create_directory(folder_ / "po.txt");
