@@ -14,6 +14,7 @@
 
 #include "database/field_value.h"
 #include "database/sqlite_statement.h"
+#include "platform/little_endian.h"
 #include "platform/number_text.h"
 
 namespace tarvex::database {
@@ -63,12 +64,6 @@ struct GlibFree {
   void operator()(char* text) const { g_free(text); }
 };
 using GlibText = std::unique_ptr<char, GlibFree>;
-
-std::uint64_t LittleEndian(const unsigned char* bytes, int count) {
-  std::uint64_t value = 0;
-  for (int i = count - 1; i >= 0; --i) value = (value << 8) | bytes[i];
-  return value;
-}
 
 std::string Quoted(const char* name) {
   std::string quoted = "\"";
@@ -139,6 +134,104 @@ bool IsCatalogWhole(MdbHandle* mdb) {
   return rows == table->num_rows;
 }
 
+// The catalog's table of that name, compared without regard to ASCII case; none when missing.
+MdbCatalogEntry* FindTable(GPtrArray* catalog, const std::string& name) {
+  for (guint i = 0; i < catalog->len; ++i) {
+    auto* candidate = static_cast<MdbCatalogEntry*>(g_ptr_array_index(catalog, i));
+    if (candidate->object_type == MDB_TABLE &&
+        g_ascii_strcasecmp(candidate->object_name, name.c_str()) == 0) {
+      return candidate;
+    }
+  }
+  return nullptr;
+}
+
+// Binds the value of the column in the current row to the statement's parameter slot; damaged
+// names the table in the description of a value that lies outside its page.
+void BindValue(MdbHandle* mdb, MdbColumn& col, sqlite3_stmt* row, int slot,
+               const std::string& damaged) {
+  const auto page_size = static_cast<int>(mdb->fmt->pg_size);
+  // A yes/no value lives in the row's null mask: libmdb reports a set bit as length 0.
+  if (col.col_type == MDB_BOOL) {
+    sqlite3_bind_int(row, slot, col.cur_value_len == 0 ? -1 : 0);
+    return;
+  }
+  const int start = col.cur_value_start;
+  const int length = col.cur_value_len;
+  if (length <= 0) {
+    sqlite3_bind_null(row, slot);
+    return;
+  }
+  const int width = FixedWidth(col.col_type);
+  if (start < 0 || start + (width ? width : length) > page_size || length < width) {
+    throw DatabaseError(damaged + " holds a value outside its page");
+  }
+  const unsigned char* at = mdb->pg_buf + start;
+  switch (col.col_type) {
+    case MDB_BYTE:
+      sqlite3_bind_int(row, slot, at[0]);
+      break;
+    case MDB_INT:
+      sqlite3_bind_int(row, slot, static_cast<std::int16_t>(platform::ReadU16(at)));
+      break;
+    case MDB_LONGINT:
+    case MDB_COMPLEX:
+      sqlite3_bind_int(row, slot, static_cast<std::int32_t>(platform::ReadU32(at)));
+      break;
+    case MDB_FLOAT: {
+      const std::uint32_t bits = platform::ReadU32(at);
+      float value;
+      std::memcpy(&value, &bits, sizeof value);
+      sqlite3_bind_double(row, slot, value);
+      break;
+    }
+    case MDB_DOUBLE:
+    case MDB_DATETIME: {
+      const std::uint64_t bits = platform::ReadU64(at);
+      double value;
+      std::memcpy(&value, &bits, sizeof value);
+      sqlite3_bind_double(row, slot, value);
+      break;
+    }
+    case MDB_MONEY:
+      // Currency is a count of ten-thousandths.
+      sqlite3_bind_double(
+          row, slot,
+          static_cast<double>(static_cast<std::int64_t>(platform::ReadU64(at))) / 10000.0);
+      break;
+    case MDB_NUMERIC: {
+      GlibText text(mdb_numeric_to_string(mdb, start, col.col_scale, col.col_prec));
+      double value = 0;
+      if (text && platform::ConvertLocaleNumber(text.get(), ".", value)) {
+        sqlite3_bind_double(row, slot, value);
+      } else {
+        sqlite3_bind_null(row, slot);
+      }
+      break;
+    }
+    case MDB_TEXT:
+    case MDB_MEMO:
+    case MDB_REPID: {
+      GlibText text(mdb_col_to_string(mdb, mdb->pg_buf, start, col.col_type, length));
+      sqlite3_bind_text(row, slot, text ? text.get() : "", -1, SQLITE_TRANSIENT);
+      break;
+    }
+    case MDB_BINARY:
+      sqlite3_bind_blob(row, slot, at, length, SQLITE_TRANSIENT);
+      break;
+    case MDB_OLE: {
+      size_t size = 0;
+      void* bytes = mdb_ole_read_full(mdb, &col, &size);
+      sqlite3_bind_blob64(row, slot, bytes, size, SQLITE_TRANSIENT);
+      std::free(bytes);
+      break;
+    }
+    default:
+      sqlite3_bind_null(row, slot);
+      break;
+  }
+}
+
 }  // namespace
 
 struct AccessFile::Library {
@@ -175,14 +268,7 @@ bool AccessFile::CopyTable(std::string_view name, sqlite3* db) {
   for (const std::string& done : copied_) {
     if (g_ascii_strcasecmp(done.c_str(), wanted.c_str()) == 0) return false;
   }
-  MdbCatalogEntry* entry = nullptr;
-  for (guint i = 0; i < library_->catalog->len && entry == nullptr; ++i) {
-    auto* candidate = static_cast<MdbCatalogEntry*>(g_ptr_array_index(library_->catalog, i));
-    if (candidate->object_type == MDB_TABLE &&
-        g_ascii_strcasecmp(candidate->object_name, wanted.c_str()) == 0) {
-      entry = candidate;
-    }
-  }
+  MdbCatalogEntry* entry = FindTable(library_->catalog, wanted);
   if (entry == nullptr) return false;
 
   const std::string damaged = "The Access database " + shown_path_ +
@@ -220,92 +306,11 @@ bool AccessFile::CopyTable(std::string_view name, sqlite3* db) {
     const char* message = nullptr;
     if (CompileOne(db, insert, statement, &message) != SQLITE_OK) throw DatabaseError(message);
     sqlite3_stmt* row = statement.get();
-    const auto page_size = static_cast<int>(mdb->fmt->pg_size);
     unsigned rows = 0;
     mdb_rewind_table(table.get());
     while (mdb_fetch_row(table.get())) {
       for (unsigned c = 0; c < columns; ++c) {
-        MdbColumn& col = *column[c];
-        const int slot = static_cast<int>(c + 1);
-        // A yes/no value lives in the row's null mask: libmdb reports a set bit as length 0.
-        if (col.col_type == MDB_BOOL) {
-          sqlite3_bind_int(row, slot, col.cur_value_len == 0 ? -1 : 0);
-          continue;
-        }
-        const int start = col.cur_value_start;
-        const int length = col.cur_value_len;
-        if (length <= 0) {
-          sqlite3_bind_null(row, slot);
-          continue;
-        }
-        const int width = FixedWidth(col.col_type);
-        if (start < 0 || start + (width ? width : length) > page_size || length < width) {
-          throw DatabaseError(damaged + " holds a value outside its page");
-        }
-        const unsigned char* at = mdb->pg_buf + start;
-        switch (col.col_type) {
-          case MDB_BYTE:
-            sqlite3_bind_int(row, slot, at[0]);
-            break;
-          case MDB_INT:
-            sqlite3_bind_int(row, slot, static_cast<std::int16_t>(LittleEndian(at, 2)));
-            break;
-          case MDB_LONGINT:
-          case MDB_COMPLEX:
-            sqlite3_bind_int(row, slot, static_cast<std::int32_t>(LittleEndian(at, 4)));
-            break;
-          case MDB_FLOAT: {
-            const auto bits = static_cast<std::uint32_t>(LittleEndian(at, 4));
-            float value;
-            std::memcpy(&value, &bits, sizeof value);
-            sqlite3_bind_double(row, slot, value);
-            break;
-          }
-          case MDB_DOUBLE:
-          case MDB_DATETIME: {
-            const std::uint64_t bits = LittleEndian(at, 8);
-            double value;
-            std::memcpy(&value, &bits, sizeof value);
-            sqlite3_bind_double(row, slot, value);
-            break;
-          }
-          case MDB_MONEY:
-            // Currency is a count of ten-thousandths.
-            sqlite3_bind_double(
-                row, slot,
-                static_cast<double>(static_cast<std::int64_t>(LittleEndian(at, 8))) / 10000.0);
-            break;
-          case MDB_NUMERIC: {
-            GlibText text(mdb_numeric_to_string(mdb, start, col.col_scale, col.col_prec));
-            double value = 0;
-            if (text && platform::ConvertLocaleNumber(text.get(), ".", value)) {
-              sqlite3_bind_double(row, slot, value);
-            } else {
-              sqlite3_bind_null(row, slot);
-            }
-            break;
-          }
-          case MDB_TEXT:
-          case MDB_MEMO:
-          case MDB_REPID: {
-            GlibText text(mdb_col_to_string(mdb, mdb->pg_buf, start, col.col_type, length));
-            sqlite3_bind_text(row, slot, text ? text.get() : "", -1, SQLITE_TRANSIENT);
-            break;
-          }
-          case MDB_BINARY:
-            sqlite3_bind_blob(row, slot, at, length, SQLITE_TRANSIENT);
-            break;
-          case MDB_OLE: {
-            size_t size = 0;
-            void* bytes = mdb_ole_read_full(mdb, &col, &size);
-            sqlite3_bind_blob64(row, slot, bytes, size, SQLITE_TRANSIENT);
-            std::free(bytes);
-            break;
-          }
-          default:
-            sqlite3_bind_null(row, slot);
-            break;
-        }
+        BindValue(mdb, *column[c], row, static_cast<int>(c + 1), damaged);
       }
       if (sqlite3_step(row) != SQLITE_DONE) throw DatabaseError(sqlite3_errmsg(db));
       sqlite3_reset(row);

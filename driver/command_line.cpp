@@ -33,14 +33,15 @@ constexpr std::string_view kNetworkValidationTemplate =
 
 // A file given for a data set wins over values given for it.
 bool LoadFromFileOrValues(JobSettings& job, const std::string& file, const std::string& values,
-                          const std::string& selector, DataMatrix& target, std::string_view code,
+                          const std::string& selector, DataMatrix& target, input::DataSet set,
                           std::string_view option_name,
                           const input::BeforeScaling& before_scaling = nullptr) {
   if (!file.empty()) {
-    return input::LoadDataSet(job, file, target, "F", code, selector, before_scaling);
+    return input::LoadDataSet(job, file, target, input::Source::kFile, set, selector,
+                              before_scaling);
   }
   if (!values.empty()) {
-    return input::LoadDataSet(job, values, target, "D", code, "", before_scaling);
+    return input::LoadDataSet(job, values, target, input::Source::kValues, set, "", before_scaling);
   }
   WriteLog(job.log, job::FillTemplate(job::kEmptyParameterTemplate, option_name));
   return false;
@@ -66,8 +67,8 @@ bool LoadForSavedNetwork(JobSettings& job) {
     job.TrainingOutputMax = job::Rebased(job.TrainingOutputMax, low);
     return true;
   };
-  return LoadFromFileOrValues(job, job.pif, job.piv, job.pifh, job.PredictionInputs, "IP", "'/pif'",
-                              fit);
+  return LoadFromFileOrValues(job, job.pif, job.piv, job.pifh, job.PredictionInputs,
+                              input::DataSet::kPredictionInputs, "'/pif'", fit);
 }
 
 // The validation data, after the data sets of every job: inputs as wide as the network's inputs,
@@ -85,12 +86,16 @@ bool LoadValidationData(JobSettings& job) {
     const char* label = inputs ? "Validation Inputs" : "Validation Outputs";
     const std::string shape = job::DimensionsText(label, values.RowCount(), values.ColumnCount());
     if (trains) {
-      WriteLog(job.log, job::FillTemplate(job::kNotAlignedTemplate,
-                                          inputs ? "'Training Inputs'" : "'Training Outputs'",
-                                          inputs ? "'Validation Inputs'" : "'Validation Outputs'") +
-                            job::DimensionsText(inputs ? "Traning Inputs" : "Traning Outputs",
-                                                training.RowCount(), training.ColumnCount()) +
-                            shape);
+      using input::DataSet;
+      WriteLog(job.log,
+               job::FillTemplate(job::kNotAlignedTemplate,
+                                 input::QuotedLabel(inputs ? DataSet::kTrainingInputs
+                                                           : DataSet::kTrainingOutputs),
+                                 input::QuotedLabel(inputs ? DataSet::kValidationInputs
+                                                           : DataSet::kValidationOutputs)) +
+                   job::DimensionsText(inputs ? "Traning Inputs" : "Traning Outputs",
+                                       training.RowCount(), training.ColumnCount()) +
+                   shape);
     } else {
       WriteLog(job.log, job::FillTemplate(kNetworkValidationTemplate, inputs ? "inputs" : "outputs",
                                           job.nif) +
@@ -99,10 +104,12 @@ bool LoadValidationData(JobSettings& job) {
     }
     return false;
   };
-  return LoadFromFileOrValues(job, job.vif, job.viv, job.vifh, job.ValidationInputs, "IV", "'/vif'",
+  return LoadFromFileOrValues(job, job.vif, job.viv, job.vifh, job.ValidationInputs,
+                              input::DataSet::kValidationInputs, "'/vif'",
                               [&fits](const DataMatrix& values) { return fits(values, true); }) &&
-         LoadFromFileOrValues(job, job.vof, job.vov, job.vofh, job.ValidationOutputs, "OV",
-                              "'/vof'", [&job, &fits](const DataMatrix& values) {
+         LoadFromFileOrValues(job, job.vof, job.vov, job.vofh, job.ValidationOutputs,
+                              input::DataSet::kValidationOutputs, "'/vof'",
+                              [&job, &fits](const DataMatrix& values) {
                                 if (!fits(values, false)) return false;
                                 job.ValidationOutputValues = values;
                                 return true;
@@ -170,13 +177,13 @@ bool ReadCommandLine(JobSettings& job, std::string_view command_text) {
       };
     }
     // The prediction inputs are scaled with the training inputs' ranges, so the order is fixed.
-    return LoadFromFileOrValues(job, job.tif, job.tiv, job.tifh, job.TrainingInputs, "IT", "'/tif'",
-                                keep_inputs) &&
-           LoadFromFileOrValues(job, job.tof, job.tov, job.tofh, job.TrainingOutputs, "OT",
-                                "'/tof'", keep_outputs) &&
+    return LoadFromFileOrValues(job, job.tif, job.tiv, job.tifh, job.TrainingInputs,
+                                input::DataSet::kTrainingInputs, "'/tif'", keep_inputs) &&
+           LoadFromFileOrValues(job, job.tof, job.tov, job.tofh, job.TrainingOutputs,
+                                input::DataSet::kTrainingOutputs, "'/tof'", keep_outputs) &&
            (!job::PredictsOutputs(job) ||
-            LoadFromFileOrValues(job, job.pif, job.piv, job.pifh, job.PredictionInputs, "IP",
-                                 "'/pif'")) &&
+            LoadFromFileOrValues(job, job.pif, job.piv, job.pifh, job.PredictionInputs,
+                                 input::DataSet::kPredictionInputs, "'/pif'")) &&
            LoadValidationData(job);
   } catch (const std::exception& failure) {
     job::NoteSilentFailure("reading the options", failure);

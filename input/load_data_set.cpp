@@ -65,19 +65,11 @@ bool ReadDataFile(const JobSettings& job, const std::string& path, DataMatrix& m
   return ParseDelimitedText(job, text->view(), matrix, path, format.delimiter, selector);
 }
 
-std::string_view LabelOf(std::string_view code) {
-  if (code == "IT") return "'Training Inputs'";
-  if (code == "OT") return "'Training Outputs'";
-  if (code == "IV") return "'Validation Inputs'";
-  if (code == "OV") return "'Validation Outputs'";
-  return "'Predict Inputs'";
-}
-
 bool IsBlankText(std::string_view text) { return platform::TrimSpaces(text).empty(); }
 
 // Rows at ";", values at ","; blank rows are skipped and the first non-blank row fixes the width.
 // Throws for what fails silently (a longer later row, no row at all).
-bool ReadDirectValues(const JobSettings& job, std::string_view source, std::string_view code,
+bool ReadDirectValues(const JobSettings& job, std::string_view source, DataSet set,
                       DataMatrix& matrix) {
   std::vector<std::string_view> rows = platform::SplitAll(source, ';');
   Index blank_rows = 0;
@@ -97,7 +89,7 @@ bool ReadDirectValues(const JobSettings& job, std::string_view source, std::stri
       double& cell = values.At(r, static_cast<Index>(c));
       if (!job::ParseNumber(texts[c], cell, job.DecimalSeparator)) {
         // The label brings its own quotes, so it stands between doubled quotes.
-        WriteLog(job.log, job::FillTemplate(job::kInvalidDataTemplate, LabelOf(code)));
+        WriteLog(job.log, job::FillTemplate(job::kInvalidDataTemplate, QuotedLabel(set)));
         return false;
       }
     }
@@ -110,12 +102,27 @@ bool ReadDirectValues(const JobSettings& job, std::string_view source, std::stri
 
 }  // namespace
 
-bool LoadDataSet(JobSettings& job, const std::string& source, DataMatrix& target,
-                 std::string_view kind, std::string_view code, const std::string& selector,
-                 const BeforeScaling& before_scaling) {
+std::string_view QuotedLabel(DataSet set) {
+  switch (set) {
+    case DataSet::kTrainingInputs:
+      return "'Training Inputs'";
+    case DataSet::kTrainingOutputs:
+      return "'Training Outputs'";
+    case DataSet::kPredictionInputs:
+      return "'Predict Inputs'";
+    case DataSet::kValidationInputs:
+      return "'Validation Inputs'";
+    case DataSet::kValidationOutputs:
+      return "'Validation Outputs'";
+  }
+  return "";
+}
+
+bool LoadDataSet(JobSettings& job, const std::string& source, DataMatrix& target, Source kind,
+                 DataSet set, const std::string& selector, const BeforeScaling& before_scaling) {
   try {
     DataMatrix matrix;
-    if (kind == "F") {
+    if (kind == Source::kFile) {
       std::optional<job::FileFormat> format = job::FormatOfPath(source);
       if (!format) {
         job::NoteSilentFailure("the file name " + source +
@@ -123,40 +130,45 @@ bool LoadDataSet(JobSettings& job, const std::string& source, DataMatrix& target
         return false;
       }
       if (!ReadDataFile(job, source, matrix, *format, selector)) return false;
-    } else if (kind == "D") {
-      if (!ReadDirectValues(job, source, code, matrix)) return false;
-    } else {
+    } else if (!ReadDirectValues(job, source, set, matrix)) {
       return false;
     }
     if (before_scaling && !before_scaling(matrix)) return false;
 
-    if (code == "IT") {
-      job::ComputeInputRanges(job, matrix);
-      job::ScaleColumns(matrix, job.TrainingInputMax, job.TrainingInputMin, job.ScaleLow,
-                        job.ScaleHigh);
-    } else if (code == "OT") {
-      job::ComputeOutputRanges(job, matrix);
-      job::ScaleColumns(matrix, job.TrainingOutputMax, job.TrainingOutputMin, job.ScaleLow,
-                        job.ScaleHigh);
-    } else if (code == "IV" || code == "OV") {
-      // Validation data is scaled with the training ranges, column by column in order, whatever
-      // index base its source gives it.
-      const bool inputs = code == "IV";
-      const Index low = matrix.ColumnLow();
-      job::ScaleColumns(matrix,
-                        job::Rebased(inputs ? job.TrainingInputMax : job.TrainingOutputMax, low),
-                        job::Rebased(inputs ? job.TrainingInputMin : job.TrainingOutputMin, low),
-                        job.ScaleLow, job.ScaleHigh);
-    } else {
-      // Prediction inputs are scaled with the training inputs' ranges, never their own.
-      job::ScaleColumns(matrix, job.TrainingInputMax, job.TrainingInputMin, job.ScaleLow,
-                        job.ScaleHigh);
+    switch (set) {
+      case DataSet::kTrainingInputs:
+        job::ComputeInputRanges(job, matrix);
+        job::ScaleColumns(matrix, job.TrainingInputMax, job.TrainingInputMin, job.ScaleLow,
+                          job.ScaleHigh);
+        break;
+      case DataSet::kTrainingOutputs:
+        job::ComputeOutputRanges(job, matrix);
+        job::ScaleColumns(matrix, job.TrainingOutputMax, job.TrainingOutputMin, job.ScaleLow,
+                          job.ScaleHigh);
+        break;
+      case DataSet::kValidationInputs:
+      case DataSet::kValidationOutputs: {
+        // Validation data is scaled with the training ranges, column by column in order,
+        // whatever index base its source gives it.
+        const bool inputs = set == DataSet::kValidationInputs;
+        const Index low = matrix.ColumnLow();
+        job::ScaleColumns(matrix,
+                          job::Rebased(inputs ? job.TrainingInputMax : job.TrainingOutputMax, low),
+                          job::Rebased(inputs ? job.TrainingInputMin : job.TrainingOutputMin, low),
+                          job.ScaleLow, job.ScaleHigh);
+        break;
+      }
+      case DataSet::kPredictionInputs:
+        // Prediction inputs are scaled with the training inputs' ranges, never their own.
+        job::ScaleColumns(matrix, job.TrainingInputMax, job.TrainingInputMin, job.ScaleLow,
+                          job.ScaleHigh);
+        break;
     }
     target = std::move(matrix);
     return true;
   } catch (const std::exception& failure) {
     // The failures that reach here are silent by design: the log says nothing about them.
-    job::NoteSilentFailure("loading the " + std::string(LabelOf(code)), failure);
+    job::NoteSilentFailure("loading the " + std::string(QuotedLabel(set)), failure);
     return false;
   }
 }

@@ -13,12 +13,26 @@ namespace tarvex::input {
 // Sees the values as read, before they are scaled; returning false ends the load with false.
 using BeforeScaling = std::function<bool(const job::DataMatrix& values)>;
 
-// kind is "F" (source is a file path) or "D" (source holds the values); code is "IT", "OT", "IP",
-// or "IV" and "OV" for the validation inputs and outputs, which are scaled with the training
-// ranges as the prediction inputs are. On success target holds the scaled matrix and, for "IT" and
-// "OT", the job holds the new column ranges. On failure target is unchanged.
+// The data sets a job loads. The validation sets are scaled with the training ranges, as the
+// prediction inputs are.
+enum class DataSet {
+  kTrainingInputs,
+  kTrainingOutputs,
+  kPredictionInputs,
+  kValidationInputs,
+  kValidationOutputs,
+};
+
+// Where a data set comes from: source is a file path, or holds the values themselves.
+enum class Source { kFile, kValues };
+
+// The data set's name as the log gives it, quotes included: "'Training Inputs'".
+std::string_view QuotedLabel(DataSet set);
+
+// On success target holds the scaled matrix and, for the training sets, the job holds the new
+// column ranges. On failure target is unchanged.
 bool LoadDataSet(job::JobSettings& job, const std::string& source, job::DataMatrix& target,
-                 std::string_view kind, std::string_view code, const std::string& selector,
+                 Source kind, DataSet set, const std::string& selector,
                  const BeforeScaling& before_scaling = nullptr);
 
 }  // namespace tarvex::input

@@ -10,6 +10,7 @@
 #include "platform/number_text.h"
 #include "platform/paths.h"
 #include "workbook/application.h"
+#include "workbook/selector.h"
 
 namespace tarvex::input {
 
@@ -46,10 +47,6 @@ bool CellNumber(const workbook::CellValue& cell, const JobSettings& job, double&
 
 bool ReadWorkbookRange(const JobSettings& job, const std::string& selector, DataMatrix& matrix,
                        const std::string& path) {
-  // The sheet name ends at the first "!"; neither part is trimmed or unquoted.
-  const size_t bang = selector.find('!');
-  const std::string sheet = bang == std::string::npos ? "" : selector.substr(0, bang);
-  const std::string address = bang == std::string::npos ? "" : selector.substr(bang + 1);
   try {
     // The workbook stays open for the run's other data sets and its output.
     std::optional<workbook::Application> own;
@@ -60,9 +57,7 @@ bool ReadWorkbookRange(const JobSettings& job, const std::string& selector, Data
       WriteLog(job.log, std::string(job::kFileNotFound) + path);
       return false;
     }
-    const workbook::RangeValue value = sheet.empty()
-                                           ? book->Range(selector).Value()
-                                           : book->WorkSheets(sheet).Range(address).Value();
+    const workbook::RangeValue value = workbook::SelectRange(*book, selector).Value();
     if (!value.IsArray()) {
       // A single cell gives no array: the load fails without a word.
       return false;

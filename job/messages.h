@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/index_errors.h"
+
 namespace tarvex::job {
 
 inline constexpr std::string_view kEmptyParameterTemplate = "The Parameter Parameter0 is empty.";
@@ -19,7 +21,7 @@ inline constexpr std::string_view kNotAlignedTemplate =
 inline constexpr std::string_view kFileNotFound = "File not found: ";
 
 // Descriptions that callers and users know by heart.
-inline constexpr const char* kSubscriptOutOfRange = "Subscript out of range";
+using platform::kSubscriptOutOfRange;
 inline constexpr const char* kOverflow = "Overflow";
 
 // Replaces every "Parameter0" by first, then every "Parameter1" by second (a plain,

@@ -205,7 +205,15 @@ std::string NetworkFileText(const NetworkFile& file) {
 
 namespace {
 
-NetworkFile ReadNetworkFields(const Json& json) {
+constexpr std::int64_t kMost = std::numeric_limits<std::int32_t>::max();
+
+// The sizes of the layers, and each as a count in words for the complaints.
+struct Layout {
+  std::int64_t inputs = 0, hidden = 0, outputs = 0;
+  std::string input_counted, hidden_counted, output_counted;
+};
+
+void CheckKindAndFields(const Json& json) {
   // The kind of file first, then its version: a complaint about a field of some other JSON file
   // would only confuse.
   if (!json.is_object() || !json.contains("format") || json.at("format") != kNetworkFileFormat) {
@@ -220,29 +228,34 @@ NetworkFile ReadNetworkFields(const Json& json) {
   }
   Object(json, "",
          {"format", "version", "layout", "scaling", "hidden_layer", "output_layer", "training"});
+}
 
-  NetworkFile file;
+Layout ReadLayout(const Json& json, NetworkFile& file) {
   const Json& layout =
       Object(json.at("layout"), "layout", {"inputs", "hidden", "outputs", "activation"});
-  constexpr std::int64_t kMost = std::numeric_limits<std::int32_t>::max();
-  const std::int64_t inputs = Whole(layout, "layout", "inputs", 1, kMost);
-  const std::int64_t hidden = Whole(layout, "layout", "hidden", 1, kMost);
-  const std::int64_t outputs = Whole(layout, "layout", "outputs", 1, kMost);
+  Layout sizes;
+  sizes.inputs = Whole(layout, "layout", "inputs", 1, kMost);
+  sizes.hidden = Whole(layout, "layout", "hidden", 1, kMost);
+  sizes.outputs = Whole(layout, "layout", "outputs", 1, kMost);
+  const std::int64_t inputs = sizes.inputs, hidden = sizes.hidden, outputs = sizes.outputs;
   file.activation = static_cast<std::int16_t>(Whole(layout, "layout", "activation",
                                                     std::numeric_limits<std::int16_t>::min(),
                                                     std::numeric_limits<std::int16_t>::max()));
-  const std::string input_counted = Counted(inputs, "input");
-  const std::string hidden_counted = Counted(hidden, "hidden neuron");
-  const std::string output_counted = Counted(outputs, "output neuron");
+  sizes.input_counted = Counted(inputs, "input");
+  sizes.hidden_counted = Counted(hidden, "hidden neuron");
+  sizes.output_counted = Counted(outputs, "output neuron");
   // Below 2^31 each, so the products stay far inside 64 bits. Checked before any list is
   // compared, so an absurd layout is named as such.
   const std::uint64_t weight_count = static_cast<std::uint64_t>(hidden) * (inputs + 1) +
                                      static_cast<std::uint64_t>(outputs) * (hidden + 1);
   if (weight_count > std::vector<double>().max_size()) {
-    throw NetworkFileError("Out of memory: a network of " + input_counted + ", " + hidden_counted +
-                           " and " + output_counted + " does not fit");
+    throw NetworkFileError("Out of memory: a network of " + sizes.input_counted + ", " +
+                           sizes.hidden_counted + " and " + sizes.output_counted + " does not fit");
   }
+  return sizes;
+}
 
+void ReadScaling(const Json& json, const Layout& layout, NetworkFile& file) {
   const Json& scaling =
       Object(json.at("scaling"), "scaling",
              {"low", "high", "input_min", "input_max", "output_min", "output_max"});
@@ -251,24 +264,31 @@ NetworkFile ReadNetworkFields(const Json& json) {
   if (!std::isfinite(file.scale_high - file.scale_low)) {
     Complain("scaling.high", "the range is too wide to compute with");
   }
-  file.input_min = Numbers(scaling.at("input_min"), "scaling.input_min", inputs, input_counted);
-  file.input_max = Numbers(scaling.at("input_max"), "scaling.input_max", inputs, input_counted);
-  file.output_min =
-      Numbers(scaling.at("output_min"), "scaling.output_min", outputs, output_counted);
-  file.output_max =
-      Numbers(scaling.at("output_max"), "scaling.output_max", outputs, output_counted);
+  file.input_min =
+      Numbers(scaling.at("input_min"), "scaling.input_min", layout.inputs, layout.input_counted);
+  file.input_max =
+      Numbers(scaling.at("input_max"), "scaling.input_max", layout.inputs, layout.input_counted);
+  file.output_min = Numbers(scaling.at("output_min"), "scaling.output_min", layout.outputs,
+                            layout.output_counted);
+  file.output_max = Numbers(scaling.at("output_max"), "scaling.output_max", layout.outputs,
+                            layout.output_counted);
   CheckRanges(file.input_min, file.input_max, "scaling.input_max");
   CheckRanges(file.output_min, file.output_max, "scaling.output_max");
+}
 
+void ReadLayers(const Json& json, const Layout& layout, NetworkFile& file) {
   job::NetworkWeights& network = file.network;
-  network.InputCount = static_cast<std::int32_t>(inputs);
-  network.HiddenCount = static_cast<std::int32_t>(hidden);
-  network.OutputCount = static_cast<std::int32_t>(outputs);
-  ReadLayer(json.at("hidden_layer"), "hidden_layer", hidden, hidden_counted, inputs, input_counted,
-            network.Weights);
-  ReadLayer(json.at("output_layer"), "output_layer", outputs, output_counted, hidden,
-            hidden_counted, network.Weights);
+  network.InputCount = static_cast<std::int32_t>(layout.inputs);
+  network.HiddenCount = static_cast<std::int32_t>(layout.hidden);
+  network.OutputCount = static_cast<std::int32_t>(layout.outputs);
+  ReadLayer(json.at("hidden_layer"), "hidden_layer", layout.hidden, layout.hidden_counted,
+            layout.inputs, layout.input_counted, network.Weights);
+  ReadLayer(json.at("output_layer"), "output_layer", layout.outputs, layout.output_counted,
+            layout.hidden, layout.hidden_counted, network.Weights);
+}
 
+// How the network came about.
+void ReadTraining(const Json& json, NetworkFile& file) {
   const Json& training = Object(json.at("training"), "training",
                                 {"saved", "epochs", "last_weight_delta", "options", "sources"});
   file.saved = Text(training, "training", "saved");
@@ -289,6 +309,15 @@ NetworkFile ReadNetworkFields(const Json& json) {
   const Json& sources = Object(training.at("sources"), "training.sources", {"inputs", "outputs"});
   file.inputs = ReadSource(sources.at("inputs"), "training.sources.inputs");
   file.outputs = ReadSource(sources.at("outputs"), "training.sources.outputs");
+}
+
+NetworkFile ReadNetworkFields(const Json& json) {
+  CheckKindAndFields(json);
+  NetworkFile file;
+  const Layout layout = ReadLayout(json, file);
+  ReadScaling(json, layout, file);
+  ReadLayers(json, layout, file);
+  ReadTraining(json, file);
   return file;
 }
 

@@ -14,6 +14,7 @@
 #include "platform/file_replacement.h"
 #include "platform/paths.h"
 #include "workbook/application.h"
+#include "workbook/selector.h"
 
 namespace tarvex::output {
 
@@ -32,11 +33,6 @@ constexpr std::chrono::seconds kWorkbookLockWait{30};
 }  // namespace
 
 WorkbookOutcome WriteWorkbookOutput(const JobSettings& job) {
-  // The sheet name ends at the first "!"; without one, pos is handed to the workbook whole.
-  const size_t bang = job.pos.find('!');
-  const std::string sheet = bang == std::string::npos ? "" : job.pos.substr(0, bang);
-  const std::string address = bang == std::string::npos ? "" : job.pos.substr(bang + 1);
-
   // The run's application: a workbook that the run read is still open in it.
   std::optional<workbook::Application> own;
   workbook::Application* application = nullptr;
@@ -55,9 +51,8 @@ WorkbookOutcome WriteWorkbookOutput(const JobSettings& job) {
     WriteLog(job.log, std::string(job::kFileNotFound) + job.pof);
     return WorkbookOutcome::kNotOpened;
   }
-  workbook::Range range = AtStatement(kAddressRange, [&] {
-    return sheet.empty() ? book->Range(job.pos) : book->WorkSheets(sheet).Range(address);
-  });
+  workbook::Range range =
+      AtStatement(kAddressRange, [&] { return workbook::SelectRange(*book, job.pos); });
 
   const DataMatrix& outputs = job.PredictionOutputs;
   AtStatement(kWriteRange, [&] {

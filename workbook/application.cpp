@@ -1,9 +1,11 @@
+// The application, its workbook collection, workbooks and worksheets over one WorkbookFile each.
 #include "workbook/application.h"
 
 #include <vector>
 
 #include "platform/text.h"
-#include "workbook/address.h"
+#include "workbook/format/address.h"
+#include "workbook/format_choice.h"
 
 namespace tarvex::workbook {
 

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "platform/paths.h"
+#include "workbook/format/workbook_file.h"
 #include "workbook/range.h"
-#include "workbook/workbook_file.h"
 
 namespace tarvex::workbook {
 

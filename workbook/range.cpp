@@ -1,18 +1,16 @@
+// Ranges and their values: the limits checked and memory counted before any cell is read.
 #include "workbook/range.h"
 
 #include <algorithm>
 #include <utility>
 
-#include "workbook/address.h"
-#include "workbook/memory_check.h"
+#include "platform/index_errors.h"
+#include "workbook/format/address.h"
+#include "workbook/format/memory_check.h"
 
 namespace tarvex::workbook {
 
-namespace {
-
-constexpr const char* kSubscriptOutOfRange = "Subscript out of range";
-
-}  // namespace
+using platform::kSubscriptOutOfRange;
 
 RangeValue::RangeValue(std::int64_t rows, std::int64_t columns, std::vector<CellValue> cells)
     : rows_(rows), columns_(columns), cells_(std::move(cells)) {}

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/large_memory.h"
-#include "workbook/workbook_file.h"
+#include "workbook/format/workbook_file.h"
 
 namespace tarvex::workbook {
 

@@ -54,8 +54,9 @@ int Read(const char* path) {
   tarvex::job::JobSettings job = tarvex::bench::FreshJob();
   const double processor = tarvex::bench::ProcessorSeconds();
   auto start = std::chrono::steady_clock::now();
-  bool loaded = tarvex::input::LoadDataSet(job, path, job.TrainingInputs, "F", "IT",
-                                           std::string("SELECT ") + kColumns + " FROM d");
+  bool loaded = tarvex::input::LoadDataSet(
+      job, path, job.TrainingInputs, tarvex::input::Source::kFile,
+      tarvex::input::DataSet::kTrainingInputs, std::string("SELECT ") + kColumns + " FROM d");
   double seconds = tarvex::bench::Seconds(start);
   double processor_seconds = tarvex::bench::ProcessorSeconds() - processor;
   if (!loaded) {

@@ -6,8 +6,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace tarvex;
   job::JobSettings job = fuzz::FreshJob(size > 0 && data[0] % 2 ? "," : ".");
   const std::string values(fuzz::AsText(data, size));
-  if (input::LoadDataSet(job, values, job.TrainingInputs, "D", "IT", "")) {
-    input::LoadDataSet(job, values, job.PredictionInputs, "D", "IP", "");
+  if (input::LoadDataSet(job, values, job.TrainingInputs, input::Source::kValues,
+                         input::DataSet::kTrainingInputs, "")) {
+    input::LoadDataSet(job, values, job.PredictionInputs, input::Source::kValues,
+                       input::DataSet::kPredictionInputs, "");
   }
   return 0;
 }

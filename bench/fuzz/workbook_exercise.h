@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "workbook/workbook_file.h"
+#include "workbook/format_choice.h"
 
 namespace tarvex::fuzz {
 

@@ -49,7 +49,9 @@ int Load(const char* path) {
   tarvex::job::JobSettings job = tarvex::bench::FreshJob();
   const double base = tarvex::bench::PeakMegabytes();
   auto start = std::chrono::steady_clock::now();
-  bool loaded = tarvex::input::LoadDataSet(job, path, job.TrainingInputs, "F", "IT", "");
+  bool loaded =
+      tarvex::input::LoadDataSet(job, path, job.TrainingInputs, tarvex::input::Source::kFile,
+                                 tarvex::input::DataSet::kTrainingInputs, "");
   double seconds = tarvex::bench::Seconds(start);
   if (!loaded) {
     std::printf("load failed\n");

@@ -17,9 +17,9 @@
 
 #include "bench/bench_support.h"
 #include "input/load_data_set.h"
-#include "workbook/address.h"
-#include "workbook/openxml_sheet_table.h"
-#include "workbook/zip_package.h"
+#include "workbook/format/address.h"
+#include "workbook/openxml/sheet_table.h"
+#include "workbook/openxml/zip_package.h"
 
 namespace {
 
@@ -30,7 +30,8 @@ int Read(const char* path, const char* selector) {
   const double processor = tarvex::bench::ProcessorSeconds();
   auto start = std::chrono::steady_clock::now();
   const bool loaded =
-      tarvex::input::LoadDataSet(job, path, job.TrainingInputs, "F", "IT", selector);
+      tarvex::input::LoadDataSet(job, path, job.TrainingInputs, tarvex::input::Source::kFile,
+                                 tarvex::input::DataSet::kTrainingInputs, selector);
   const double seconds = Seconds(start);
   if (!loaded) {
     std::printf("read failed\n");
@@ -68,12 +69,12 @@ int Inflate(const char* path, const char* part) {
   size_t size = 0;
   for (int round = 0; round < kRounds; ++round) {
     pieces = std::min(pieces, InflateInPieces(path, part, size));
-    tarvex::workbook::ZipPackage package(path);
+    tarvex::workbook::openxml::ZipPackage package(path);
     auto start = std::chrono::steady_clock::now();
     tarvex::platform::LargeText text = package.Read(part);
     whole = std::min(whole, Seconds(start));
     start = std::chrono::steady_clock::now();
-    tarvex::workbook::SheetTable table(text, part, {1048576, 16384}, nullptr);
+    tarvex::workbook::openxml::SheetTable table(text, part, {1048576, 16384}, nullptr);
     scan = std::min(scan, Seconds(start));
     table_mb = static_cast<double>(table.Bytes()) / 1048576;
     if (text.size() != size) {

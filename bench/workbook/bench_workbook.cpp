@@ -25,8 +25,9 @@ int Read(const char* path) {
   tarvex::job::JobSettings job = tarvex::bench::FreshJob();
   const double base = tarvex::bench::PeakMegabytes();
   auto start = std::chrono::steady_clock::now();
-  bool loaded = tarvex::input::LoadDataSet(job, path, job.TrainingInputs, "F", "IT",
-                                           "Data!A1:J" + std::to_string(kRows));
+  bool loaded = tarvex::input::LoadDataSet(
+      job, path, job.TrainingInputs, tarvex::input::Source::kFile,
+      tarvex::input::DataSet::kTrainingInputs, "Data!A1:J" + std::to_string(kRows));
   const double seconds = tarvex::bench::Seconds(start);
   if (!loaded || job.TrainingInputs.RowCount() != kRows ||
       job.TrainingInputs.ColumnCount() != kColumns) {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "bench/bench_support.h"
-#include "workbook/workbook_file.h"
+#include "workbook/format_choice.h"
 
 namespace {
 

@@ -19,8 +19,8 @@ class LoadDataSetTest : public tarvex::testing::JobFixture {
     job_.ScaleLow = 0;
     job_.ScaleHigh = 1;
   }
-  bool LoadValues(const std::string& values, std::string_view code = "IT") {
-    return LoadDataSet(job_, values, matrix_, "D", code, "");
+  bool LoadValues(const std::string& values, DataSet set = DataSet::kTrainingInputs) {
+    return LoadDataSet(job_, values, matrix_, Source::kValues, set, "");
   }
   DataMatrix matrix_;
 };
@@ -52,27 +52,34 @@ TEST_F(LoadDataSetTest, DirectValueFailures) {
   EXPECT_FALSE(LoadValues("1;2,3"));  // a later row longer than the first: silent
   EXPECT_FALSE(LoadValues(" ; ;"));   // no row at all: silent
   EXPECT_TRUE(TakeLog().empty());
-  EXPECT_FALSE(LoadValues("1,x", "IT"));
-  EXPECT_FALSE(LoadValues("1,x", "OT"));
+  EXPECT_FALSE(LoadValues("1,x", DataSet::kTrainingInputs));
+  EXPECT_FALSE(LoadValues("1,x", DataSet::kTrainingOutputs));
   ASSERT_TRUE(LoadValues("1,2"));
-  EXPECT_FALSE(LoadValues("1,x", "IP"));
-  EXPECT_EQ(TakeLog(), (std::vector<std::string>{
-                           "Invalid data. Values must be numerical. File: ''Training Inputs''",
-                           "Invalid data. Values must be numerical. File: ''Training Outputs''",
-                           "Invalid data. Values must be numerical. File: ''Predict Inputs''"}));
-  EXPECT_FALSE(LoadDataSet(job_, "1", matrix_, "X", "IT", "")) << "unknown kind";
+  EXPECT_FALSE(LoadValues("1,x", DataSet::kPredictionInputs));
+  EXPECT_FALSE(LoadValues("1,x", DataSet::kValidationInputs));
+  EXPECT_FALSE(LoadValues("1,x", DataSet::kValidationOutputs));
+  EXPECT_EQ(TakeLog(),
+            (std::vector<std::string>{
+                "Invalid data. Values must be numerical. File: ''Training Inputs''",
+                "Invalid data. Values must be numerical. File: ''Training Outputs''",
+                "Invalid data. Values must be numerical. File: ''Predict Inputs''",
+                "Invalid data. Values must be numerical. File: ''Validation Inputs''",
+                "Invalid data. Values must be numerical. File: ''Validation Outputs''"}));
 }
 
 TEST_F(LoadDataSetTest, PredictionInputsUseTheTrainingRanges) {
   job_.ScaleLow = 0.1;
   job_.ScaleHigh = 0.9;
-  ASSERT_TRUE(LoadDataSet(job_, "2;4;6", job_.TrainingInputs, "D", "IT", ""));
+  ASSERT_TRUE(LoadDataSet(job_, "2;4;6", job_.TrainingInputs, Source::kValues,
+                          DataSet::kTrainingInputs, ""));
   EXPECT_EQ(RowsOf(job_.TrainingInputs), (Rows{{0.9}, {0.5}, {0.1}}));
-  ASSERT_TRUE(LoadDataSet(job_, "8;4", job_.PredictionInputs, "D", "IP", ""));
+  ASSERT_TRUE(LoadDataSet(job_, "8;4", job_.PredictionInputs, Source::kValues,
+                          DataSet::kPredictionInputs, ""));
   EXPECT_NEAR(job_.PredictionInputs.At(0, 0), -0.3, 1e-15);  // nothing is clamped
   EXPECT_EQ(job_.PredictionInputs.At(1, 0), 0.5);
   // More prediction columns than training columns: silent failure, the matrix stays.
-  EXPECT_FALSE(LoadDataSet(job_, "1,2", job_.PredictionInputs, "D", "IP", ""));
+  EXPECT_FALSE(LoadDataSet(job_, "1,2", job_.PredictionInputs, Source::kValues,
+                           DataSet::kPredictionInputs, ""));
   EXPECT_EQ(job_.PredictionInputs.RowCount(), 2);
   EXPECT_TRUE(TakeLog().empty());
 }
@@ -91,7 +98,9 @@ TEST_F(LoadDataSetTest, ExtensionChoosesTheDelimiter) {
   };
   for (const Case& c : cases) {
     std::string path = File(c.name, c.content);
-    EXPECT_EQ(LoadDataSet(job_, path, matrix_, "F", "IT", ""), c.loads) << c.name;
+    EXPECT_EQ(LoadDataSet(job_, path, matrix_, Source::kFile, DataSet::kTrainingInputs, ""),
+              c.loads)
+        << c.name;
     if (c.loads) {
       EXPECT_EQ(matrix_.ColumnCount(), 2) << c.name;
     }
@@ -99,29 +108,32 @@ TEST_F(LoadDataSetTest, ExtensionChoosesTheDelimiter) {
 }
 
 TEST_F(LoadDataSetTest, FileFailuresAndTheirLines) {
-  EXPECT_FALSE(LoadDataSet(job_, "no-dot-at-all", matrix_, "F", "IT", ""));
+  EXPECT_FALSE(
+      LoadDataSet(job_, "no-dot-at-all", matrix_, Source::kFile, DataSet::kTrainingInputs, ""));
   EXPECT_TRUE(TakeLog().empty());
 
   std::string missing = (folder_ / "missing.txt").string();
-  EXPECT_FALSE(LoadDataSet(job_, missing, matrix_, "F", "IT", ""));
+  EXPECT_FALSE(LoadDataSet(job_, missing, matrix_, Source::kFile, DataSet::kTrainingInputs, ""));
   EXPECT_EQ(TakeLog(), std::vector<std::string>{"File not found: " + missing});
 
   std::filesystem::create_directory(folder_ / "folder.txt");
   std::string folder = (folder_ / "folder.txt").string();
-  EXPECT_FALSE(LoadDataSet(job_, folder, matrix_, "F", "IT", ""));
+  EXPECT_FALSE(LoadDataSet(job_, folder, matrix_, Source::kFile, DataSet::kTrainingInputs, ""));
   EXPECT_EQ(TakeLog(), std::vector<std::string>{"File not found: " + folder});
 
   // A "." in a folder name makes the rest of the path the extension: comma-separated text.
   std::filesystem::create_directory(folder_ / "data.old");
   File("data.old/set", "1,2\n");
-  EXPECT_TRUE(LoadDataSet(job_, (folder_ / "data.old/set").string(), matrix_, "F", "IT", ""));
+  EXPECT_TRUE(LoadDataSet(job_, (folder_ / "data.old/set").string(), matrix_, Source::kFile,
+                          DataSet::kTrainingInputs, ""));
 
   // Backslashes reach the file system as "/".
   std::string backslashed = tarvex::testing::Backslashed(File("bs.csv", "7\n"));
-  EXPECT_TRUE(LoadDataSet(job_, backslashed, matrix_, "F", "IT", ""));
+  EXPECT_TRUE(LoadDataSet(job_, backslashed, matrix_, Source::kFile, DataSet::kTrainingInputs, ""));
 
   std::string workbook = File("book.xlsm", "");
-  EXPECT_FALSE(LoadDataSet(job_, workbook, matrix_, "F", "IT", "Data!A1:B2"));
+  EXPECT_FALSE(
+      LoadDataSet(job_, workbook, matrix_, Source::kFile, DataSet::kTrainingInputs, "Data!A1:B2"));
   EXPECT_EQ(TakeLog(), std::vector<std::string>{
                            "File name: " + workbook +
                            "  The file is neither a zip package nor a compound document, so it "
