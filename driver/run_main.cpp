@@ -74,10 +74,16 @@ int RunMain(std::string_view command_text) {
   JobSettings job;
   job::ForgetFailures();
   int status = RunStages(job, command_text);
-  // The report comes first, so that the summary tells of a report that could not be written.
-  status =
-      WriteClosingFile(job, status, !job.rof.empty() && !job.ReportRefused, report::WriteReport);
-  status = WriteClosingFile(job, status, !job.sof.empty(), network::WriteRunSummary);
+  // The report comes first, so that the summary tells of a report that could not be written; a
+  // summary that cannot be written fails the run, and the report is written again to say so.
+  const bool reports = !job.rof.empty() && !job.ReportRefused;
+  status = WriteClosingFile(job, status, reports, report::WriteReport);
+  const int status_before_summary = status;
+  status = WriteClosingFile(job, status, !job.sof.empty() && !job.SummaryRefused,
+                            network::WriteRunSummary);
+  if (status != status_before_summary) {
+    status = WriteClosingFile(job, status, reports, report::WriteReport);
+  }
   console.Finish(status == kSucceeded, !job.log.empty());
   return status;
 }

@@ -2,10 +2,12 @@
 
 #include <cmath>
 #include <exception>
+#include <optional>
 #include <string>
 
 #include "job/job_file.h"
 #include "job/messages.h"
+#include "job/own_files.h"
 #include "job/parse_number.h"
 #include "job/run_log.h"
 #include "platform/number_text.h"
@@ -49,16 +51,26 @@ std::string_view GivenValidationOption(const JobSettings& job) {
 
 bool CheckValidationOptions(JobSettings& job) {
   try {
-    if (!job.sof.empty()) job::RefuseOwnFile(job, job.sof, "The run summary file");
+    if (!job.sof.empty()) job::CheckJobFileTarget(job, job.sof, "The run summary file");
   } catch (const std::exception& failure) {
-    // No summary can be written over one of the job's files, so the run ends as one without.
-    job.Options = job::OptionsState::kNotRead;
+    job.SummaryRefused = true;  // the report is still written and names the line
     return Refuse(job, job::DescribeFailure(failure));
   }
   try {
-    if (!job.rof.empty()) job::RefuseOwnFile(job, job.rof, "The report file");
+    if (!job.rof.empty()) job::CheckJobFileTarget(job, job.rof, "The report file");
   } catch (const std::exception& failure) {
     job.ReportRefused = true;  // the summary is still written and names the line
+    return Refuse(job, job::DescribeFailure(failure));
+  }
+  // Two outputs under one new name: the first written would be replaced by the second.
+  if (std::optional<job::OutputClash> clash = job::NewOutputsClash(job)) {
+    if (clash->path == &job.sof) job.SummaryRefused = true;
+    if (clash->path == &job.rof) job.ReportRefused = true;
+    return Refuse(job, job::FileNameLine(*clash->path, clash->line + "; nothing was written"));
+  }
+  try {
+    if (!job.nof.empty()) job::CheckJobFileTarget(job, job.nof, "The network output file");
+  } catch (const std::exception& failure) {
     return Refuse(job, job::DescribeFailure(failure));
   }
   if (!job.vf.empty()) {
@@ -127,7 +139,7 @@ bool CheckValidationOptions(JobSettings& job) {
                   "and '/vov'), or '/vf'.");
   }
   try {
-    if (!job.lcf.empty()) job::RefuseOwnFile(job, job.lcf, "The learning curve file");
+    if (!job.lcf.empty()) job::CheckJobFileTarget(job, job.lcf, "The learning curve file");
   } catch (const std::exception& failure) {
     return Refuse(job, job::DescribeFailure(failure));
   }

@@ -166,6 +166,10 @@ bool LoadDataSet(JobSettings& job, const std::string& source, DataMatrix& target
     }
     target = std::move(matrix);
     return true;
+  } catch (const job::ScalingOverflow& overflow) {
+    // Finite data that cannot be scaled is the data's fault: the log says where.
+    WriteLog(job.log, std::string(overflow.what()) + " (" + std::string(QuotedLabel(set)) + ")");
+    return false;
   } catch (const std::exception& failure) {
     // The failures that reach here are silent by design: the log says nothing about them.
     job::NoteSilentFailure("loading the " + std::string(QuotedLabel(set)), failure);

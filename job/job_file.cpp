@@ -7,7 +7,7 @@
 #include "job/failure.h"
 #include "job/messages.h"
 #include "job/own_files.h"
-#include "platform/file_replacement.h"
+#include "platform/output_file.h"
 #include "platform/paths.h"
 
 namespace tarvex::job {
@@ -22,9 +22,10 @@ void RefuseOwn(const JobSettings& job, const std::string& path, std::string_view
 
 }  // namespace
 
-void RefuseOwnFile(const JobSettings& job, const std::string& path, std::string_view what) {
+void CheckJobFileTarget(const JobSettings& job, const std::string& path, std::string_view what) {
   try {
     RefuseOwn(job, path, what);
+    platform::CheckOutputTarget(platform::ToNativePath(path));
   } catch (const std::exception& failure) {
     throw Failure(FileNameLine(path, DescribeFailure(failure)));
   }
@@ -35,9 +36,9 @@ void WriteJobFile(const JobSettings& job, const std::string& path, std::string_v
   try {
     RefuseOwn(job, path, what);
     CreateFolderPath(path);
-    platform::FileReplacement replacement(platform::ToNativePath(path));
-    replacement.Write(text);
-    replacement.Commit();
+    platform::OutputFile file(platform::ToNativePath(path));
+    file.Write(text);
+    file.Close();
   } catch (const std::exception& failure) {
     throw Failure(FileNameLine(path, DescribeFailure(failure)));
   }

@@ -1,6 +1,6 @@
 // Writing one of the files that a job makes besides its prediction output (the network, the
-// learning curve, the run summary): never over one of the job's own files, its folders created,
-// whole or not at all.
+// learning curve, the run summary, the report): never over one of the job's own files, its folders
+// created, whole or not at all.
 #pragma once
 
 #include <string>
@@ -16,7 +16,8 @@ namespace tarvex::job {
 void WriteJobFile(const JobSettings& job, const std::string& path, std::string_view what,
                   std::string_view text);
 
-// Throws the same Failure when path is already one of the job's own files.
-void RefuseOwnFile(const JobSettings& job, const std::string& path, std::string_view what);
+// Throws the same Failure when path is already one of the job's own files, or names what cannot
+// take the file (a folder, a named pipe): checked before the run writes anything.
+void CheckJobFileTarget(const JobSettings& job, const std::string& path, std::string_view what);
 
 }  // namespace tarvex::job

@@ -122,9 +122,12 @@ struct JobSettings {
   double ValidationFraction = 0;  // 0: no rows held out
   std::int32_t Patience = 0;      // 0: no early stopping
   std::optional<std::uint32_t> Seed;
-  std::string lcf, sof;        // learning-curve and run-summary files
-  std::string rof;             // report file (HTML)
-  bool ReportRefused = false;  // rof is one of the job's own files: no report is written
+  std::string lcf, sof;  // learning-curve and run-summary files
+  std::string rof;       // report file (HTML)
+  // rof or sof cannot be written without harm (one of the job's own files, a folder, a pipe):
+  // that file is not written, the other one still is.
+  bool ReportRefused = false;
+  bool SummaryRefused = false;
   // Cross-validation: the number of folds as written, and checked (0: none).
   std::string cv;
   std::int32_t Folds = 0;

@@ -1,6 +1,9 @@
 #include "job/own_files.h"
 
 #include <array>
+#include <cctype>
+#include <utility>
+#include <vector>
 
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -16,6 +19,9 @@ struct OwnFile {
   bool output;
 };
 
+// A summary or report refused is not written, so it is none of the job's files.
+const std::string kNotWritten;
+
 std::array<OwnFile, 13> OwnFiles(const JobSettings& job) {
   return {{
       {job.tif, "the training inputs", true, false},
@@ -29,8 +35,8 @@ std::array<OwnFile, 13> OwnFiles(const JobSettings& job) {
       {job.pof, "the prediction output file", false, true},
       {job.nof, "the network output file", false, true},
       {job.lcf, "the learning curve file", false, true},
-      {job.sof, "the run summary file", false, true},
-      {job.rof, "the report file", false, true},
+      {job.SummaryRefused ? kNotWritten : job.sof, "the run summary file", false, true},
+      {job.ReportRefused ? kNotWritten : job.rof, "the report file", false, true},
   }};
 }
 
@@ -63,6 +69,17 @@ Place PlaceOf(const std::string& native) {
   place.folder = platform::IdentityOf(place.folder_name);
   if (place.folder) place.folder_name.clear();
   return place;
+}
+
+std::optional<Place> PlaceOfNewFile(const std::string& path) {
+  std::string native;
+  try {
+    native = platform::ToNativePath(path);
+  } catch (const platform::SystemError&) {
+    return std::nullopt;  // fails where the job uses it, with its own line
+  }
+  if (platform::IdentityOf(native)) return std::nullopt;
+  return PlaceOf(native);
 }
 
 }  // namespace
@@ -99,16 +116,28 @@ std::optional<std::string> RunLogClash(const JobSettings& job) {
   // The first entry would make the file that an output is to be written to, or the other way round.
   const Place place = PlaceOf(native);
   for (const OwnFile& own : OwnFiles(job)) {
-    if (!own.output || own.path.empty()) continue;
-    std::string output;
-    try {
-      output = platform::ToNativePath(own.path);
-    } catch (const platform::SystemError&) {
-      continue;
-    }
-    if (!platform::IdentityOf(output) && PlaceOf(output) == place) {
+    if (own.output && !own.path.empty() && PlaceOfNewFile(own.path) == place) {
       return log + " is " + Described(own);
     }
+  }
+  return std::nullopt;
+}
+
+std::optional<OutputClash> NewOutputsClash(const JobSettings& job) {
+  std::vector<std::pair<const OwnFile*, Place>> made;
+  const std::array<OwnFile, 13> own_files = OwnFiles(job);
+  for (const OwnFile& own : own_files) {
+    if (!own.output || own.path.empty()) continue;
+    const std::optional<Place> place = PlaceOfNewFile(own.path);
+    if (!place) continue;
+    for (const auto& [earlier, earlier_place] : made) {
+      if (earlier_place == *place) {
+        std::string what = own.what;
+        what[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(what[0])));
+        return OutputClash{&own.path, what + " is " + Described(*earlier)};
+      }
+    }
+    made.emplace_back(&own, *place);
   }
   return std::nullopt;
 }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
+#include <string>
 #include <vector>
 
 #include "job/failure.h"
@@ -108,11 +110,23 @@ ColumnRescaler::ColumnRescaler(double from_a, double from_b, double to_a, double
       to_a_(to_a),
       to_span_(constant_ ? 0 : Finite(to_b - to_a)) {}
 
+ScalingOverflow::ScalingOverflow(Index column, bool span)
+    : Failure(std::string(kOverflow) + ": " +
+              (span ? "the values of column " + std::to_string(column) +
+                          " span more than the largest number, so they cannot be scaled"
+                    : "a value of column " + std::to_string(column) +
+                          " lies too far outside the range it is scaled with")),
+      column_(column) {}
+
 void ScaleColumns(DataMatrix& matrix, const BoundedVector& maximum, const BoundedVector& minimum,
                   double low, double high) {
   std::vector<ColumnRescaler> columns;
   for (Index j = matrix.ColumnLow(); j <= matrix.ColumnHigh(); ++j) {
-    columns.emplace_back(maximum.At(j), minimum.At(j), low, high);
+    try {
+      columns.emplace_back(maximum.At(j), minimum.At(j), low, high);
+    } catch (const Failure&) {
+      throw ScalingOverflow(j - matrix.ColumnLow() + 1, true);
+    }
   }
   // Rows in parts of their own: each value depends on its column's range alone.
   const size_t width = columns.size();
@@ -132,7 +146,15 @@ void ScaleColumns(DataMatrix& matrix, const BoundedVector& maximum, const Bounde
     }
     finite[part] = all_finite;
   });
-  if (std::find(finite.begin(), finite.end(), 0) != finite.end()) throw Failure(kOverflow);
+  if (std::find(finite.begin(), finite.end(), 0) != finite.end()) {
+    const std::span<const double> values = matrix.Values();
+    const auto first = std::find_if(values.begin(), values.end(),
+                                    [](double value) { return !std::isfinite(value); });
+    throw ScalingOverflow(static_cast<Index>(std::distance(values.begin(), first)) %
+                                  static_cast<Index>(std::max<size_t>(width, 1)) +
+                              1,
+                          false);
+  }
 }
 
 double Rescale(double value, double from_a, double from_b, double to_a, double to_b) {

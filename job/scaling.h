@@ -16,8 +16,19 @@ void ComputeInputRanges(JobSettings& job, const DataMatrix& matrix);
 void ComputeOutputRanges(JobSettings& job, const DataMatrix& matrix);
 void ComputeColumnRanges(const DataMatrix& matrix, BoundedVector& minimum, BoundedVector& maximum);
 
+// A column that cannot be scaled: its values span more than the largest number, or one of them
+// lies so far outside the range it is scaled with that its scaled value is not finite.
+class ScalingOverflow : public Failure {
+ public:
+  ScalingOverflow(Index column, bool span);
+  Index column() const { return column_; }  // from 1
+
+ private:
+  Index column_;
+};
+
 // Scales every value in place, column by column: the column's maximum to low, its minimum to
-// high, as Rescale does. Throws Failure ("Overflow") when a result is not finite.
+// high, as Rescale does. Throws ScalingOverflow when a column cannot be scaled.
 void ScaleColumns(DataMatrix& matrix, const BoundedVector& maximum, const BoundedVector& minimum,
                   double low, double high);
 

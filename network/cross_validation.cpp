@@ -135,14 +135,18 @@ struct MeanAndDeviation {
 MeanAndDeviation Statistics(const std::vector<double>& values) {
   MeanAndDeviation result;
   if (values.empty()) return result;
+  // In a unit in which the squares stay finite, as the figures themselves are summed.
+  double largest = 0;
+  for (double value : values) largest = std::max(largest, std::fabs(value));
+  const double unit = SummingUnit(largest);
   double total = 0;
-  for (double value : values) total += value;
+  for (double value : values) total += value / unit;
   const double mean = total / static_cast<double>(values.size());
-  result.mean = mean;
+  result.mean = mean * unit;
   if (values.size() < 2) return result;
   double spread = 0;
-  for (double value : values) spread += (value - mean) * (value - mean);
-  result.deviation = std::sqrt(spread / static_cast<double>(values.size() - 1));
+  for (double value : values) spread += (value / unit - mean) * (value / unit - mean);
+  result.deviation = std::sqrt(spread / static_cast<double>(values.size() - 1)) * unit;
   return result;
 }
 

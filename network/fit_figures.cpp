@@ -20,7 +20,8 @@ void ErrorSums::Add(std::span<const double> predicted, std::span<const double> a
     throw job::Failure(job::kSubscriptOutOfRange);
   }
   for (std::size_t column = 0; column < squares_.size(); ++column) {
-    const double residual = predicted[column] - actual[column];
+    const double unit = units_[column];
+    const double residual = predicted[column] / unit - actual[column] / unit;
     squares_[column] += residual * residual;
     magnitudes_[column] += std::fabs(residual);
   }
@@ -45,34 +46,38 @@ void ErrorSums::AddPredictions(NetworkEngine& engine, const LabelledRows& rows,
 }
 
 double ErrorSums::Rmse(std::size_t column) const {
-  return std::sqrt(squares_[column] / static_cast<double>(rows_));
+  return std::sqrt(squares_[column] / static_cast<double>(rows_)) * units_[column];
 }
 
 double ErrorSums::Mae(std::size_t column) const {
-  return magnitudes_[column] / static_cast<double>(rows_);
+  return magnitudes_[column] / static_cast<double>(rows_) * units_[column];
 }
 
 std::vector<ColumnFigures> ComputeFigures(NetworkEngine& engine, const LabelledRows& rows,
                                           const OutputMapping& mapping, DataMatrix* predictions) {
-  ErrorSums sums(mapping.Columns());
+  ErrorSums sums(mapping);
   sums.AddPredictions(engine, rows, mapping, predictions);
   const DataMatrix& actual = *rows.actual;
   const double count = static_cast<double>(actual.RowCount());
   std::vector<ColumnFigures> figures(sums.Columns());
   for (std::size_t column = 0; column < figures.size(); ++column) {
-    // Two passes about the mean: one pass over sums of squares loses the digits that matter.
+    // Two passes about the mean: one pass over sums of squares loses the digits that matter. Both
+    // in the column's unit, as the residuals are, so that R^2 is their ratio.
     const Index j = actual.ColumnLow() + static_cast<Index>(column);
+    const double unit = mapping.Units()[column];
     double total = 0;
-    for (Index row = actual.RowLow(); row <= actual.RowHigh(); ++row) total += actual.At(row, j);
+    for (Index row = actual.RowLow(); row <= actual.RowHigh(); ++row) {
+      total += actual.At(row, j) / unit;
+    }
     const double mean = total / count;
     double spread = 0;
     for (Index row = actual.RowLow(); row <= actual.RowHigh(); ++row) {
-      const double deviation = actual.At(row, j) - mean;
+      const double deviation = actual.At(row, j) / unit - mean;
       spread += deviation * deviation;
     }
     figures[column].rmse = sums.Rmse(column);
     figures[column].mae = sums.Mae(column);
-    if (spread > 0) figures[column].r2 = 1.0 - sums.SquaredResiduals(column) / spread;
+    if (spread > 0) figures[column].r2 = 1.0 - sums.ScaledSquares(column) / spread;
   }
   return figures;
 }

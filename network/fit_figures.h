@@ -3,6 +3,7 @@
 #pragma once
 
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "job/job_settings.h"
@@ -19,10 +20,14 @@ struct LabelledRows {
 };
 
 // The sums of residuals over rows, per column, added in row order: the learning curve and the
-// figures add the same rows in the same order, so they agree to the bit.
+// figures add the same rows in the same order, so they agree to the bit. Each column's residuals
+// are summed in its unit (OutputMapping::Units), the figures given in the column's own units.
 class ErrorSums {
  public:
-  explicit ErrorSums(std::size_t columns) : squares_(columns), magnitudes_(columns) {}
+  explicit ErrorSums(std::vector<double> units)
+      : units_(std::move(units)), squares_(units_.size()), magnitudes_(units_.size()) {}
+  explicit ErrorSums(const OutputMapping& mapping) : ErrorSums(mapping.Units()) {}
+  explicit ErrorSums(std::size_t columns) : ErrorSums(std::vector<double>(columns, 1.0)) {}
 
   void Clear();
   // One row: predicted minus actual, column by column.
@@ -35,9 +40,11 @@ class ErrorSums {
   std::size_t Columns() const { return squares_.size(); }
   double Rmse(std::size_t column) const;
   double Mae(std::size_t column) const;
-  double SquaredResiduals(std::size_t column) const { return squares_[column]; }
+  // The sum of squared residuals in the column's unit, squared.
+  double ScaledSquares(std::size_t column) const { return squares_[column]; }
 
  private:
+  std::vector<double> units_;
   std::vector<double> squares_, magnitudes_;
   std::vector<double> predicted_;  // one row's predictions, reused
   job::Index rows_ = 0;

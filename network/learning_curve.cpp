@@ -11,7 +11,7 @@ void LearningCurve::Add(const CurvePoint& point, bool best) {
   if (best) best_ = point;
   if (point.epoch % stride_ == 0) {
     even_.push_back(point);
-    if (even_.size() > kEvenPoints) {
+    if (even_.size() > even_points_) {
       stride_ *= 2;
       std::erase_if(even_, [this](const CurvePoint& kept) { return kept.epoch % stride_ != 0; });
     }

@@ -78,7 +78,7 @@ std::int64_t Whole(const Json& object, const std::string& path, std::string_view
   const std::string where = Join(path, key);
   if (!value.is_number_integer()) Complain(where, "a whole number is expected");
   if (value.is_number_unsigned() && value.get<std::uint64_t>() > static_cast<std::uint64_t>(high)) {
-    Complain(where, value.dump() + " is larger than " + std::to_string(high));
+    Complain(where, Printable(value.dump()) + " is larger than " + std::to_string(high));
   }
   const std::int64_t number = value.get<std::int64_t>();
   if (number < low || number > high) {
@@ -221,10 +221,10 @@ void CheckKindAndFields(const Json& json) {
                            std::string(kNetworkFileFormat) + "\"");
   }
   if (!json.contains("version") || json.at("version") != kNetworkFileVersion) {
-    throw NetworkFileError("Network file version " +
-                           (json.contains("version") ? json.at("version").dump() : "(none)") +
-                           " cannot be read; this Tarvex reads version " +
-                           std::to_string(kNetworkFileVersion));
+    throw NetworkFileError(
+        "Network file version " +
+        (json.contains("version") ? Printable(json.at("version").dump()) : "(none)") +
+        " cannot be read; this Tarvex reads version " + std::to_string(kNetworkFileVersion));
   }
   Object(json, "",
          {"format", "version", "layout", "scaling", "hidden_layer", "output_layer", "training"});

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "network/network_file.h"
+#include "platform/text.h"
 
 namespace tarvex::network {
 
@@ -100,7 +101,8 @@ class Bounds {
 std::string LibraryText(const nlohmann::json::exception& failure) {
   std::string text = failure.what();
   const std::size_t end = text.find("] ");
-  return end == std::string::npos ? text : text.substr(end + 2);
+  // The message quotes the token, which may be a million digits long.
+  return platform::CutText(end == std::string::npos ? text : text.substr(end + 2), kMostQuoted);
 }
 
 }  // namespace
@@ -128,11 +130,12 @@ Json ParseBoundedJson(std::string_view text, std::uint64_t memory) {
   }
 }
 
-std::string Printable(std::string key) {
-  for (char& c : key) {
+std::string Printable(std::string_view key) {
+  std::string text = platform::CutText(key, kMostQuoted);
+  for (char& c : text) {
     if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
   }
-  return key;
+  return text;
 }
 
 }  // namespace tarvex::network

@@ -2,6 +2,7 @@
 // no text can exhaust the stack, the memory or the time of a run.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -29,7 +30,11 @@ inline constexpr std::uint64_t kBytesPerValue = 128;
 // Throws NetworkFileError.
 Json ParseBoundedJson(std::string_view text, std::uint64_t memory);
 
-// A key from the file, as it may stand in a log line: control characters become "?".
-std::string Printable(std::string key);
+// What a log line quotes of a file's key or value at most, in bytes.
+inline constexpr std::size_t kMostQuoted = 100;
+
+// A key or a value from the file, as it may stand in a log line: cut to kMostQuoted bytes, control
+// characters made "?".
+std::string Printable(std::string_view key);
 
 }  // namespace tarvex::network

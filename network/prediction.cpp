@@ -1,5 +1,6 @@
 #include "network/prediction.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -21,6 +22,17 @@ double FiniteOutput(double output) {
 
 }  // namespace
 
+double SummingUnit(double magnitude) {
+  magnitude = std::fabs(magnitude);
+  constexpr double kOrdinaryLow = 0x1p-300, kOrdinaryHigh = 0x1p300;
+  if (!std::isfinite(magnitude) || magnitude == 0 ||
+      (magnitude >= kOrdinaryLow && magnitude <= kOrdinaryHigh)) {
+    return 1;
+  }
+  // Within the exponents whose reciprocal is a normal number too.
+  return std::ldexp(1.0, std::clamp(std::ilogb(magnitude), -1020, 1020));
+}
+
 OutputMapping::OutputMapping(const JobSettings& job)
     : OutputMapping(job.ScaleLow, job.ScaleHigh, job.TrainingOutputMax, job.TrainingOutputMin) {}
 
@@ -28,8 +40,11 @@ OutputMapping::OutputMapping(double scale_low, double scale_high,
                              const job::BoundedVector& output_max,
                              const job::BoundedVector& output_min) {
   for (Index column = output_max.Low(); column <= output_max.High(); ++column) {
-    columns_.emplace_back(scale_low, scale_high, output_max.At(column), output_min.At(column));
-    ranges_.push_back(std::fabs(output_max.At(column) - output_min.At(column)));
+    const double maximum = output_max.At(column), minimum = output_min.At(column);
+    columns_.emplace_back(scale_low, scale_high, maximum, minimum);
+    const double unit = SummingUnit(std::max(std::fabs(maximum), std::fabs(minimum)));
+    units_.push_back(unit);
+    ranges_.push_back(std::fabs(maximum / unit - minimum / unit));
   }
 }
 

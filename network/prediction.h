@@ -22,7 +22,11 @@ class OutputMapping {
                 const job::BoundedVector& output_min);
 
   std::size_t Columns() const { return columns_.size(); }
-  // Per column, the width of the training outputs' range (0 for a constant column).
+  // Per column, the unit in which its residuals are summed: 1 for a column of ordinary magnitude,
+  // else the power of two nearest below its largest magnitude, so that squares of residuals of
+  // 1e300 or 1e-320 neither overflow nor vanish. A power of two changes no digit of a figure.
+  const std::vector<double>& Units() const { return units_; }
+  // Per column, the width of the training outputs' range in that unit (0 for a constant column).
   const std::vector<double>& Ranges() const { return ranges_; }
   // values[k] = Rescale(outputs[k], ScaleLow, ScaleHigh, output maximum k, output minimum k),
   // to the bit. Throws Failure ("Overflow: ...") for an output or a result that is not finite,
@@ -31,8 +35,12 @@ class OutputMapping {
 
  private:
   std::vector<job::ColumnRescaler> columns_;
-  std::vector<double> ranges_;
+  std::vector<double> units_, ranges_;
 };
+
+// The unit in which to sum squares of numbers of up to this magnitude: 1 for ordinary ones, else
+// a power of two near it (see OutputMapping::Units).
+double SummingUnit(double magnitude);
 
 // Fills PredictionOutputs (already dimensioned) row by row. The prediction row keeps the bounds
 // the network's inputs were given, so prediction inputs with other column bounds fail on their

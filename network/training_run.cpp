@@ -16,14 +16,14 @@ using job::StopReason;
 namespace {
 
 // The validation error that decides the best epoch: the columns' squared residuals, each in
-// units of its range, so that no column's units outweigh another's (the row count is the same
-// in every epoch and left out). A constant column (range 0) has one prediction whatever the
-// weights, so it never decides anything and is left out too.
+// units of its range (both in the column's unit), so that no column's units outweigh another's (the
+// row count is the same in every epoch and left out). A constant column (range 0) has one
+// prediction whatever the weights, so it never decides anything and is left out too.
 double Score(const ErrorSums& sums, const std::vector<double>& ranges) {
   double score = 0;
   for (std::size_t column = 0; column < sums.Columns(); ++column) {
     if (ranges[column] > 0) {
-      score += sums.SquaredResiduals(column) / ranges[column] / ranges[column];
+      score += sums.ScaledSquares(column) / ranges[column] / ranges[column];
     }
   }
   return score;
@@ -60,6 +60,11 @@ TrainingPlan TrainingPlanFor(const job::JobSettings& job) {
   plan.patience = job.Patience;
   if (job.Seed) plan.seed = *job.Seed;
   plan.record_curve = !job.lcf.empty() || !job.rof.empty();
+  // The trainings of a cross-validation share the bound of one curve, so that the curve file and
+  // the report do not grow with the folds.
+  if (job.Folds > 0) {
+    plan.curve_points = LearningCurve::kEvenPoints / (static_cast<std::size_t>(job.Folds) + 1);
+  }
   plan.show_progress = true;
   return plan;
 }
@@ -76,9 +81,10 @@ void TrainNetwork(NetworkEngine& engine, const TrainingPlan& plan, const Trainin
   const DataMatrix& inputs = *training.inputs;
   const DataMatrix& targets = *training.targets;
   const bool curve = plan.record_curve;
-  ErrorSums training_errors(mapping.Columns());
+  outcome.curve = LearningCurve(plan.curve_points);
+  ErrorSums training_errors(mapping);
   std::vector<double> predicted(mapping.Columns());
-  ErrorSums validation_errors(mapping.Columns());
+  ErrorSums validation_errors(mapping);
   const std::vector<double>& ranges = mapping.Ranges();
   double best_score = std::numeric_limits<double>::infinity();
   std::vector<double> best_weights;

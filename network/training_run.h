@@ -26,6 +26,7 @@ struct TrainingPlan {
                                       // validation error; 0: none
   std::optional<std::uint64_t> seed;  // none: the engine's fixed start
   bool record_curve = false;
+  std::size_t curve_points = LearningCurve::kEvenPoints;  // evenly spaced epochs kept at most
   bool show_progress = false;  // the terminal's progress line: for one training at a time
 };
 

@@ -19,8 +19,8 @@ inline size_t PartsFor(size_t size, size_t minimum_part) {
   return std::clamp<size_t>(size / std::max<size_t>(minimum_part, 1), 1, cores);
 }
 
-// Runs work(0) .. work(count - 1), each on its own thread, the first on the calling one. The
-// first failure is passed on once all have ended.
+// Runs work(0) .. work(count - 1), each on its own thread, the first on the calling one (and any
+// that no thread could be started for). The first failure is passed on once all have ended.
 template <typename Work>
 void RunInParallel(size_t count, const Work& work) {
   std::vector<std::exception_ptr> failures(count);
@@ -32,8 +32,19 @@ void RunInParallel(size_t count, const Work& work) {
     }
   };
   std::vector<std::thread> threads;
-  for (size_t part = 1; part < count; ++part) threads.emplace_back(guarded, part);
+  threads.reserve(count);  // a growing vector must not fail once threads run
+  size_t started = 1;
+  // A thread that cannot be had (a process limit) leaves its part, and those after it, to the
+  // calling thread: each part has results of its own, so nothing changes but the time.
+  for (; started < count; ++started) {
+    try {
+      threads.emplace_back(guarded, started);
+    } catch (const std::system_error&) {
+      break;
+    }
+  }
   if (count > 0) guarded(0);
+  for (size_t part = started; part < count; ++part) guarded(part);
   for (std::thread& thread : threads) thread.join();
   for (const std::exception_ptr& failure : failures) {
     if (failure) std::rethrow_exception(failure);
@@ -71,6 +82,7 @@ void RunTasks(size_t count, size_t threads, const Work& work) {
   };
   std::vector<std::thread> helpers;
   const size_t helper_count = std::min(std::max<size_t>(threads, 1), count) - (count > 0 ? 1 : 0);
+  helpers.reserve(helper_count);  // a growing vector must not fail once threads run
   for (size_t helper = 0; helper < helper_count; ++helper) {
     // A thread that cannot be had (a process limit) leaves its tasks to the others.
     try {

@@ -58,4 +58,11 @@ std::optional<std::string> LowerCaseExtension(std::string_view path) {
   return LowerCaseText(TrimSpaces(path.substr(dot + 1)));
 }
 
+std::string CutText(std::string_view text, std::size_t most) {
+  if (text.size() <= most) return std::string(text);
+  std::size_t end = most;
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  return std::string(text.substr(0, end)) + "...";
+}
+
 }  // namespace tarvex::platform

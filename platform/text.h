@@ -20,6 +20,10 @@ std::string_view TrimSpaces(std::string_view text);
 // Without leading and trailing blanks (spaces and TABs).
 std::string_view TrimBlanks(std::string_view text);
 
+// At most most bytes of text, cut at the start of a UTF-8 sequence and ended with "..." where it
+// was cut: for what a file or a user gave, quoted in a log line.
+std::string CutText(std::string_view text, std::size_t most);
+
 // ASCII letters only: other bytes stay, so UTF-8 sequences are never broken.
 inline char AsciiLower(char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;

@@ -40,8 +40,9 @@ std::string Section(std::string_view id, std::string_view heading, std::string_v
 }
 
 // The indices of the points that a curve's chart draws: every stride-th, the best and the last.
-std::vector<std::size_t> DrawnPoints(std::span<const CurvePoint> points, std::int32_t best) {
-  const std::size_t stride = (points.size() + kMostCurvePoints - 1) / kMostCurvePoints;
+std::vector<std::size_t> DrawnPoints(std::span<const CurvePoint> points, std::int32_t best,
+                                     std::size_t most = kMostCurvePoints) {
+  const std::size_t stride = (points.size() + most - 1) / most;
   std::vector<std::size_t> drawn;
   for (std::size_t i = 0; i < points.size(); ++i) {
     if (i % std::max<std::size_t>(stride, 1) == 0 || i + 1 == points.size() ||
@@ -108,7 +109,7 @@ Chart LearningCurveChart(std::span<const CurveToDraw> curves, std::size_t column
     const std::string prefix = curve.name.empty() ? "" : curve.name + " ";
     Series training{prefix + "training", SeriesStyle(style++), true, {}, {}};
     Series validation{prefix + "validation", SeriesStyle(style++), true, {}, {}};
-    for (std::size_t i : DrawnPoints(curve.points, curve.best_epoch)) {
+    for (std::size_t i : DrawnPoints(curve.points, curve.best_epoch, curve.most_points)) {
       const CurvePoint& point = curve.points[i];
       epochs.Add(point.epoch);
       if (column < point.training_rmse.size()) {
@@ -161,7 +162,9 @@ std::string FoldCurves(const JobSettings& job, std::size_t columns) {
     const job::FoldResult& fold = folds[f];
     if (fold.curve.empty()) continue;
     const std::string name = "fold " + std::to_string(f + 1);
-    const CurveToDraw curves[] = {{name, fold.curve, fold.best_epoch}};
+    // The folds' charts together draw as many points as one chart does.
+    const CurveToDraw curves[] = {{name, fold.curve, fold.best_epoch,
+                                   std::max<std::size_t>(kMostCurvePoints / folds.size(), 2)}};
     for (std::size_t column = 0; column < columns; ++column) {
       Chart chart = LearningCurveChart(curves, column, fold.last_epoch, job.DecimalSeparator);
       chart.id = "fold-" + std::to_string(f + 1) + "-curve-" + std::to_string(column + 1);

@@ -28,6 +28,7 @@ struct CurveToDraw {
   std::string name;
   std::span<const job::CurvePoint> points;
   std::int32_t best_epoch = 0;
+  std::size_t most_points = kMostCurvePoints;  // evenly spaced, the best and the last among them
 };
 
 // The learning curve of one output column: per curve its training RMSE and, where it has them,

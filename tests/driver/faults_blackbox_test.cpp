@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -369,6 +370,149 @@ TEST_F(FaultTest, PathsResolveAsAFileSystemThatIgnoresCase) {
   EXPECT_TRUE(Exists("Data/out/po.txt"));  // folders found whatever their case, new ones created
   EXPECT_FALSE(Exists("server"));
   EXPECT_FALSE(fs::exists("/server"));
+}
+
+// Every pair of outputs under one name that no file has yet, in either order: the run ends before
+// it writes anything, naming the output that would have replaced the other. Only a report refused
+// so leaves the summary, which may stand under its own name.
+TEST_F(FaultTest, TwoOutputsUnderOneNewNameEndTheRunBeforeEitherIsWritten) {
+  const std::pair<std::string, std::string> outputs[] = {
+      {"/pof", "prediction output file"},
+      {"/nof", "network output file"},
+      {"/lcf", "learning curve file"},
+      {"/sof", "run summary file"},
+      {"/rof", "report file"},
+  };
+  for (size_t first = 0; first < std::size(outputs); ++first) {
+    for (size_t second = first + 1; second < std::size(outputs); ++second) {
+      for (const bool reversed : {false, true}) {
+        const auto& [earlier, earlier_what] = outputs[first];
+        const auto& [later, later_what] = outputs[second];
+        SCOPED_TRACE(earlier + " and " + later + (reversed ? ", reversed" : ""));
+        fs::remove_all(folder_ / "out");
+        fs::create_directory(folder_ / "out");
+        fs::remove(folder_ / "run.log");
+        std::vector<std::string> options = {earlier + "=out\\same.out", later + "=out\\same.out"};
+        if (reversed) std::swap(options[0], options[1]);
+        if (first != 0) options.push_back("/pof=po.txt");
+        EXPECT_EQ(RunWith(With(options)), 1);
+        EXPECT_EQ(Log(), std::vector<std::string>{"File name: out\\same.out  The " + later_what +
+                                                  " is the " + earlier_what +
+                                                  " (out\\same.out); nothing was written"});
+        EXPECT_FALSE(Exists("po.txt"));
+        const bool summary_stays = earlier == "/sof" && later == "/rof";
+        EXPECT_EQ(Exists("out/same.out"), summary_stays);
+        if (summary_stays) {
+          EXPECT_NE(Read("out/same.out").find("\"status\": \"failed\""), std::string::npos);
+        }
+      }
+    }
+  }
+}
+
+// The report is written before the summary, so that the summary can tell of a report that failed;
+// a summary that fails after it has the report written again, so that it states the run's status.
+TEST_F(FaultTest, TheReportStatesTheStatusOfTheRunWhateverBecomesOfTheSummary) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> options;
+    std::function<void()> setup;
+    int exit_status;
+    const char* last_line;  // the start of the log's last line; "" for the results block
+  };
+  const Case cases[] = {
+      {"a summary that is written", {"/sof=s.json"}, nullptr, 0, ""},
+      {"a folder as summary",
+       {"/sof=folder"},
+       [this] { fs::create_directory(folder_ / "folder"); },
+       1,
+       "File name: folder  Is a directory"},
+      {"the report of an earlier run as summary",
+       {"/sof=r.html"},
+       [this] { Write("r.html", "an earlier report"); },
+       1,
+       "File name: r.html  The run summary file is the report file (r.html)"},
+      {"a summary that cannot be made when it is written",
+       {"/sof=ti.txt\\s.json"},
+       nullptr,
+       1,
+       "File name: ti.txt\\s.json  Not a directory"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (const char* name : {"run.log", "r.html", "po.txt"}) fs::remove(folder_ / name);
+    fs::remove_all(folder_ / "folder");
+    if (c.setup) c.setup();
+    std::vector<std::string> options = c.options;
+    options.insert(options.end(), {"/pof=po.txt", "/rof=r.html"});
+    EXPECT_EQ(RunWith(With(options)), c.exit_status);
+    EXPECT_TRUE(LastLog().starts_with(c.last_line)) << LastLog();
+    const std::string status =
+        c.exit_status == 0 ? "Succeeded: exit status 0" : "Failed: exit status 1";
+    EXPECT_NE(Read("r.html").find("\">" + status + "</p>"), std::string::npos);
+  }
+}
+
+// A device takes the network, report, summary or curve as it takes the predictions, and stays a
+// device; a named pipe is refused before anything is written, and never blocks the run.
+TEST_F(FaultTest, JobFilesAimedAtADeviceWriteItAndAtAPipeAreRefused) {
+  const bool devices = mknod((folder_ / "null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+  if (!devices) std::cout << "No device can be made here (mknod: " << strerror(errno) << ").\n";
+  ASSERT_EQ(mkfifo((folder_ / "pipe").c_str(), 0666), 0);
+  for (const std::string option : {"/nof", "/rof", "/sof", "/lcf"}) {
+    SCOPED_TRACE(option);
+    if (devices) {
+      fs::remove(folder_ / "po.txt");
+      EXPECT_EQ(RunWith(With({"/pof=po.txt", option + "=null"})), 0);
+      EXPECT_TRUE(fs::is_character_file(folder_ / "null"));
+      EXPECT_TRUE(Exists("po.txt"));
+    }
+    fs::remove(folder_ / "po.txt");
+    fs::remove(folder_ / "run.log");
+    EXPECT_EQ(RunWith(With({"/pof=po.txt", option + "=pipe"})), 1);
+    EXPECT_EQ(LastLog(),
+              "File name: pipe  The output is not a file: only a file, a terminal or a device can "
+              "take it");
+    EXPECT_TRUE(fs::is_fifo(folder_ / "pipe"));
+    EXPECT_FALSE(Exists("po.txt"));
+  }
+}
+
+// Another user's link in a sticky folder that anyone may write (as /tmp) is not followed, as the
+// kernel would not follow it: root's file at its end stays as it was. The folder owner's link is.
+TEST_F(FaultTest, ALinkPlantedInAStickyFolderByAnotherUserIsNotFollowed) {
+  if (geteuid() != 0) GTEST_SKIP() << "only root can plant another user's link";
+  fs::create_directory(folder_ / "shared");
+  ASSERT_EQ(chmod((folder_ / "shared").c_str(), 01777), 0);
+  Write("secret", "root's own\n");
+  fs::permissions(folder_ / "secret", fs::perms::owner_read | fs::perms::owner_write);
+  const fs::path link = folder_ / "shared/r.html";
+  fs::create_symlink(folder_ / "secret", link);
+  for (const uid_t owner : {uid_t{65534}, uid_t{0}}) {
+    SCOPED_TRACE(owner);
+    ASSERT_EQ(lchown(link.c_str(), owner, owner), 0);
+    const int status = RunWith(With({"/pof=po.txt", "/rof=shared\\r.html"}));
+    if (owner != 0) {
+      EXPECT_EQ(status, 1);
+      EXPECT_EQ(LastLog(), "File name: shared\\r.html  Permission denied");
+      EXPECT_EQ(Read("secret"), "root's own\n");
+    } else {
+      EXPECT_EQ(status, 0);
+      EXPECT_TRUE(Read("secret").starts_with("<!DOCTYPE html>"));
+    }
+    EXPECT_TRUE(fs::is_symlink(link));
+  }
+}
+
+// The temporary file beside an output has a longer name than the output; it is cut to fit.
+TEST_F(FaultTest, OutputsOfTheLongestNamesAreWritten) {
+  for (const size_t length : {247u, 248u, 255u}) {
+    SCOPED_TRACE(length);
+    const std::string name = std::string(length - 4, 'n') + ".txt";
+    EXPECT_EQ(RunWith(With({"/pof=" + name, "/nof=" + std::string(length - 5, 'm') + ".json"})), 0);
+    EXPECT_TRUE(Exists(name));
+    EXPECT_FALSE(HasTemporaryFiles());
+  }
 }
 
 }  // namespace

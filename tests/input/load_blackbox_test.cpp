@@ -1,4 +1,9 @@
 // Runs of the built program whose data cannot be loaded or checked: each ends with its log line.
+#include <sys/resource.h>
+
+#include <iostream>
+#include <thread>
+
 #include "tests/support/tarvex_run.h"
 
 namespace tarvex::input {
@@ -130,6 +135,48 @@ TEST_F(PermissionTest, UnreadableFileAndUnwritableLogFolderAsAnOrdinaryUser) {
   EXPECT_EQ(run.exit_status, 1);
   EXPECT_EQ(run.standard_output + run.standard_error, "");
   EXPECT_FALSE(fs::exists(folder_ / "locked/run.log"));
+}
+
+}  // namespace
+}  // namespace tarvex::input
+
+namespace tarvex::input {
+namespace {
+
+using ThreadLimitTest = tarvex::testing::TarvexRun;
+
+// A file large enough to be read in stretches on several threads, loaded by a user who may not
+// start a thread: the stretches are read on the calling thread, to the same bytes.
+TEST_F(ThreadLimitTest, LoadingWithoutASecondThreadGivesTheSameBytes) {
+  namespace fs = std::filesystem;
+  // The leak check at exit needs a thread of its own.
+  if (tarvex::testing::kSanitized) GTEST_SKIP() << "no thread limit under the leak check";
+  std::string inputs, outputs;
+  for (int row = 0; row < 1400000; ++row) {
+    inputs += std::to_string(row % 997) + "\t" + std::to_string(row % 13) + "\n";
+    outputs += std::to_string(row % 7) + "\n";
+  }
+  ASSERT_GT(inputs.size(), 8u << 20);
+  Write("ti.txt", inputs);
+  Write("to.txt", outputs);
+  const std::vector<std::string> job = {"/tif=ti.txt", "/tof=to.txt",  "/piv=3,4;500,2",
+                                        "/pof=po.txt", "/log=run.log", "/ep=1"};
+  ASSERT_EQ(Run(job), 0);
+  const std::string unlimited = Read("po.txt");
+  fs::remove(folder_ / "po.txt");
+  fs::permissions(folder_.path(), fs::perms::all);
+  tarvex::testing::RunOptions options;
+  options.working_folder = folder_.path();
+  options.unprivileged = true;
+  options.limits = {{RLIMIT_NPROC, 1}};
+  const auto limited = tarvex::testing::RunProgram(program_, job, options);
+  if (limited.exit_status == tarvex::testing::kCouldNotDropPrivileges) {
+    GTEST_SKIP() << "this system does not let the tests run a program as nobody";
+  }
+  EXPECT_EQ(limited.exit_status, 0) << limited.standard_error;
+  EXPECT_EQ(Read("po.txt"), unlimited);
+  if (std::thread::hardware_concurrency() < 2)
+    std::cout << "One processor: one thread either way.\n";
 }
 
 }  // namespace

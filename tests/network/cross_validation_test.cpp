@@ -283,6 +283,17 @@ TEST_F(CrossValidationRun, OneThreadOrSeveralGiveTheSameBytes) {
   EXPECT_EQ(Outputs(), several);
 }
 
+// The trainings of a cross-validation share the bound of one curve, and the folds' charts the
+// points of one chart: the curve file and the report stay the size of a job without folds.
+TEST_F(CrossValidationRun, CurveAndReportDoNotGrowWithTheFolds) {
+  ASSERT_EQ(Run(Job({"/ep=24000", "/n=2", "/rof=r.html", "/vf=0.2"})), 0);
+  const size_t curve = Read("curve.csv").size(), report = Read("r.html").size();
+  ASSERT_EQ(Run(Job({"/ep=24000", "/n=2", "/rof=r.html", "/cv=9"})), 0);
+  EXPECT_LT(Read("curve.csv").size(), 2 * curve);
+  EXPECT_LT(Read("r.html").size(), 2 * report);
+  EXPECT_EQ(Summary()["cross_validation"]["per_fold"][8]["epochs"], 24000);
+}
+
 TEST_F(CrossValidationRun, BadOptionsEndWithOneLine) {
   const std::pair<std::vector<std::string>, std::string> cases[] = {
       {{"/cv=1"}, "The Parameter '/cv' must be a whole number of folds, 2 or more: 1"},

@@ -111,6 +111,16 @@ TEST_F(BadNetworkFileTest, EachEndsTheRunWithItsLineAndWritesNothing) {
          return text.replace(text.find("12345.5"), 7, "1e999");
        },
        at + "Not a finite number: number overflow parsing '1e999'"},
+      {"a number of a million digits",
+       [](Json j) {
+         j["hidden_layer"]["weights"][0][0] = 12345.5;
+         std::string text = j.dump(2);
+         return text.replace(text.find("12345.5"), 7, std::string(1000000, '9'));
+       },
+       at + "Not a finite number: number overflow parsing '999"},
+      {"a field name of a million letters",
+       changed([](Json& j) { j["scaling"][std::string(1000000, 'x')] = 1; }),
+       at + "Unknown field: scaling.xxx"},
       {"sizes beyond memory", changed([](Json& j) {
          j["layout"]["inputs"] = 2147483647;
          j["layout"]["hidden"] = 2147483647;
@@ -173,6 +183,7 @@ TEST_F(BadNetworkFileTest, EachEndsTheRunWithItsLineAndWritesNothing) {
     const std::vector<std::string> log = Log();
     ASSERT_EQ(log.size(), 1u);
     EXPECT_EQ(log[0].substr(0, c.line.size()), c.line);
+    EXPECT_LE(log[0].size(), 300u) << "a line quotes the file whole";
     EXPECT_FALSE(Exists("po.txt"));
     EXPECT_FALSE(Exists("new.json"));
   }

@@ -59,7 +59,7 @@ class ValidationRun : public TarvexRun {
       lines.emplace_back();
       std::istringstream values(line);
       for (std::string value; std::getline(values, value, ',');) {
-        lines.back().push_back(std::stod(value));
+        lines.back().push_back(std::strtod(value.c_str(), nullptr));  // subnormal ones too
       }
     }
     return lines;
@@ -220,6 +220,59 @@ TEST_F(ValidationRun, FailedRunsSaySoInTheSummary) {
   EXPECT_EQ(diverged["failure"].get<std::string>().rfind("Overflow", 0), 0u);
   EXPECT_EQ(diverged["training"]["stop"], nullptr);
   EXPECT_EQ(diverged["metrics"]["validation"], nullptr);
+}
+
+// Outputs far beyond ordinary magnitudes have finite figures, in the curve and the summary: those
+// of the outputs times 2^990 are exactly 2^990 times the plain ones (the training is the same to
+// the bit), and those of outputs below the smallest normal number are no longer lost in squares
+// that vanish (an RMSE is never below the MAE).
+TEST_F(ValidationRun, FiguresOfHugeAndTinyOutputsAreFinite) {
+  ASSERT_EQ(Run(Job({"/vif=vi.txt", "/vof=vo.txt", "/lcf=curve.csv"})), 0);
+  const Json plain = Summary()["metrics"];
+  const std::vector<std::vector<double>> plain_curve = Curve();
+  for (const int exponent : {990, -1060}) {
+    SCOPED_TRACE(exponent);
+    for (const char* name : {"to.txt", "vo.txt"}) {
+      std::istringstream lines(Read(name));
+      std::ostringstream scaled;
+      scaled.precision(17);
+      double a, b;
+      while (lines >> a >> b)
+        scaled << std::ldexp(a, exponent) << "\t" << std::ldexp(b, exponent) << "\n";
+      Write(std::string("scaled_") + name, scaled.str());
+    }
+    ASSERT_EQ(
+        Run(Job({"/tof=scaled_to.txt", "/vif=vi.txt", "/vof=scaled_vo.txt", "/lcf=curve.csv"})), 0);
+    const Json metrics = Summary()["metrics"];
+    for (const char* set : {"training", "validation"}) {
+      for (size_t column = 0; column < 2; ++column) {
+        const Json& figures = metrics[set][column];
+        ASSERT_TRUE(figures["rmse"].is_number() && figures["mae"].is_number()) << figures;
+        EXPECT_GE(figures["rmse"].get<double>(), figures["mae"].get<double>()) << set << column;
+        if (column == 0) {  // the constant column is predicted exactly
+          EXPECT_GT(figures["mae"].get<double>(), 0) << set;
+        }
+        if (exponent > 0) {
+          const Json& before = plain[set][column];
+          EXPECT_EQ(figures["rmse"].get<double>(),
+                    std::ldexp(before["rmse"].get<double>(), exponent));
+          EXPECT_EQ(figures["mae"].get<double>(),
+                    std::ldexp(before["mae"].get<double>(), exponent));
+          EXPECT_EQ(figures["r2"], before["r2"]);
+        }
+      }
+    }
+    const std::vector<std::vector<double>> curve = Curve();
+    ASSERT_EQ(curve.size(), plain_curve.size());
+    for (size_t line = 0; line < curve.size(); ++line) {
+      for (size_t field = 1; field + 1 < curve[line].size(); ++field) {
+        ASSERT_TRUE(std::isfinite(curve[line][field])) << line << " " << field;
+        if (exponent > 0) {
+          ASSERT_EQ(curve[line][field], std::ldexp(plain_curve[line][field], exponent));
+        }
+      }
+    }
+  }
 }
 
 // Every bad value or combination ends the run with its line, writes no output, and the summary
