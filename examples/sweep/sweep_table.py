@@ -41,7 +41,7 @@ def number(text, separator):
     """The value of text as tarvex's number test reads it (blanks around, a sign, digits with at
     most one decimal separator, an exponent), or None."""
     found = re.fullmatch(r"[ \t\r\n]*([+-]?(?:\d+(?:%s\d*)?|%s\d+)(?:[eE][+-]?\d+)?)[ \t\r\n]*"
-                         % (re.escape(separator), re.escape(separator)), text)
+                         % (re.escape(separator), re.escape(separator)), text, re.ASCII)
     return float(found.group(1).replace(separator, ".")) if found else None
 
 
