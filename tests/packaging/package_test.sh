@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The Debian package, checked as a user meets it. Usage: package_test.sh CHECK BUILD SOURCE PACKAGES
 #   build      makes the package from BUILD into PACKAGES with CPack (the other checks use it)
-#   contents   its control fields and its file list
-#   run        unpacked into a scratch root: the installed tarvex runs the example job outside the
-#              source tree and predicts what the build's tarvex predicts; the manual pages render
+#   contents   its control fields, its file list and the modes of the examples
+#   run        unpacked into a scratch root: the installed tarvex runs the example job and a job of
+#              the sweep from a copy of the examples, and predicts what the build's tarvex
+#              predicts; the manual pages render
 #   dpkg       installed for real into a throwaway root: man finds the pages, bash-completion loads
 #              the completion from there, and removing the package leaves nothing
 #   install    cmake --install with DESTDIR and another prefix: the package's files, and a job runs
@@ -57,6 +58,13 @@ contents)
     (cd "$source" && git ls-files examples | grep -v '/\.' | sed 's|^|usr/share/doc/tarvex/|')
   } | sort >"$scratch/expected"
   diff "$scratch/expected" "$scratch/actual" || fail "the file list differs (< expected, > actual)"
+  # The scripts of the examples are executable, so that they run from a copy; nothing else is.
+  dpkg-deb -c "$deb" | awk '$1 !~ /^d/ && sub(/^\.\/usr\/share\/doc\/tarvex\//, "", $6) &&
+    $6 ~ /^examples\// {print $1, $6}' | sort >"$scratch/actual"
+  (cd "$source" && git ls-files examples | grep -v '/\.' | while IFS= read -r file; do
+    if [ "$(head -c 2 "$file")" = '#!' ]; then echo "-rwxr-xr-x $file"; else echo "-rw-r--r-- $file"; fi
+  done) | sort >"$scratch/expected"
+  diff "$scratch/expected" "$scratch/actual" || fail "the modes of the examples differ (< expected)"
   # The pages name where the package puts the files, whatever prefix the build was made for.
   dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/man/man1/tarvex.1.gz | zcat |
     grep -q '^\.I /usr/libexec/tarvex/libnetworkengine\.so$' || fail "tarvex(1) names other paths"
@@ -67,8 +75,12 @@ run)
   [ "$("$root/usr/bin/tarvex" --version)" = "tarvex $version" ] || fail "installed --version"
   # The examples as the package installs them, run with the installed tarvex on PATH.
   cp -r "$root/usr/share/doc/tarvex/examples" "$scratch/installed"
-  (cd "$scratch/installed" && PATH=$root/usr/bin:$PATH bash example-txt.sh >/dev/null) ||
+  (cd "$scratch/installed" && PATH=$root/usr/bin:$PATH env -u TARVEX ./example-txt.sh >/dev/null) ||
     fail "the example job with the installed tarvex"
+  (cd "$scratch/installed" && PATH=$root/usr/bin:$PATH env -u TARVEX ./sweep/job.sh 1) ||
+    fail "a job of the example sweep with the installed tarvex"
+  grep -q '"status": "succeeded"' "$scratch/installed/sweep/runs/001/summary.json" ||
+    fail "the sweep's job did not succeed"
   cp -r "$root/usr/share/doc/tarvex/examples" "$scratch/built"
   (cd "$scratch/built" && TARVEX=$build/bin/tarvex bash example-txt.sh >/dev/null) ||
     fail "the example job with the built tarvex"

@@ -4,6 +4,7 @@
 # (its own configuration, state, ports and munged with its own key and socket, all in a scratch
 # folder) that runs the same table as a job array. Checks that every job and every task ran,
 # that every summary is there, and that both sweeps rank alike with byte-identical predictions.
+# Each sweep lies in a folder whose name holds a quote, blanks and shell code.
 # Every daemon is stopped by its process id at the end, whatever the outcome; every wait is
 # bounded, so that a stuck daemon fails the test instead of hanging it.
 #   sweep_test.sh BIN-FOLDER SOURCE-FOLDER
@@ -21,6 +22,7 @@ done
 
 scratch=$(mktemp -d)
 chmod 755 "$scratch"  # munged wants every folder above its socket open to all
+cd "$scratch" || exit 1  # where the shell code of a folder's name would leave its file
 daemons=()
 stop_daemons() {
   local pid tries
@@ -68,8 +70,8 @@ copy_sweep() {
 }
 
 # One machine: GNU parallel, two jobs at a time.
-copy_sweep one
-one=$scratch/one/sweep
+copy_sweep "one's \$(touch PWNED) sweep"
+one="$scratch/one's \$(touch PWNED) sweep/sweep"
 JOBS=2 "$one/sweep-parallel.sh" >"$scratch/one.out" 2>&1 || fail "sweep-parallel.sh: $(cat "$scratch/one.out")"
 [ "$(tail -n +2 "$one/runs/joblog" | wc -l)" -eq "$lines" ] || fail "the joblog lists not every line"
 [ "$(tail -n +2 "$one/runs/ranking.csv" | wc -l)" -eq "$lines" ] || fail "the ranking lists not every job"
@@ -80,7 +82,7 @@ best=$(sed -n 2p "$one/runs/ranking.csv" | cut -d, -f2)
 cmp -s "$one/runs/best-network.json" "$one/runs/$best/network.json" || fail "best-network.json is not job $best's"
 cp "$one/runs/ranking.csv" "$scratch/ranking-first.csv"
 # An interrupted sweep: two jobs never ran. --resume runs them and only them.
-sed -i -e '/job\.sh 3$/d' -e '/job\.sh 7$/d' "$one/runs/joblog"
+sed -i -e '/^3\t/d' -e '/^7\t/d' "$one/runs/joblog"
 rm -rf "$one/runs/003" "$one/runs/007"
 touch -d '2001-01-01' "$one/runs/001/summary.json"
 JOBS=2 "$one/sweep-parallel.sh" >"$scratch/one.out" 2>&1 || fail "sweep-parallel.sh again: $(cat "$scratch/one.out")"
@@ -139,8 +141,8 @@ daemons+=($!)
 node_idle() { [ "$(timeout 10 sinfo -h -n "$host" -o %t)" = idle ]; }
 wait_for 60 "the node to be idle" node_idle
 
-copy_sweep cluster
-cluster=$scratch/cluster/sweep
+copy_sweep "cluster's \$(touch PWNED) sweep"
+cluster="$scratch/cluster's \$(touch PWNED) sweep/sweep"
 array=$(cd "$cluster" && timeout 30 sbatch --parsable sweep.sbatch) || fail "sbatch"
 array=${array%%;*}
 queue_empty() { [ -z "$(timeout 10 squeue -h -j "$array" 2>&1)" ]; }
@@ -160,4 +162,5 @@ for ((task = 1; task <= lines; task++)); do
     cmp -s "$one/runs/$job/po.txt" "$cluster/runs/$job/po.txt" || fail "job $job predicts otherwise on the cluster"
   fi
 done
+[ -z "$(find "$scratch" -name PWNED)" ] || fail "a folder's name ran as shell code"
 echo "GNU parallel and a Slurm job array of $lines tasks ran the sweep and rank it alike."
