@@ -52,6 +52,8 @@ bool LoadFromFileOrValues(JobSettings& job, const std::string& file, const std::
 // bounds, as ranges computed from training inputs of the same kind of source would have.
 bool LoadForSavedNetwork(JobSettings& job) {
   if (!network::ReadNetworkFile(job)) return false;
+  // A job that only exports the network needs no prediction inputs; the ranges keep bound 0.
+  if (!job::PredictsOutputs(job)) return true;
   auto fit = [&job](const DataMatrix& values) {
     if (values.ColumnCount() != job.SavedNetwork.InputCount) {
       WriteLog(job.log, job::FillTemplate(kNetworkInputsTemplate, job.nif) +

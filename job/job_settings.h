@@ -160,9 +160,11 @@ void SetDefaults(JobSettings& job);
 
 // A job with nif predicts with a saved network and trains nothing.
 inline bool TrainsNetwork(const JobSettings& job) { return job.nif.empty(); }
-// A training job with nof and without pof saves the network and predicts nothing.
+// A job without pof that saves its trained network (nof) or exports a network (onnx) predicts
+// nothing.
 inline bool PredictsOutputs(const JobSettings& job) {
-  return !(job.nif.empty() && !job.nof.empty() && job.pof.empty());
+  if (!job.pof.empty()) return true;
+  return !(job.nif.empty() && !job.nof.empty()) && job.onnx.empty();
 }
 // Validation rows come from files or values of their own, or are held out of the training rows.
 inline bool HasValidationSource(const JobSettings& job) {
