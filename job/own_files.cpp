@@ -16,7 +16,7 @@ struct OwnFile {
   bool output;
 };
 
-std::array<OwnFile, 13> OwnFiles(const JobSettings& job) {
+std::array<OwnFile, 15> OwnFiles(const JobSettings& job) {
   return {{
       {job.tif, "the training inputs", true, false},
       {job.tof, "the training outputs", true, false},
@@ -31,6 +31,8 @@ std::array<OwnFile, 13> OwnFiles(const JobSettings& job) {
       {job.lcf, "the learning curve file", false, true},
       {job.sof, "the run summary file", false, true},
       {job.rof, "the report file", false, true},
+      {job.onnx, "the ONNX model file", false, true},
+      {job.OnnxFloatFile, "the ONNX float model file", false, true},
   }};
 }
 
