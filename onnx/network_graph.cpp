@@ -128,6 +128,49 @@ std::string Layer(GraphBuilder& graph, const std::string& x, const double* rows,
   return Activate(graph, function, sum, name);
 }
 
+// The raw columns as the network takes them. Encodings of other kinds of columns (one-hot
+// categories, fill values for missing cells) are inputs of their own, joined before the scaling.
+std::string ScaledInputs(GraphBuilder& graph, const NetworkDescription& network) {
+  // Each column's maximum goes to the low end of the range and its minimum to the high end.
+  ColumnMapping scaling;
+  for (std::int32_t j = 0; j < network.inputs; ++j) {
+    scaling.Add(network.input_max[j], network.input_min[j], network.scale_low, network.scale_high);
+  }
+  graph.AddInput({std::string(kInputName),
+                  graph.type(),
+                  {std::string(kRowsName), network.inputs},
+                  "the input columns in the units of the training inputs"});
+  return Rescale(graph, scaling, std::string(kInputName), "input_scaling", "scaled_inputs");
+}
+
+// The output layer's values, in the activation's range.
+std::string LayerOutputs(GraphBuilder& graph, const NetworkDescription& network,
+                         const std::string& scaled) {
+  const LayerFunctions functions = FunctionsForCode(network.activation);
+  const double* hidden_rows = network.weights.data();
+  const double* output_rows = hidden_rows + std::size_t{1} * network.hidden * (network.inputs + 1);
+  const std::string hidden =
+      Layer(graph, scaled, hidden_rows, network.hidden, network.inputs, functions.hidden, "hidden");
+  return Layer(graph, hidden, output_rows, network.outputs, network.hidden, functions.output,
+               "output");
+}
+
+// The outputs of a numeric job. A classification job puts its probabilities and labels here
+// instead.
+void UnscaledOutputs(GraphBuilder& graph, const NetworkDescription& network,
+                     const std::string& values) {
+  ColumnMapping unscaling;
+  for (std::int32_t k = 0; k < network.outputs; ++k) {
+    unscaling.Add(network.scale_low, network.scale_high, network.output_max[k],
+                  network.output_min[k]);
+  }
+  Rescale(graph, unscaling, values, "output_unscaling", std::string(kOutputName));
+  graph.AddOutput({std::string(kOutputName),
+                   graph.type(),
+                   {std::string(kRowsName), network.outputs},
+                   "the predicted output columns in the units of the training outputs"});
+}
+
 }  // namespace
 
 void AddNetwork(GraphBuilder& graph, const NetworkDescription& network) {
@@ -141,37 +184,7 @@ void AddNetwork(GraphBuilder& graph, const NetworkDescription& network) {
       network.output_max.size() != static_cast<std::size_t>(outputs)) {
     throw job::Failure(job::kSubscriptOutOfRange);
   }
-  const LayerFunctions functions = FunctionsForCode(network.activation);
-
-  // Each column's maximum goes to the low end of the range and its minimum to the high end.
-  ColumnMapping input_scaling;
-  for (std::int64_t j = 0; j < inputs; ++j) {
-    input_scaling.Add(network.input_max[j], network.input_min[j], network.scale_low,
-                      network.scale_high);
-  }
-  ColumnMapping output_unscaling;
-  for (std::int64_t k = 0; k < outputs; ++k) {
-    output_unscaling.Add(network.scale_low, network.scale_high, network.output_max[k],
-                         network.output_min[k]);
-  }
-
-  const std::string rows(kRowsName);
-  graph.AddInput({std::string(kInputName),
-                  graph.type(),
-                  {rows, inputs},
-                  "the input columns in the units of the training inputs"});
-  const std::string scaled =
-      Rescale(graph, input_scaling, std::string(kInputName), "input_scaling", "scaled_inputs");
-  const std::string hidden_values = Layer(graph, scaled, network.weights.data(), network.hidden,
-                                          network.inputs, functions.hidden, "hidden");
-  const std::string output_values =
-      Layer(graph, hidden_values, network.weights.data() + hidden * (inputs + 1), network.outputs,
-            network.hidden, functions.output, "output");
-  Rescale(graph, output_unscaling, output_values, "output_unscaling", std::string(kOutputName));
-  graph.AddOutput({std::string(kOutputName),
-                   graph.type(),
-                   {rows, outputs},
-                   "the predicted output columns in the units of the training outputs"});
+  UnscaledOutputs(graph, network, LayerOutputs(graph, network, ScaledInputs(graph, network)));
 }
 
 }  // namespace tarvex::onnx
