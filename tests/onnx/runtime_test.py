@@ -16,7 +16,7 @@ import subprocess
 import sys
 import tempfile
 
-BIN, MODULES = sys.argv[1], sys.argv[2]
+BIN, MODULES = (os.path.abspath(folder) for folder in sys.argv[1:3])
 RUNTIME = os.path.join(MODULES, "onnxruntime-node")
 HERE = os.path.dirname(os.path.abspath(__file__))
 try:
