@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "driver/export_options.h"
 #include "driver/options.h"
 #include "driver/parameter_file.h"
 #include "driver/validation_options.h"
@@ -52,6 +53,8 @@ bool LoadFromFileOrValues(JobSettings& job, const std::string& file, const std::
 // bounds, as ranges computed from training inputs of the same kind of source would have.
 bool LoadForSavedNetwork(JobSettings& job) {
   if (!network::ReadNetworkFile(job)) return false;
+  // A job that only exports the network needs no prediction inputs; the ranges keep bound 0.
+  if (!job::PredictsOutputs(job)) return true;
   auto fit = [&job](const DataMatrix& values) {
     if (values.ColumnCount() != job.SavedNetwork.InputCount) {
       WriteLog(job.log, job::FillTemplate(kNetworkInputsTemplate, job.nif) +
@@ -136,6 +139,7 @@ bool ReadCommandLine(JobSettings& job, std::string_view command_text) {
     // The parameter file is read last, so its values replace the command line's.
     if (!job.ini.empty() && !ReadParameterFile(job, job.ini)) return false;
     job.pof = ApplyProgramFolderRule(job.pof, platform::ProgramFolder());
+    SetExportFiles(job);
     // Before the first entry, and before the options count as read, so that no summary follows
     // either: a log that would damage a file has nowhere to say so.
     if (std::optional<std::string> clash = job::RunLogClash(job)) {
@@ -154,6 +158,7 @@ bool ReadCommandLine(JobSettings& job, std::string_view command_text) {
       return false;
     }
     if (!CheckValidationOptions(job)) return false;
+    if (!CheckExportOptions(job)) return false;
     if (job.pof.empty() && job::PredictsOutputs(job)) {
       WriteLog(job.log, job::FillTemplate(job::kEmptyParameterTemplate, "'/pof'"));
       return false;

@@ -12,6 +12,7 @@
 #include "network/saved_predict.h"
 #include "network/train_predict.h"
 #include "network/validation_data.h"
+#include "onnx/model_export.h"
 #include "output/out_predict.h"
 #include "platform/locale_text.h"
 #include "report/report_page.h"
@@ -38,11 +39,13 @@ int RunStages(JobSettings& job, std::string_view command_text) {
     const bool succeeded = job::TrainsNetwork(job) ? network::TrainAndPredict(job)
                                                    : network::PredictWithSavedNetwork(job);
     if (!succeeded) return kFailed;
-    // A job that only saves its network has no output target.
-    if (!job::PredictsOutputs(job)) return kSucceeded;
-    if (!output::OutPredictToFile(job)) return kFailed;
-    job.Results.predictions_written = true;
-    return kSucceeded;
+    // A job that only saves or exports its network has no output target.
+    if (job::PredictsOutputs(job)) {
+      if (!output::OutPredictToFile(job)) return kFailed;
+      job.Results.predictions_written = true;
+    }
+    // Last, so that a model that cannot be written leaves the job's other outputs as they are.
+    return onnx::ExportOnnxModels(job) ? kSucceeded : kFailed;
   } catch (const std::exception& failure) {
     job::NoteSilentFailure("running the job", failure);
     return kFailed;

@@ -33,7 +33,7 @@ constexpr OptionHelp kOptions[] = {
      "in order; for databases the SELECT statement",
      ""},
     {"`/pof=`",
-     "the prediction output file (required, except for a job that only saves its "
+     "the prediction output file (required, except for a job that only saves or exports its "
      "network)",
      ""},
     {"`/pos=`",
@@ -78,6 +78,12 @@ constexpr OptionHelp kOptions[] = {
      "report file (HTML): the learning curve, the fit and the figures as pictures and tables for "
      "a person; written also when the run fails",
      ""},
+    {"`/onnx=`",
+     "ONNX model file: the network with its scaling, for onnxruntime and other ONNX runtimes "
+     "(see \"Exporting to ONNX\")",
+     ""},
+    {"`/onnxf=`",
+     "1: a float model as well, beside the ONNX model with `_float` before its extension", "0"},
 };
 
 // Lines stop short of the last column of an 80-column terminal, where some wrap at once.

@@ -20,6 +20,15 @@ struct NetworkWeights {
   std::vector<double> Weights;
 };
 
+// How a trained network came about, for the files that describe it (an exported model): the
+// options it was trained with and where its data came from (an empty file: values).
+struct TrainingRecord {
+  double lr = 0, m = 0, wd = 0, iw = 0;
+  std::int32_t ep = 0, n = 0, epochs = 0;
+  std::int16_t af = 0;
+  std::string tif, tifh, tof, tofh;
+};
+
 // How well a network fits one output column, in the units of the training outputs. R^2 has no
 // value for a column whose actual values are all equal.
 struct ColumnFigures {
@@ -110,9 +119,15 @@ struct JobSettings {
 
   std::string DecimalSeparator;
 
-  std::string nof;              // network output file: the trained network is saved there
-  std::string nif;              // network input file: predictions come from the network in it
-  NetworkWeights SavedNetwork;  // the network read from nif
+  std::string nof;               // network output file: the trained network is saved there
+  std::string nif;               // network input file: predictions come from the network in it
+  NetworkWeights SavedNetwork;   // the network read from nif
+  TrainingRecord SavedTraining;  // how the network of nif was trained
+
+  // The ONNX model file, and whether a float model is written beside it ("1"; checked with the
+  // options) and where.
+  std::string onnx, onnxf, OnnxFloatFile;
+  NetworkWeights TrainedNetwork;  // the trained network, kept for the ONNX export
 
   // Validation data: files, selectors and direct values as for the training data.
   std::string vif, vof, vifh, vofh, viv, vov;
@@ -148,9 +163,11 @@ void SetDefaults(JobSettings& job);
 
 // A job with nif predicts with a saved network and trains nothing.
 inline bool TrainsNetwork(const JobSettings& job) { return job.nif.empty(); }
-// A training job with nof and without pof saves the network and predicts nothing.
+// A job without pof that saves its trained network (nof) or exports a network (onnx) predicts
+// nothing.
 inline bool PredictsOutputs(const JobSettings& job) {
-  return !(job.nif.empty() && !job.nof.empty() && job.pof.empty());
+  if (!job.pof.empty()) return true;
+  return !(job.nif.empty() && !job.nof.empty()) && job.onnx.empty();
 }
 // Validation rows come from files or values of their own, or are held out of the training rows.
 inline bool HasValidationSource(const JobSettings& job) {

@@ -22,7 +22,7 @@ struct OwnFile {
 // A summary or report refused is not written, so it is none of the job's files.
 const std::string kNotWritten;
 
-std::array<OwnFile, 13> OwnFiles(const JobSettings& job) {
+std::array<OwnFile, 15> OwnFiles(const JobSettings& job) {
   return {{
       {job.tif, "the training inputs", true, false},
       {job.tof, "the training outputs", true, false},
@@ -37,6 +37,8 @@ std::array<OwnFile, 13> OwnFiles(const JobSettings& job) {
       {job.lcf, "the learning curve file", false, true},
       {job.SummaryRefused ? kNotWritten : job.sof, "the run summary file", false, true},
       {job.ReportRefused ? kNotWritten : job.rof, "the report file", false, true},
+      {job.onnx, "the ONNX model file", false, true},
+      {job.OnnxFloatFile, "the ONNX float model file", false, true},
   }};
 }
 
@@ -125,7 +127,7 @@ std::optional<std::string> RunLogClash(const JobSettings& job) {
 
 std::optional<OutputClash> NewOutputsClash(const JobSettings& job) {
   std::vector<std::pair<const OwnFile*, Place>> made;
-  const std::array<OwnFile, 13> own_files = OwnFiles(job);
+  const auto own_files = OwnFiles(job);
   for (const OwnFile& own : own_files) {
     if (!own.output || own.path.empty()) continue;
     const std::optional<Place> place = PlaceOfNewFile(own.path);

@@ -108,6 +108,12 @@ bool ReadNetworkFile(JobSettings& job) {
     job.TrainingOutputMin = ZeroBased(file.output_min);
     job.TrainingOutputMax = ZeroBased(file.output_max);
     job.SavedNetwork = std::move(file.network);
+    job.SavedTraining = {file.lr,           file.m,
+                         file.wd,           file.iw,
+                         file.ep,           file.n,
+                         file.epochs,       file.af,
+                         file.inputs.name,  file.inputs.selector,
+                         file.outputs.name, file.outputs.selector};
     return true;
   } catch (const std::exception& failure) {
     job::WriteLog(job.log, job::FileNameLine(job.nif, job::DescribeFailure(failure)));

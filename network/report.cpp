@@ -105,8 +105,10 @@ std::string SavedNetworkReport(const JobSettings& job, std::int64_t elapsed_seco
   report +=
       "       Training Time: " + ElapsedTimeText(elapsed_seconds, job.DecimalSeparator) + "\r\n";
   report += "       Network Input file: " + job.nif + "\r\n";
-  report += "       Prediction Inputs: " + Dimensions(job.PredictionInputs) + "\r\n";
-  report += "       Prediction Outputs: " + Dimensions(job.PredictionOutputs) + "\r\n";
+  if (job::PredictsOutputs(job)) {
+    report += "       Prediction Inputs: " + Dimensions(job.PredictionInputs) + "\r\n";
+    report += "       Prediction Outputs: " + Dimensions(job.PredictionOutputs) + "\r\n";
+  }
   report +=
       "       Number of neurons in hidden layer: " + std::to_string(network.HiddenCount) + "\r\n";
   report +=

@@ -28,20 +28,24 @@ bool PredictWithSavedNetwork(JobSettings& job) {
     const std::array<std::int32_t, 2> layer_sizes = {network.HiddenCount, network.OutputCount};
     job.Results.network = {network.InputCount, network.HiddenCount, network.OutputCount};
 
+    const bool predicts = job::PredictsOutputs(job);
     CheckNetworkFits(network.InputCount, network.HiddenCount, network.OutputCount,
-                     prediction_inputs.RowCount());
+                     predicts ? prediction_inputs.RowCount() : 0);
     component.emplace(platform::ProgramFolder());
     NetworkEngine& engine = component->engine();
     // The initial weights do not matter: every one is replaced.
     engine.CreateNetwork(2, network.InputCount, layer_sizes, 0.0, job.af);
     engine.SetWeights(network.Weights);
 
-    job::BoundedVector prediction_row(prediction_inputs.ColumnLow(),
-                                      prediction_inputs.ColumnHigh());
-    job.PredictionOutputs =
-        job::DataMatrix(prediction_inputs.RowLow(), prediction_inputs.RowHigh(),
-                        job.TrainingOutputMax.Low(), job.TrainingOutputMax.High());
-    PredictRows(job, engine, prediction_row);
+    // A job that only exports the network has no prediction inputs.
+    if (predicts) {
+      job::BoundedVector prediction_row(prediction_inputs.ColumnLow(),
+                                        prediction_inputs.ColumnHigh());
+      job.PredictionOutputs =
+          job::DataMatrix(prediction_inputs.RowLow(), prediction_inputs.RowHigh(),
+                          job.TrainingOutputMax.Low(), job.TrainingOutputMax.High());
+      PredictRows(job, engine, prediction_row);
+    }
     // A kept network evaluated on new labelled rows.
     const bool validates = job::HasValidationData(job);
     if (validates) {

@@ -92,6 +92,11 @@ bool TrainAndPredict(JobSettings& job) {
             engine, validation, mapping, report ? &job.Results.validation_predictions : nullptr);
       }
     }
+    if (!job.onnx.empty()) {
+      const std::span<const double> weights = engine.GetWeights();
+      job.TrainedNetwork = {plan.input_count, plan.hidden_size, plan.output_size,
+                            std::vector<double>(weights.begin(), weights.end())};
+    }
     // A network or curve that cannot be saved fails the run, as the user asked for the file.
     if (!job.nof.empty()) {
       SaveNetworkFile(job, plan.hidden_size, engine.GetWeights());

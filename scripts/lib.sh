@@ -64,3 +64,13 @@ ensure_sheetjs() {
   [ -f "$folder/node_modules/xlsx/package.json" ] && return 0
   npm install --silent --no-audit --no-fund --prefix "$folder" xlsx@0.18.5
 }
+
+# The npm package onnxruntime-node (about 300 MB), which the ONNX tests run the exported models
+# in, in BUILD-FOLDER/node beside SheetJS. Its install step would download GPU libraries: skipped,
+# the CPU runtime comes with the package.
+ensure_onnxruntime() {
+  local folder=$1/node
+  [ -f "$folder/node_modules/onnxruntime-node/package.json" ] && return 0
+  ONNXRUNTIME_NODE_INSTALL=skip npm install --silent --no-audit --no-fund --prefix "$folder" \
+    onnxruntime-node@1.30.0
+}

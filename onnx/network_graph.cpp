@@ -1,0 +1,190 @@
+#include "onnx/network_graph.h"
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "job/failure.h"
+#include "job/messages.h"
+
+namespace tarvex::onnx {
+
+namespace {
+
+enum class Function { kCentredLogistic, kLogistic, kTanh, kLinear };
+
+struct LayerFunctions {
+  Function hidden;
+  Function output;
+};
+
+// The engine's table (engine/activation.cpp, a component that no room includes): 0, 1, 2 one
+// function in both layers, 3, 4, 5 the same hidden functions with a linear output layer, any
+// other code as 0.
+LayerFunctions FunctionsForCode(std::int16_t code) {
+  switch (code) {
+    case 1:
+      return {Function::kLogistic, Function::kLogistic};
+    case 2:
+      return {Function::kTanh, Function::kTanh};
+    case 3:
+      return {Function::kCentredLogistic, Function::kLinear};
+    case 4:
+      return {Function::kLogistic, Function::kLinear};
+    case 5:
+      return {Function::kTanh, Function::kLinear};
+    default:
+      return {Function::kCentredLogistic, Function::kCentredLogistic};
+  }
+}
+
+std::string Scalar(GraphBuilder& graph, const std::string& name, double value) {
+  return graph.Constant(name, {}, {value});
+}
+
+// The engine's own formulas, clamps included, so that the runtime rounds as the engine does
+// everywhere but in e^x: 1 / (1 + e^-x) for the logistic, 1 - 2 / (e^2x + 1) for tanh.
+std::string Activate(GraphBuilder& graph, Function function, const std::string& x,
+                     const std::string& name) {
+  const std::string one = Scalar(graph, "one", 1.0);
+  switch (function) {
+    case Function::kCentredLogistic:
+    case Function::kLogistic: {
+      const std::string clipped = graph.Add(
+          "Clip",
+          {x, Scalar(graph, "logistic_lowest", -700.0), Scalar(graph, "logistic_highest", 40.0)},
+          name + "_clip");
+      const std::string negated = graph.Add("Neg", {clipped}, name + "_neg");
+      const std::string power = graph.Add("Exp", {negated}, name + "_exp");
+      const std::string denominator = graph.Add("Add", {one, power}, name + "_denominator");
+      if (function == Function::kLogistic) return graph.Add("Div", {one, denominator}, name);
+      const std::string logistic = graph.Add("Div", {one, denominator}, name + "_logistic");
+      return graph.Add("Sub", {logistic, Scalar(graph, "half", 0.5)}, name);
+    }
+    case Function::kTanh: {
+      const std::string two = Scalar(graph, "two", 2.0);
+      const std::string clipped = graph.Add(
+          "Clip", {x, Scalar(graph, "tanh_lowest", -20.0), Scalar(graph, "tanh_highest", 20.0)},
+          name + "_clip");
+      const std::string doubled = graph.Add("Mul", {two, clipped}, name + "_double");
+      const std::string power = graph.Add("Exp", {doubled}, name + "_exp");
+      const std::string denominator = graph.Add("Add", {power, one}, name + "_denominator");
+      const std::string ratio = graph.Add("Div", {two, denominator}, name + "_ratio");
+      return graph.Add("Sub", {one, ratio}, name);
+    }
+    case Function::kLinear:
+      break;
+  }
+  return x;
+}
+
+// value = (value - from_a) / (from_b - from_a) x (to_b - to_a) + to_a per column, in the order of
+// job::ColumnRescaler, so that the same doubles come out. A constant column (equal bounds on
+// either side) becomes to_a: (value - 0) / 1 x 0 + to_a is to_a for every finite value.
+struct ColumnMapping {
+  std::vector<double> from, from_span, to_span, to;
+
+  void Add(double from_a, double from_b, double to_a, double to_b) {
+    const bool constant = to_a == to_b || from_a == from_b;
+    const double from_difference = from_b - from_a;
+    const double to_difference = to_b - to_a;
+    if (!constant && !(std::isfinite(from_difference) && std::isfinite(to_difference))) {
+      throw job::Failure(job::kOverflow);
+    }
+    from.push_back(constant ? 0.0 : from_a);
+    from_span.push_back(constant ? 1.0 : from_difference);
+    to_span.push_back(constant ? 0.0 : to_difference);
+    to.push_back(to_a);
+  }
+};
+
+std::string Rescale(GraphBuilder& graph, const ColumnMapping& mapping, const std::string& x,
+                    const std::string& prefix, const std::string& name) {
+  const std::vector<std::int64_t> dims = {static_cast<std::int64_t>(mapping.from.size())};
+  const std::string shifted =
+      graph.Add("Sub", {x, graph.Constant(prefix + "_from", dims, mapping.from)}, prefix + "_sub");
+  const std::string divided =
+      graph.Add("Div", {shifted, graph.Constant(prefix + "_from_span", dims, mapping.from_span)},
+                prefix + "_div");
+  const std::string stretched =
+      graph.Add("Mul", {divided, graph.Constant(prefix + "_to_span", dims, mapping.to_span)},
+                prefix + "_mul");
+  return graph.Add("Add", {stretched, graph.Constant(prefix + "_to", dims, mapping.to)}, name);
+}
+
+// Gemm with transB: the rows of the engine's vector are the neurons, each its weights from the
+// layer below and then its bias, which is how Gemm's B and C take them.
+std::string Layer(GraphBuilder& graph, const std::string& x, const double* rows,
+                  std::int32_t neurons, std::int32_t below, Function function,
+                  const std::string& name) {
+  const std::size_t count = static_cast<std::size_t>(neurons);
+  const std::size_t width = static_cast<std::size_t>(below);
+  const std::string weights =
+      graph.View(name + "_weights", {neurons, below}, {rows, count, width, width + 1});
+  const std::string biases =
+      graph.View(name + "_biases", {neurons}, {rows + width, count, 1, width + 1});
+  const std::string sum =
+      graph.Add("Gemm", {x, weights, biases}, name + "_sum", {{"transB", std::int64_t{1}}});
+  return Activate(graph, function, sum, name);
+}
+
+// The raw columns as the network takes them. Encodings of other kinds of columns (one-hot
+// categories, fill values for missing cells) are inputs of their own, joined before the scaling.
+std::string ScaledInputs(GraphBuilder& graph, const NetworkDescription& network) {
+  // Each column's maximum goes to the low end of the range and its minimum to the high end.
+  ColumnMapping scaling;
+  for (std::int32_t j = 0; j < network.inputs; ++j) {
+    scaling.Add(network.input_max[j], network.input_min[j], network.scale_low, network.scale_high);
+  }
+  graph.AddInput({std::string(kInputName),
+                  graph.type(),
+                  {std::string(kRowsName), network.inputs},
+                  "the input columns in the units of the training inputs"});
+  return Rescale(graph, scaling, std::string(kInputName), "input_scaling", "scaled_inputs");
+}
+
+// The output layer's values, in the activation's range.
+std::string LayerOutputs(GraphBuilder& graph, const NetworkDescription& network,
+                         const std::string& scaled) {
+  const LayerFunctions functions = FunctionsForCode(network.activation);
+  const double* hidden_rows = network.weights.data();
+  const double* output_rows = hidden_rows + std::size_t{1} * network.hidden * (network.inputs + 1);
+  const std::string hidden =
+      Layer(graph, scaled, hidden_rows, network.hidden, network.inputs, functions.hidden, "hidden");
+  return Layer(graph, hidden, output_rows, network.outputs, network.hidden, functions.output,
+               "output");
+}
+
+// The outputs of a numeric job. A classification job puts its probabilities and labels here
+// instead.
+void UnscaledOutputs(GraphBuilder& graph, const NetworkDescription& network,
+                     const std::string& values) {
+  ColumnMapping unscaling;
+  for (std::int32_t k = 0; k < network.outputs; ++k) {
+    unscaling.Add(network.scale_low, network.scale_high, network.output_max[k],
+                  network.output_min[k]);
+  }
+  Rescale(graph, unscaling, values, "output_unscaling", std::string(kOutputName));
+  graph.AddOutput({std::string(kOutputName),
+                   graph.type(),
+                   {std::string(kRowsName), network.outputs},
+                   "the predicted output columns in the units of the training outputs"});
+}
+
+}  // namespace
+
+void AddNetwork(GraphBuilder& graph, const NetworkDescription& network) {
+  const std::int64_t inputs = network.inputs, hidden = network.hidden, outputs = network.outputs;
+  if (inputs < 1 || hidden < 1 || outputs < 1 ||
+      network.weights.size() !=
+          static_cast<std::size_t>(hidden * (inputs + 1) + outputs * (hidden + 1)) ||
+      network.input_min.size() != static_cast<std::size_t>(inputs) ||
+      network.input_max.size() != static_cast<std::size_t>(inputs) ||
+      network.output_min.size() != static_cast<std::size_t>(outputs) ||
+      network.output_max.size() != static_cast<std::size_t>(outputs)) {
+    throw job::Failure(job::kSubscriptOutOfRange);
+  }
+  UnscaledOutputs(graph, network, LayerOutputs(graph, network, ScaledInputs(graph, network)));
+}
+
+}  // namespace tarvex::onnx
