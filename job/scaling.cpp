@@ -122,8 +122,9 @@ void ScaleColumns(DataMatrix& matrix, const BoundedVector& maximum, const Bounde
                   double low, double high) {
   std::vector<ColumnRescaler> columns;
   for (Index j = matrix.ColumnLow(); j <= matrix.ColumnHigh(); ++j) {
+    const double column_max = maximum.At(j), column_min = minimum.At(j);
     try {
-      columns.emplace_back(maximum.At(j), minimum.At(j), low, high);
+      columns.emplace_back(column_max, column_min, low, high);
     } catch (const Failure&) {
       throw ScalingOverflow(j - matrix.ColumnLow() + 1, true);
     }

@@ -140,9 +140,13 @@ TEST_F(LoadDataSetTest, FileFailuresAndTheirLines) {
                            "is not a workbook"});
 }
 
-TEST_F(LoadDataSetTest, ScalingOverflowFailsSilently) {
-  EXPECT_FALSE(LoadValues("-1.7e308;1.7e308"));
-  EXPECT_TRUE(TakeLog().empty());
+// Finite values whose range is beyond the largest number cannot be scaled: the log says which
+// column of which data set.
+TEST_F(LoadDataSetTest, ScalingOverflowFailsWithItsLine) {
+  EXPECT_FALSE(LoadValues("1,-1.7e308;2,1.7e308"));
+  EXPECT_EQ(TakeLog(), std::vector<std::string>{"Overflow: the values of column 2 span more than "
+                                                 "the largest number, so they cannot be scaled "
+                                                 "('Training Inputs')"});
   EXPECT_FALSE(matrix_.HasDimensions());
 }
 
