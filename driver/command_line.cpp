@@ -14,7 +14,7 @@
 #include "job/own_files.h"
 #include "job/run_log.h"
 #include "job/scaling.h"
-#include "network/network_store.h"
+#include "netfile/network_store.h"
 #include "platform/command_text.h"
 #include "platform/paths.h"
 
@@ -52,7 +52,7 @@ bool LoadFromFileOrValues(JobSettings& job, const std::string& file, const std::
 // with them. Their columns must be the network's inputs; the saved ranges then take their column
 // bounds, as ranges computed from training inputs of the same kind of source would have.
 bool LoadForSavedNetwork(JobSettings& job) {
-  if (!network::ReadNetworkFile(job)) return false;
+  if (!netfile::ReadNetworkFile(job)) return false;
   // A job that only exports the network needs no prediction inputs; the ranges keep bound 0.
   if (!job::PredictsOutputs(job)) return true;
   auto fit = [&job](const DataMatrix& values) {

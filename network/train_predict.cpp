@@ -5,16 +5,17 @@
 
 #include "job/job_file.h"
 #include "job/run_log.h"
-#include "network/cross_validation.h"
-#include "network/engine_loader.h"
-#include "network/fit_figures.h"
-#include "network/network_size.h"
-#include "network/network_store.h"
-#include "network/prediction.h"
-#include "network/report.h"
-#include "network/training_run.h"
-#include "network/validation_report.h"
+#include "netfile/network_store.h"
 #include "platform/paths.h"
+#include "results/curve_file.h"
+#include "results/training_entry.h"
+#include "results/validation_entry.h"
+#include "training/cross_validation.h"
+#include "training/engine_loader.h"
+#include "training/fit_figures.h"
+#include "training/network_size.h"
+#include "training/prediction.h"
+#include "training/training_run.h"
 
 namespace tarvex::network {
 
@@ -23,6 +24,20 @@ using job::DataMatrix;
 using job::Index;
 using job::JobSettings;
 using job::WriteLog;
+using netfile::SaveNetworkFile;
+using results::LearningCurveText;
+using results::SecondsOfDay;
+using results::SecondsSince;
+using results::TrainingResultsEntry;
+using results::ValidationEntry;
+using training::CheckNetworkFits;
+using training::CrossValidate;
+using training::EngineComponent;
+using training::LabelledRows;
+using training::OutputMapping;
+using training::TrainingOutcome;
+using training::TrainingPlan;
+using training::TrainingPlanFor;
 
 namespace {
 
@@ -57,7 +72,7 @@ bool TrainAndPredict(JobSettings& job) {
     CheckNetworkFits(plan.input_count, plan.hidden_size, plan.output_size,
                      job::PredictsOutputs(job) ? prediction_inputs.RowCount() : 0);
     component.emplace(platform::ProgramFolder());
-    network::NetworkEngine& engine = component->engine();
+    training::NetworkEngine& engine = component->engine();
 
     const OutputMapping mapping(job);
     const bool validates = job::HasValidationData(job);
@@ -111,10 +126,11 @@ bool TrainAndPredict(JobSettings& job) {
     // From here on the predictions stand: a failing report still lets the output stage run.
     result = true;
 
-    WriteLog(job.log, TrainingReport(job, plan.hidden_size, plan.output_size, SecondsSince(start)),
+    WriteLog(job.log,
+             TrainingResultsEntry(job, plan.hidden_size, plan.output_size, SecondsSince(start)),
              job::LogEntry::kReport);
     if (validates || job.Folds > 0) {
-      WriteLog(job.log, ValidationReport(job), job::LogEntry::kReport);
+      WriteLog(job.log, ValidationEntry(job), job::LogEntry::kReport);
     }
   } catch (const std::exception& failure) {
     KeepOutcome(job, outcome);

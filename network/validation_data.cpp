@@ -7,7 +7,7 @@
 #include "job/console.h"
 #include "job/messages.h"
 #include "job/run_log.h"
-#include "network/row_draw.h"
+#include "training/row_draw.h"
 
 namespace tarvex::network {
 
@@ -15,6 +15,8 @@ using job::DataMatrix;
 using job::Index;
 using job::JobSettings;
 using job::WriteLog;
+using training::HeldOutPositions;
+using training::kUnseededDraw;
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <cmath>
 #include <limits>
 
-#include "network/validation_report.h"
 #include "platform/number_text.h"
 #include "report/html_text.h"
+#include "results/validation_entry.h"
 
 namespace tarvex::report {
 
@@ -202,7 +202,7 @@ std::string LearningCurveSection(const JobSettings& job) {
       stop = "Training failed after epoch " + std::to_string(curve.back().epoch) +
              "; the chart shows the epochs before.";
     } else {
-      stop = "Stopped at epoch " + std::to_string(job.LastEpoch) + " by " + network::StopText(job) +
+      stop = "Stopped at epoch " + std::to_string(job.LastEpoch) + " by " + results::StopText(job) +
              ".";
       if (job.Results.best_epoch > 0) {
         stop += " Best epoch " + std::to_string(job.Results.best_epoch) +

@@ -1,12 +1,12 @@
 #include "report/report_page.h"
 
 #include "job/job_file.h"
-#include "network/run_summary.h"
 #include "platform/locale_text.h"
 #include "platform/number_text.h"
 #include "report/html_text.h"
 #include "report/report_charts.h"
 #include "report/report_tables.h"
+#include "results/run_summary.h"
 
 namespace tarvex::report {
 
@@ -118,7 +118,7 @@ std::string ReportText(const JobSettings& job, int exit_status,
   page += LearningCurveSection(job);
   page += FitSection(job);
   page += ResidualSection(job);
-  page += TablesSection(job, network::RunSummary(job, exit_status, failure_line));
+  page += TablesSection(job, results::RunSummary(job, exit_status, failure_line));
   page += "</main></body></html>\n";
   return page;
 }

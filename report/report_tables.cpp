@@ -3,9 +3,9 @@
 #include <utility>
 #include <vector>
 
-#include "network/validation_report.h"
 #include "platform/number_text.h"
 #include "report/html_text.h"
+#include "results/validation_entry.h"
 
 namespace tarvex::report {
 
@@ -99,7 +99,7 @@ std::vector<Row> NetworkRows(const JobSettings& job, const Json& summary) {
   }
   if (!training["stop"].is_null()) {
     rows.push_back({"network kept", "epoch " + std::to_string(job::KeptEpoch(job))});
-    rows.push_back({"stopped by", network::StopText(job)});
+    rows.push_back({"stopped by", results::StopText(job)});
   }
   rows.push_back({"seconds of training", ValueText(job, training["seconds"])});
   return rows;
