@@ -2,7 +2,9 @@
 // with their positions in the text. Large sheet parts are read without building a tree (a tree
 // of a sheet takes five to six times the text) and edited by splicing text, which leaves every
 // byte that no edit touches as it was. The scanner checks that the text is well-formed and
-// refuses document type declarations, so no entity is ever expanded.
+// refuses document type declarations, so no entity is ever expanded. It runs at the speed of
+// memory where it can: a vector search finds the next character that ends a stretch of text or
+// a value, and the plain cells of a sheet's data are taken whole.
 #pragma once
 
 #include <optional>
@@ -50,6 +52,20 @@ class XmlScanner {
   // kText: the character data, references replaced (a CDATA section as it stands).
   void AppendText(std::string& out) const;
 
+  // The plain cell that makes up most of a sheet's data, scanned whole where the text at the
+  // scanner's place is one: <Pc> with no attributes but r, s and t (each at most once, their
+  // values free of references and markup), closed by "/>", or by ">", an optional <Pv>value</Pv>
+  // (free of references and markup) and </Pc>; P is prefix, and no tag has white space but
+  // blanks between its attributes; the cell stands at depth. True with Name(), Attributes(),
+  // TokenBegin(), TokenEnd() and Depth() as for the cell's kStart (TokenEnd() after its end), and
+  // PlainValue(); false, with the scanner unmoved, for any other text, which Next() scans as
+  // always. The tokens that Next() would give for such a cell hold nothing more, so either way a
+  // caller sees the same cell.
+  bool NextPlainCell(std::string_view prefix, size_t depth);
+  // After NextPlainCell: whether the cell has a <v>, and its text (which needs no decoding).
+  bool PlainHasValue() const { return plain_has_value_; }
+  std::string_view PlainValue() const { return raw_text_; }
+
   std::string_view text() const { return text_; }
   std::string_view part() const { return part_; }
   [[noreturn]] void Fail(std::string_view what, size_t position) const;
@@ -72,10 +88,14 @@ class XmlScanner {
   bool pending_end_ = false;
   bool empty_element_ = false;
   bool cdata_ = false;
+  bool plain_has_value_ = false;
   std::string_view name_;
   std::string_view raw_text_;
   std::vector<XmlAttribute> attributes_;
 };
+
+// Throws the WorkbookError that says that the part is not well-formed XML: what, and where.
+[[noreturn]] void ThrowNotWellFormed(std::string_view part, std::string_view what, size_t position);
 
 // Decodes the references in text written as XML character data or an attribute value that the
 // scanner accepted.
