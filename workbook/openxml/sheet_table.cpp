@@ -1,110 +1,217 @@
 #include "workbook/openxml/sheet_table.h"
 
 #include <bit>
+#include <optional>
 
 #include "workbook/openxml/xml_scanner.h"
 
 namespace tarvex::workbook::openxml {
 
+// The scan of the part into the table: one handler per element of the sheet's data. The plain
+// cells that make up most of the data are taken whole by the scanner and handled as the same
+// cell in tokens would be.
+class SheetTable::Scan {
+ public:
+  Scan(SheetTable& table, std::string_view xml, std::string_view part, const SheetLimits& limits,
+       const std::vector<bool>* date_styles, const CellArea* only);
+  void Run();
+
+ private:
+  using Token = XmlScanner::Token;
+  void OnStart();
+  void OnEnd();
+  void OnSheetData();   // sheetData: only one
+  void OnRow();         // row: its number, given once
+  void OnCell();        // c: its column, given once in its row; type and style of a kept cell
+  void OnValue();       // v: the value of a cell that is no inline string
+  void OnFormula();     // f: a formula without a value is not calculated
+  void OnPhonetic();    // rPh: the reading of an inline string is none of its text
+  void OnInlineText();  // t: the text of an inline string
+  void OnPlainCell();
+  void OnCellEnd(std::string_view text);
+  bool InArea() const {
+    return only_ == nullptr || (row_ >= only_->first_row && row_ <= only_->last_row &&
+                                column_ >= only_->first_column && column_ <= only_->last_column);
+  }
+
+  SheetTable& table_;
+  std::string_view part_;
+  SheetLimits limits_;
+  const CellArea* only_;
+  XmlScanner scanner_;
+  CellContext context_;
+  // A shared string is taken by index here and looked up by the read that wants it, which also
+  // reports an index that the workbook lacks.
+  bool shared_ = false;
+  std::uint64_t shared_index_ = 0;
+
+  bool in_data_ = false, data_seen_ = false;
+  std::string prefix_;  // of sheetData, which its plain cells share
+  std::vector<bool> row_seen_;
+  std::vector<std::int64_t> row_of_column_;
+  std::int64_t row_ = -1, column_ = -1;
+
+  // The current cell.
+  bool in_cell_ = false, in_area_ = false, has_value_ = false, has_formula_ = false;
+  std::string_view type_, style_;
+  std::string text_;
+  size_t text_depth_ = 0, phonetic_depth_ = 0;
+};
+
+SheetTable::Scan::Scan(SheetTable& table, std::string_view xml, std::string_view part,
+                       const SheetLimits& limits, const std::vector<bool>* date_styles,
+                       const CellArea* only)
+    : table_(table),
+      part_(part),
+      limits_(limits),
+      only_(only),
+      scanner_(xml, part),
+      row_seen_(static_cast<size_t>(limits.rows)),
+      row_of_column_(static_cast<size_t>(limits.columns), -1) {
+  static const std::string kNoText;
+  context_.date_styles = date_styles;
+  context_.shared_string = [this](std::uint64_t index) -> const std::string& {
+    shared_ = true;
+    shared_index_ = index;
+    return kNoText;
+  };
+}
+
+void SheetTable::Scan::Run() {
+  for (;;) {
+    if (in_data_ && scanner_.NextPlainCell(prefix_, 4)) {
+      OnPlainCell();
+      continue;
+    }
+    const Token token = scanner_.Next();
+    if (token == Token::kEndOfDocument) return;
+    if (token == Token::kStart) {
+      OnStart();
+    } else if (token == Token::kEnd) {
+      OnEnd();
+    } else if (in_area_ && scanner_.Depth() == text_depth_) {
+      scanner_.AppendText(text_);
+    }
+  }
+}
+
+void SheetTable::Scan::OnStart() {
+  const size_t depth = scanner_.Depth();
+  const std::string_view name = scanner_.LocalName();
+  if (depth == 2 && name == "sheetData") {
+    OnSheetData();
+  } else if (in_data_ && depth == 3 && name == "row") {
+    OnRow();
+  } else if (in_data_ && depth == 4 && name == "c") {
+    OnCell();
+  } else if (!in_cell_ || !in_area_) {
+    return;
+  } else if (depth == 5 && name == "v" && type_ != "inlineStr") {
+    OnValue();
+  } else if (depth == 5 && name == "f") {
+    OnFormula();
+  } else if (name == "rPh" && phonetic_depth_ == 0) {
+    OnPhonetic();
+  } else if (name == "t" && phonetic_depth_ == 0 && type_ == "inlineStr") {
+    OnInlineText();
+  }
+}
+
+void SheetTable::Scan::OnSheetData() {
+  if (data_seen_) {
+    throw WorkbookError("The part " + std::string(part_) + " holds a second sheetData");
+  }
+  in_data_ = data_seen_ = true;
+  prefix_ = scanner_.Prefix();
+}
+
+void SheetTable::Scan::OnRow() {
+  row_ = RowOfElement(scanner_, row_, limits_);
+  if (row_seen_[static_cast<size_t>(row_)]) {
+    throw WorkbookError("The row " + std::to_string(row_ + 1) + " of " + std::string(part_) +
+                        " appears twice");
+  }
+  row_seen_[static_cast<size_t>(row_)] = true;
+  column_ = -1;
+}
+
+void SheetTable::Scan::OnCell() {
+  std::optional<std::string_view> reference, type, style;
+  for (const XmlAttribute& attribute : scanner_.Attributes()) {
+    if (attribute.name == "r") reference = attribute.value;
+    if (attribute.name == "t") type = attribute.value;
+    if (attribute.name == "s") style = attribute.value;
+  }
+  column_ = ColumnNumber(reference, row_, column_, limits_, part_);
+  if (row_of_column_[static_cast<size_t>(column_)] == row_) {
+    throw WorkbookError("The cell " + CellName(row_, column_) + " of " + std::string(part_) +
+                        " appears twice");
+  }
+  row_of_column_[static_cast<size_t>(column_)] = row_;
+  in_cell_ = true;
+  in_area_ = InArea();
+  if (in_area_) {
+    type_ = type.value_or("");
+    style_ = style.value_or("");
+    text_.clear();
+    has_value_ = has_formula_ = false;
+  }
+}
+
+void SheetTable::Scan::OnValue() {
+  text_depth_ = scanner_.Depth();
+  has_value_ = true;
+}
+
+void SheetTable::Scan::OnFormula() { has_formula_ = true; }
+
+void SheetTable::Scan::OnPhonetic() { phonetic_depth_ = scanner_.Depth(); }
+
+void SheetTable::Scan::OnInlineText() {
+  text_depth_ = scanner_.Depth();
+  has_value_ = true;
+}
+
+void SheetTable::Scan::OnPlainCell() {
+  OnCell();
+  in_cell_ = false;
+  if (!in_area_) return;
+  // A plain cell's value needs no decoding, so it is converted where it lies.
+  has_value_ = scanner_.PlainHasValue() && type_ != "inlineStr";
+  OnCellEnd(has_value_ ? scanner_.PlainValue() : std::string_view());
+}
+
+void SheetTable::Scan::OnEnd() {
+  const size_t depth = scanner_.Depth();
+  if (depth == text_depth_) text_depth_ = 0;
+  if (depth == phonetic_depth_) phonetic_depth_ = 0;
+  if (in_cell_ && depth == 4) {
+    in_cell_ = false;
+    if (in_area_) OnCellEnd(text_);
+  } else if (depth == 2 && scanner_.LocalName() == "sheetData") {
+    in_data_ = false;
+  }
+}
+
+void SheetTable::Scan::OnCellEnd(std::string_view text) {
+  shared_ = false;
+  try {
+    // Converted first: the conversion tells whether the value is a shared string.
+    const CellValue value =
+        ConvertCell(type_, style_, text, has_value_, has_formula_, context_, part_, row_, column_);
+    table_.Add(row_, column_, value, shared_, shared_index_);
+  } catch (const WorkbookError& failure) {
+    table_.texts_.emplace_back(failure.what());
+    table_.cells_.push_back({static_cast<std::uint32_t>(row_), static_cast<std::uint16_t>(column_),
+                             Stored::kFailed, table_.texts_.size() - 1});
+  }
+}
+
 SheetTable::SheetTable(std::string_view xml, std::string_view part, const SheetLimits& limits,
                        const std::vector<bool>* date_styles, const CellArea* only)
     : part_(part) {
-  // A shared string is taken by index here and looked up by the read that wants it, which also
-  // reports an index that the workbook lacks.
-  static const std::string kNoText;
-  bool shared = false;
-  std::uint64_t shared_index = 0;
-  CellContext context;
-  context.date_styles = date_styles;
-  context.shared_string = [&](std::uint64_t index) -> const std::string& {
-    shared = true;
-    shared_index = index;
-    return kNoText;
-  };
-  XmlScanner scanner(xml, part);
-  bool in_data = false, data_seen = false, in_cell = false, in_area = false, has_value = false,
-       has_formula = false;
-  std::vector<bool> row_seen(static_cast<size_t>(limits.rows));
-  std::vector<std::int64_t> row_of_column(static_cast<size_t>(limits.columns), -1);
-  std::int64_t row = -1, column = -1;
-  std::string_view type, style;
-  std::string text;
-  size_t text_depth = 0, phonetic_depth = 0;
-  using Token = XmlScanner::Token;
   try {
-    for (Token token; (token = scanner.Next()) != Token::kEndOfDocument;) {
-      const size_t depth = scanner.Depth();
-      if (token == Token::kText) {
-        if (in_area && depth == text_depth) scanner.AppendText(text);
-        continue;
-      }
-      std::string_view name = scanner.LocalName();
-      if (token == Token::kStart) {
-        if (depth == 2 && name == "sheetData") {
-          if (data_seen) {
-            throw WorkbookError("The part " + std::string(part) + " holds a second sheetData");
-          }
-          in_data = data_seen = true;
-        } else if (in_data && depth == 3 && name == "row") {
-          row = RowOfElement(scanner, row, limits);
-          if (row_seen[static_cast<size_t>(row)]) {
-            throw WorkbookError("The row " + std::to_string(row + 1) + " of " + std::string(part) +
-                                " appears twice");
-          }
-          row_seen[static_cast<size_t>(row)] = true;
-          column = -1;
-        } else if (in_data && depth == 4 && name == "c") {
-          column = ColumnOfElement(scanner, row, column, limits);
-          if (row_of_column[static_cast<size_t>(column)] == row) {
-            throw WorkbookError("The cell " + CellName(row, column) + " of " + std::string(part) +
-                                " appears twice");
-          }
-          row_of_column[static_cast<size_t>(column)] = row;
-          in_cell = true;
-          in_area =
-              only == nullptr || (row >= only->first_row && row <= only->last_row &&
-                                  column >= only->first_column && column <= only->last_column);
-          if (in_area) {
-            type = scanner.Attribute("t").value_or("");
-            style = scanner.Attribute("s").value_or("");
-            text.clear();
-            has_value = has_formula = false;
-          }
-        } else if (in_cell && in_area) {
-          if (depth == 5 && name == "v" && type != "inlineStr") {
-            text_depth = depth;
-            has_value = true;
-          } else if (depth == 5 && name == "f") {
-            has_formula = true;
-          } else if (name == "rPh" && phonetic_depth == 0) {
-            phonetic_depth = depth;
-          } else if (name == "t" && phonetic_depth == 0 && type == "inlineStr") {
-            text_depth = depth;
-            has_value = true;
-          }
-        }
-        continue;
-      }
-      if (depth == text_depth) text_depth = 0;
-      if (depth == phonetic_depth) phonetic_depth = 0;
-      if (in_cell && depth == 4) {
-        in_cell = false;
-        if (!in_area) continue;
-        shared = false;
-        try {
-          // Converted first: the conversion tells whether the value is a shared string.
-          const CellValue value =
-              ConvertCell(type, style, text, has_value, has_formula, context, part, row, column);
-          Add(row, column, value, shared, shared_index);
-        } catch (const WorkbookError& failure) {
-          texts_.emplace_back(failure.what());
-          cells_.push_back({static_cast<std::uint32_t>(row), static_cast<std::uint16_t>(column),
-                            Stored::kFailed, texts_.size() - 1});
-        }
-      } else if (depth == 2 && name == "sheetData") {
-        in_data = false;
-      }
-    }
+    Scan(*this, xml, part, limits, date_styles, only).Run();
   } catch (const WorkbookError& failure) {
     damage_ = failure.what();
   }

@@ -55,6 +55,7 @@ class SheetTable {
     std::uint64_t payload;  // the number's bits, or an index
   };
   static_assert(sizeof(Cell) == 16);
+  class Scan;
 
   void Add(std::int64_t row, std::int64_t column, const CellValue& value, bool shared,
            std::uint64_t shared_index);
