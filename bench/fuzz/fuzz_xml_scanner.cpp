@@ -2,7 +2,8 @@
 // tokens with the same names, attributes, places and text, and the same failure at the same
 // token; a plain cell taken whole must stand for exactly the tokens the reference gives for it;
 // and a sheet's cells read through the table must be the cells that the reference's reading
-// gives, or fail with the same words. With the first byte odd, the rest is put inside a sheet's
+// gives, or fail with the same words, whether the part is scanned whole or in pieces on several
+// threads. With the first byte odd, the rest is put inside a sheet's
 // sheetData, so that most inputs reach the cells.
 #include <bit>
 #include <optional>
@@ -259,6 +260,12 @@ void CompareCells(std::string_view xml) {
         return openxml::SheetTable(xml, "sheet.xml", kLimits, &kDateStyles).Read(kArea, context);
       }),
       expected);
+  // The same scanned in pieces, each piece from a row of its own.
+  CheckSame(Attempt([&] {
+              return openxml::SheetTable(xml, "sheet.xml", kLimits, &kDateStyles, nullptr, 1)
+                  .Read(kArea, context);
+            }),
+            expected);
 }
 
 }  // namespace

@@ -1,8 +1,11 @@
 #include "workbook/openxml/sheet_table.h"
 
+#include <algorithm>
 #include <bit>
+#include <iterator>
 #include <optional>
 
+#include "platform/parallel.h"
 #include "workbook/openxml/xml_scanner.h"
 
 namespace tarvex::workbook::openxml {
@@ -12,9 +15,20 @@ namespace tarvex::workbook::openxml {
 // cell in tokens would be.
 class SheetTable::Scan {
  public:
-  Scan(SheetTable& table, std::string_view xml, std::string_view part, const SheetLimits& limits,
-       const std::vector<bool>* date_styles, const CellArea* only);
+  // A scan whose scanner resumes inside the sheet's data (prefix: that of sheetData) takes the
+  // data as begun and needs the number of its first row written.
+  Scan(SheetTable& table, const XmlScanner& scanner, const SheetLimits& limits,
+       const std::vector<bool>* date_styles, const CellArea* only, bool resumed = false,
+       std::string_view prefix = {});
+  // Where a scan of a piece ends: between two rows of the sheet's data.
+  void StopAt(size_t position) { stop_ = position; }
+  // Thrown by Run when a piece does not end where the next begins, or begins with a row whose
+  // number follows from the row before.
+  struct Misfit {};
   void Run();
+  // The first and the last row met, by number (none: first above last).
+  std::int64_t FirstRow() const { return first_row_; }
+  std::int64_t LastRow() const { return last_row_; }
 
  private:
   using Token = XmlScanner::Token;
@@ -50,6 +64,9 @@ class SheetTable::Scan {
   std::vector<bool> row_seen_;
   std::vector<std::int64_t> row_of_column_;
   std::int64_t row_ = -1, column_ = -1;
+  size_t stop_ = std::string_view::npos;
+  bool needs_row_number_ = false;
+  std::int64_t first_row_ = INT64_MAX, last_row_ = -1;
 
   // The current cell.
   bool in_cell_ = false, in_area_ = false, has_value_ = false, has_formula_ = false;
@@ -58,16 +75,20 @@ class SheetTable::Scan {
   size_t text_depth_ = 0, phonetic_depth_ = 0;
 };
 
-SheetTable::Scan::Scan(SheetTable& table, std::string_view xml, std::string_view part,
-                       const SheetLimits& limits, const std::vector<bool>* date_styles,
-                       const CellArea* only)
+SheetTable::Scan::Scan(SheetTable& table, const XmlScanner& scanner, const SheetLimits& limits,
+                       const std::vector<bool>* date_styles, const CellArea* only, bool resumed,
+                       std::string_view prefix)
     : table_(table),
-      part_(part),
+      part_(scanner.part()),
       limits_(limits),
       only_(only),
-      scanner_(xml, part),
+      scanner_(scanner),
+      in_data_(resumed),
+      data_seen_(resumed),
+      prefix_(prefix),
       row_seen_(static_cast<size_t>(limits.rows)),
-      row_of_column_(static_cast<size_t>(limits.columns), -1) {
+      row_of_column_(static_cast<size_t>(limits.columns), -1),
+      needs_row_number_(resumed) {
   static const std::string kNoText;
   context_.date_styles = date_styles;
   context_.shared_string = [this](std::uint64_t index) -> const std::string& {
@@ -79,6 +100,10 @@ SheetTable::Scan::Scan(SheetTable& table, std::string_view xml, std::string_view
 
 void SheetTable::Scan::Run() {
   for (;;) {
+    if (stop_ != std::string_view::npos) {
+      if (in_data_ && scanner_.StandsAt(stop_, 2)) return;
+      if (scanner_.Position() >= stop_) throw Misfit{};
+    }
     if (in_data_ && scanner_.NextPlainCell(prefix_, 4)) {
       OnPlainCell();
       continue;
@@ -126,7 +151,11 @@ void SheetTable::Scan::OnSheetData() {
 }
 
 void SheetTable::Scan::OnRow() {
+  if (needs_row_number_ && !scanner_.Attribute("r")) throw Misfit{};
+  needs_row_number_ = false;
   row_ = RowOfElement(scanner_, row_, limits_);
+  first_row_ = std::min(first_row_, row_);
+  last_row_ = std::max(last_row_, row_);
   if (row_seen_[static_cast<size_t>(row_)]) {
     throw WorkbookError("The row " + std::to_string(row_ + 1) + " of " + std::string(part_) +
                         " appears twice");
@@ -208,13 +237,98 @@ void SheetTable::Scan::OnCellEnd(std::string_view text) {
 }
 
 SheetTable::SheetTable(std::string_view xml, std::string_view part, const SheetLimits& limits,
-                       const std::vector<bool>* date_styles, const CellArea* only)
+                       const std::vector<bool>* date_styles, const CellArea* only,
+                       size_t minimum_piece)
     : part_(part) {
+  if (ScanInPieces(xml, limits, date_styles, only, minimum_piece)) return;
   try {
-    Scan(*this, xml, part, limits, date_styles, only).Run();
+    Scan(*this, XmlScanner(xml, part_), limits, date_styles, only).Run();
   } catch (const WorkbookError& failure) {
     damage_ = failure.what();
   }
+}
+
+bool SheetTable::ScanInPieces(std::string_view xml, const SheetLimits& limits,
+                              const std::vector<bool>* date_styles, const CellArea* only,
+                              size_t minimum_piece) {
+  const size_t wanted = platform::PartsFor(xml.size(), minimum_piece);
+  if (wanted < 2) return false;
+  // The elements open inside the sheet's data, and where it begins.
+  std::string_view open[2];
+  size_t data_begin = 0;
+  try {
+    XmlScanner head(xml, part_);
+    for (XmlScanner::Token token; data_begin == 0;) {
+      token = head.Next();
+      if (token == XmlScanner::Token::kEndOfDocument) return false;
+      if (token != XmlScanner::Token::kStart || head.Depth() > 2) continue;
+      open[head.Depth() - 1] = head.Name();
+      if (head.Depth() == 2 && head.LocalName() == "sheetData") {
+        if (head.IsEmptyElement()) return false;
+        data_begin = head.TokenEnd();
+      }
+    }
+  } catch (const WorkbookError&) {
+    return false;  // the scan from the start says what is wrong
+  }
+  const std::string_view prefix = open[1].substr(0, open[1].size() - 9);  // before "sheetData"
+  const std::string row_tag = "<" + std::string(prefix) + "row";
+  // Each piece begins with a row's start tag; a cut that lands in a comment or such makes the
+  // piece before it miss its end, which the scan of that piece finds.
+  std::vector<size_t> starts = {0};
+  for (size_t piece = 1; piece < wanted; ++piece) {
+    size_t at =
+        std::max(data_begin + (xml.size() - data_begin) / wanted * piece, starts.back() + 1);
+    for (at = xml.find(row_tag, at); at != std::string_view::npos; at = xml.find(row_tag, at + 1)) {
+      const char after = at + row_tag.size() < xml.size() ? xml[at + row_tag.size()] : '\0';
+      if (after == ' ' || after == '>' || after == '/' || after == '\t' || after == '\r' ||
+          after == '\n') {
+        break;
+      }
+    }
+    if (at == std::string_view::npos) break;
+    starts.push_back(at);
+  }
+  if (starts.size() < 2) return false;
+  std::vector<SheetTable> pieces(starts.size(), SheetTable(part_));
+  std::vector<char> fitted(starts.size(), 0);
+  std::vector<std::pair<std::int64_t, std::int64_t>> rows(starts.size());
+  platform::RunInParallel(starts.size(), [&](size_t piece) {
+    const XmlScanner scanner =
+        piece == 0 ? XmlScanner(xml, part_) : XmlScanner(xml, part_, starts[piece], open);
+    Scan scan(pieces[piece], scanner, limits, date_styles, only, piece > 0, prefix);
+    if (piece + 1 < starts.size()) scan.StopAt(starts[piece + 1]);
+    try {
+      scan.Run();
+      fitted[piece] = 1;
+      rows[piece] = {scan.FirstRow(), scan.LastRow()};
+    } catch (const WorkbookError&) {
+    } catch (const Scan::Misfit&) {
+    }
+  });
+  // Rows in ascending order from piece to piece: no row can be in two pieces.
+  for (size_t piece = 0; piece < starts.size(); ++piece) {
+    if (!fitted[piece] || (piece > 0 && rows[piece].first <= rows[piece - 1].second)) return false;
+  }
+  for (SheetTable& piece : pieces) Append(std::move(piece));
+  return true;
+}
+
+void SheetTable::Append(SheetTable&& piece) {
+  const std::uint64_t offset = texts_.size();
+  if (cells_.empty()) {
+    cells_ = std::move(piece.cells_);
+  } else {
+    const size_t first = cells_.size();
+    cells_.insert(cells_.end(), piece.cells_.begin(), piece.cells_.end());
+    for (size_t i = first; i < cells_.size(); ++i) {
+      const Stored kind = cells_[i].kind;
+      if (kind == Stored::kText || kind == Stored::kError || kind == Stored::kFailed) {
+        cells_[i].payload += offset;
+      }
+    }
+  }
+  std::move(piece.texts_.begin(), piece.texts_.end(), std::back_inserter(texts_));
 }
 
 void SheetTable::Add(std::int64_t row, std::int64_t column, const CellValue& value, bool shared,

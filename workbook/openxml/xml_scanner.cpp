@@ -93,6 +93,15 @@ XmlScanner::XmlScanner(std::string_view text, std::string_view part) : text_(tex
   if (StartsWith(text_, 0, "\xEF\xBB\xBF")) position_ = 3;
 }
 
+XmlScanner::XmlScanner(std::string_view text, std::string_view part, size_t position,
+                       std::span<const std::string_view> open)
+    : text_(text),
+      part_(part),
+      position_(position),
+      depth_(open.size()),
+      open_(open.begin(), open.end()),
+      root_seen_(true) {}
+
 void ThrowNotWellFormed(std::string_view part, std::string_view what, size_t position) {
   throw WorkbookError("The part " + std::string(part) + " is not well-formed XML: " +
                       std::string(what) + " (at byte " + std::to_string(position) + ")");

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,6 +28,10 @@ class XmlScanner {
 
   // part names the text in failure descriptions.
   XmlScanner(std::string_view text, std::string_view part);
+  // Resumes a scan of text at position, inside the open elements named there (the root first),
+  // as if a scan from the start had arrived there: for a part scanned in pieces.
+  XmlScanner(std::string_view text, std::string_view part, size_t position,
+             std::span<const std::string_view> open);
 
   // Moves to the next token. Throws WorkbookError when the text is not well-formed.
   Token Next();
@@ -48,6 +53,12 @@ class XmlScanner {
   size_t TokenEnd() const { return position_; }
   // Elements open around the current token; a root's kStart and kEnd are at depth 1.
   size_t Depth() const { return depth_; }
+  // Where the next token starts; whether the scanner stands there between tokens with that many
+  // elements open, as a scan resumed there would.
+  size_t Position() const { return position_; }
+  bool StandsAt(size_t position, size_t open_elements) const {
+    return position_ == position && !pending_end_ && open_.size() == open_elements;
+  }
 
   // kText: the character data, references replaced (a CDATA section as it stands).
   void AppendText(std::string& out) const;
