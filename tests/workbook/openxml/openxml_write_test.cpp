@@ -170,6 +170,29 @@ TEST(OpenXmlWriteTest, EntriesThatAWriteLeavesAloneKeepTheirCompressedBytes) {
   EXPECT_EQ(entries["bad"], nullptr);
 }
 
+// LibreOffice opens what a write saved (the sheet deflated by libdeflate, handed to the zip
+// library compressed) and finds the written numbers.
+TEST(OpenXmlWriteTest, LibreOfficeReadsTheWrittenWorkbook) {
+  if (std::system("command -v soffice >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "soffice is not installed";
+  }
+  TempFolder folder;
+  const std::string path = (folder / "book.xlsx").string();
+  tarvex::testing::RunPython(kResultsWorkbook, {path});
+  WriteBlock(path, "B2:C3", {{1.5, -2.25}, {1234.5, 0.125}});
+  // Every sheet as CSV of its values (not as shown), one file per sheet.
+  const tarvex::testing::RunResult converted = tarvex::testing::RunProgram(
+      "/usr/bin/soffice",
+      {"-env:UserInstallation=file://" + (folder / "profile").string(), "--headless",
+       "--convert-to",
+       "csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,false,false,false,-1", "--outdir",
+       folder.path().string(), path});
+  ASSERT_EQ(converted.exit_status, 0) << converted.standard_error;
+  const std::string csv = tarvex::testing::ReadFile(folder / "book-Results.csv");
+  EXPECT_NE(csv.find(",1.5,-2.25,"), std::string::npos) << csv;
+  EXPECT_NE(csv.find(",1234.5,0.125,"), std::string::npos) << csv;
+}
+
 // One sheet with an array formula, a shared formula, a data table and a calculation chain.
 std::vector<std::pair<std::string, std::string>> FormulaParts(const std::string& sheet_data) {
   const std::string main = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
