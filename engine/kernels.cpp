@@ -86,11 +86,16 @@ template <typename V>
 }
 
 template <typename V>
-[[gnu::always_inline]] inline void Forward(const Layers& n, const double* inputs) {
+[[gnu::always_inline]] inline void HiddenForward(const Layers& n, const double* inputs) {
   const std::size_t vectors = n.hidden_stride / kLanes;
   std::size_t v = 0;
   for (; v + kBlock <= vectors; v += kBlock) HiddenBlock<V, kBlock>(n, inputs, v);
   if (v < vectors) HiddenBlock<V, 1>(n, inputs, v);
+}
+
+template <typename V>
+[[gnu::always_inline]] inline void Forward(const Layers& n, const double* inputs) {
+  HiddenForward<V>(n, inputs);
   for (std::size_t k = 0; k < n.outputs; ++k) {
     n.output_values[k] = Activated(n.activations.output, OutputSum<V>(n, k));
   }
@@ -99,13 +104,13 @@ template <typename V>
 // Column u of the output layer: the steps of the hidden neurons there, taken from the weights
 // before they change, then the update of every output's weights there.
 template <typename V>
-[[gnu::always_inline]] inline void UpdateOutputColumn(const Layers& n, std::size_t u, double rate,
-                                                      double keep, V& weight_squares,
-                                                      V& change_squares) {
+[[gnu::always_inline]] inline void UpdateOutputColumn(const Layers& n, std::size_t u,
+                                                      double first_delta, double rate, double keep,
+                                                      V& weight_squares, V& change_squares) {
   const std::size_t column = u * kLanes;
   const V hidden = Load<V>(n.hidden_values + column);
   if (column < n.hidden_stride) {
-    V error = n.output_deltas[0] * Load<V>(n.output_weights + column);
+    V error = first_delta * Load<V>(n.output_weights + column);
     for (std::size_t k = 1; k < n.outputs; ++k) {
       error += n.output_deltas[k] * Load<V>(n.output_weights + k * n.output_stride + column);
     }
@@ -115,7 +120,8 @@ template <typename V>
   }
   for (std::size_t k = 0; k < n.outputs; ++k) {
     const std::size_t at = k * n.output_stride + column;
-    const V change = (rate * n.output_deltas[k]) * hidden + keep * Load<V>(n.output_changes + at);
+    const double step = rate * (k == 0 ? first_delta : n.output_deltas[k]);
+    const V change = step * hidden + keep * Load<V>(n.output_changes + at);
     const V updated = Load<V>(n.output_weights + at) + change;
     Store(n.output_changes + at, change);
     Store(n.output_weights + at, updated);
@@ -126,16 +132,17 @@ template <typename V>
 
 // The output layer's update, even columns' squares in one sum and odd ones' in another.
 template <typename V>
-[[gnu::always_inline]] inline void UpdateOutputLayer(const Layers& n, double rate, double keep,
-                                                     V& weight_squares, V& change_squares) {
+[[gnu::always_inline]] inline void UpdateOutputLayer(const Layers& n, double first_delta,
+                                                     double rate, double keep, V& weight_squares,
+                                                     V& change_squares) {
   const std::size_t vectors = n.output_stride / kLanes;
   V even_weights = {}, even_changes = {}, odd_weights = {}, odd_changes = {};
   std::size_t u = 0;
   for (; u + 2 <= vectors; u += 2) {
-    UpdateOutputColumn<V>(n, u, rate, keep, even_weights, even_changes);
-    UpdateOutputColumn<V>(n, u + 1, rate, keep, odd_weights, odd_changes);
+    UpdateOutputColumn<V>(n, u, first_delta, rate, keep, even_weights, even_changes);
+    UpdateOutputColumn<V>(n, u + 1, first_delta, rate, keep, odd_weights, odd_changes);
   }
-  if (u < vectors) UpdateOutputColumn<V>(n, u, rate, keep, even_weights, even_changes);
+  if (u < vectors) UpdateOutputColumn<V>(n, u, first_delta, rate, keep, even_weights, even_changes);
   weight_squares = even_weights + odd_weights;
   change_squares = even_changes + odd_changes;
 }
@@ -207,15 +214,21 @@ template <typename V>
 [[gnu::always_inline]] inline SquareSums Step(const Layers& n, const double* inputs,
                                               const double* targets, double rate, double momentum) {
   const FlushSubnormals flush;
-  Forward<V>(n, inputs);
-  // E = 1/2 sum (t - y)^2, so -dE/dy = t - y.
+  HiddenForward<V>(n, inputs);
+  // E = 1/2 sum (t - y)^2, so -dE/dy = t - y. Each output and delta stays in a register on its way
+  // on (the first delta all through the output layer's update), since a load right after the
+  // store of a value waits for that store.
+  double first_delta = 0.0;
   for (std::size_t k = 0; k < n.outputs; ++k) {
-    const double y = n.output_values[k];
-    n.output_deltas[k] = (targets[k] - y) * Derivative(n.activations.output, y);
+    const double y = Activated(n.activations.output, OutputSum<V>(n, k));
+    const double delta = (targets[k] - y) * Derivative(n.activations.output, y);
+    n.output_values[k] = y;
+    n.output_deltas[k] = delta;
+    if (k == 0) first_delta = delta;
   }
   V weight_squares;
   V change_squares;
-  UpdateOutputLayer<V>(n, rate, momentum, weight_squares, change_squares);
+  UpdateOutputLayer<V>(n, first_delta, rate, momentum, weight_squares, change_squares);
   const std::size_t vectors = n.hidden_stride / kLanes;
   std::size_t v = vectors;
   if (v % kBlock != 0) {

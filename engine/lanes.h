@@ -22,6 +22,9 @@ typedef double Lanes __attribute__((vector_size(kLanes * sizeof(double))));
 typedef std::int64_t LaneBits __attribute__((vector_size(kLanes * sizeof(double))));
 typedef double HalfLanes __attribute__((vector_size(kLanes / 2 * sizeof(double))));
 typedef std::int64_t HalfLaneBits __attribute__((vector_size(kLanes / 2 * sizeof(double))));
+// The bits of a double as a number, for arithmetic on them that wraps around.
+typedef std::uint64_t LaneWords __attribute__((vector_size(kLanes * sizeof(double))));
+typedef std::uint64_t HalfLaneWords __attribute__((vector_size(kLanes / 2 * sizeof(double))));
 
 // Vectors go by value only to and from always-inlined functions (no lambdas, which GCC may leave
 // as calls), so no vector crosses a call between code built for two instruction sets: the

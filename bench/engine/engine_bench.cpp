@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/engine/activation_costs.h"
 #include "bench/engine/machine_limits.h"
 #include "engine/lanes.h"
 #include "engine/weight_generator.h"
@@ -55,6 +56,10 @@ struct Shape {
   int rows;
   int epochs;
 };
+
+constexpr Shape kShapes[] = {{"3-8-1", 3, 8, 1, 12, 100'000},
+                             {"13-28-1", 13, 28, 1, 442, 2'000},
+                             {"50-102-5", 50, 102, 5, 5'000, 50}};
 
 struct ActivationPair {
   const char* name;
@@ -131,7 +136,12 @@ class EngineLibrary {
 
 // The training stage's loop: TrainSample and GetMinWeightDelta per row, the stop test per epoch.
 // IsTargetReached(0) stops it only if the weights freeze, which would make the figure a lie.
-double TimeOurs(const EngineLibrary& library, const Shape& shape, std::int16_t activation,
+struct OurRun {
+  double seconds;
+  double last_weight_delta;  // of the last step, %
+};
+
+OurRun TimeOurs(const EngineLibrary& library, const Shape& shape, std::int16_t activation,
                 Matrix& inputs, Matrix& targets) {
   auto engine = library.Create();
   const std::int32_t sizes[] = {shape.hidden, shape.outputs};
@@ -150,7 +160,7 @@ double TimeOurs(const EngineLibrary& library, const Shape& shape, std::int16_t a
   }
   const double seconds = Seconds(Clock::now() - start);
   if (!(sink > 0)) throw std::runtime_error("our engine did not train");
-  return seconds;
+  return {seconds, engine->GetMinWeightDelta()};
 }
 
 double TimeFann(const Shape& shape, fann_activationfunc_enum activation, Matrix& inputs,
@@ -173,17 +183,15 @@ double TimeFann(const Shape& shape, fann_activationfunc_enum activation, Matrix&
 }
 
 void CompareWithFann(const EngineLibrary& library, const tarvex::bench::PeakRates& peak) {
-  const Shape shapes[] = {{"3-8-1", 3, 8, 1, 12, 100'000},
-                          {"13-28-1", 13, 28, 1, 442, 2'000},
-                          {"50-102-5", 50, 102, 5, 5'000, 50}};
+  const Shape(&shapes)[3] = kShapes;
   const ActivationPair activations[] = {{"tanh", 2, FANN_SIGMOID_SYMMETRIC, -0.9, 0.9},
                                         {"logistic", 1, FANN_SIGMOID, 0.1, 0.9}};
   std::printf(
       "Training speed, samples per second of processor time, best of %d (lr %.1f, m %.1f, "
       "weights in +-%.1f)\n",
       kRounds, kLearningRate, kMomentum, kInitialWeights);
-  std::printf("%-10s %-9s %10s %12s %12s %10s %9s %8s\n", "shape", "function", "samples", "ours",
-              "FANN", "ours/FANN", "GFLOP/s", "of peak");
+  std::printf("%-10s %-9s %10s %12s %12s %10s %9s %8s %9s\n", "shape", "function", "samples",
+              "ours", "FANN", "ours/FANN", "GFLOP/s", "of peak", "last wd");
   double largest_shape_rate = 0;  // the faster function's, for the bandwidth figure below
   for (const Shape& shape : shapes) {
     for (const ActivationPair& activation : activations) {
@@ -193,18 +201,19 @@ void CompareWithFann(const EngineLibrary& library, const tarvex::bench::PeakRate
       Matrix targets =
           RandomMatrix(shape.rows, shape.outputs, activation.low, activation.high, generator);
       const double samples = static_cast<double>(shape.rows) * shape.epochs;
-      double ours_seconds = INFINITY, fann_seconds = INFINITY;
+      double ours_seconds = INFINITY, fann_seconds = INFINITY, last_weight_delta = 0;
       for (int round = 0; round < kRounds; ++round) {
-        ours_seconds =
-            std::min(ours_seconds, TimeOurs(library, shape, activation.ours, inputs, targets));
+        const OurRun run = TimeOurs(library, shape, activation.ours, inputs, targets);
+        ours_seconds = std::min(ours_seconds, run.seconds);
+        last_weight_delta = run.last_weight_delta;
         fann_seconds = std::min(fann_seconds, TimeFann(shape, activation.fann, inputs, targets));
       }
       const double ours = samples / ours_seconds;
       const double fann = samples / fann_seconds;
       const double flops = ours * FlopsPerSample(shape);
-      std::printf("%-10s %-9s %10.0f %12.0f %12.0f %10.2f %9.1f %7.0f%%\n", shape.name,
+      std::printf("%-10s %-9s %10.0f %12.0f %12.0f %10.2f %9.1f %7.0f%% %9.1e\n", shape.name,
                   activation.name, samples, ours, fann, ours / fann, flops * 1e-9,
-                  100 * flops / peak.multiply_add);
+                  100 * flops / peak.multiply_add, last_weight_delta);
       std::fflush(stdout);
       if (&shape == &shapes[2]) largest_shape_rate = std::max(largest_shape_rate, ours);
     }
@@ -212,7 +221,10 @@ void CompareWithFann(const EngineLibrary& library, const tarvex::bench::PeakRate
   std::printf(
       "(GFLOP/s: the loops' multiplications and additions, activations not counted; of peak: of "
       "the %.1f GFLOP/s measured for separate multiplications and additions, the engine's "
-      "arithmetic. With fused multiply-adds the core peaks at %.1f GFLOP/s.)\n",
+      "arithmetic. With fused multiply-adds the core peaks at %.1f GFLOP/s. last wd: our "
+      "network's weight delta in %% at its last step; one near 0 has stopped learning, its "
+      "neurons stuck at the ends of their range, where an output neuron's activation skips e^x "
+      "and the division.)\n",
       peak.multiply_add * 1e-9, peak.fused * 1e-9);
 
   const Shape& largest = shapes[2];
@@ -232,6 +244,87 @@ void CompareWithFann(const EngineLibrary& library, const tarvex::bench::PeakRate
       largest.name, BytesPerSample(largest) / 1e3, hidden_layer * sizeof(double) / 1e3,
       moved * 1e-9, bandwidth * 1e-9, 100 * moved / bandwidth, first_level * 1e-9,
       100 * moved / first_level);
+}
+
+// Our engine alone on every activation code and shape, the codes taking turns in short runs so
+// that the machine's other work falls on all of them alike, the fastest run of each counting.
+// Each code trains on data in its range (as the product scales it) at the learning rate of the
+// table above, or 0.01 with a linear output layer, which 0.3 drives to overflow.
+void CompareActivationCodes(const EngineLibrary& library) {
+  constexpr int kCodes = 6;
+  constexpr int kTurns = 7;
+  const double ranges[3][2] = {{-0.4, 0.4}, {0.1, 0.9}, {-0.9, 0.9}};
+  std::printf(
+      "\nOur engine by activation code, samples per second of processor time (best of %d short "
+      "runs, the codes taking turns; lr %.1f, 0.01 for codes 3 to 5; wd: the last step's weight "
+      "delta in %%)\n",
+      kTurns, kLearningRate);
+  std::printf("%-10s", "shape");
+  for (int code = 0; code < kCodes; ++code) std::printf(" %10s%d", "af=", code);
+  std::printf("\n");
+  for (const Shape& shape : kShapes) {
+    struct Case {
+      std::unique_ptr<tarvex::network::NetworkEngine> engine;
+      Matrix inputs;
+      Matrix targets;
+      double best = INFINITY;
+      bool diverged = false;
+    };
+    std::vector<Case> cases;
+    for (int code = 0; code < kCodes; ++code) {
+      tarvex::engine::WeightGenerator generator(20240611);
+      const double low = ranges[code % 3][0], high = ranges[code % 3][1];
+      Case c{library.Create(), RandomMatrix(shape.rows, shape.inputs, low, high, generator),
+             RandomMatrix(shape.rows, shape.outputs, low, high, generator)};
+      const std::int32_t sizes[] = {shape.hidden, shape.outputs};
+      c.engine->CreateNetwork(2, shape.inputs, sizes, kInitialWeights,
+                              static_cast<std::int16_t>(code));
+      c.engine->SetLearningRate(code >= 3 ? 0.01 : kLearningRate);
+      c.engine->SetMomentum(kMomentum);
+      cases.push_back(std::move(c));
+    }
+    // A tenth of the table's training per run.
+    const int epochs = std::max(1, shape.epochs / 10);
+    for (int turn = 0; turn < kTurns; ++turn) {
+      for (Case& c : cases) {
+        if (c.diverged) continue;
+        const auto start = Clock::now();
+        try {
+          for (int epoch = 0; epoch < epochs; ++epoch) {
+            for (int r = 0; r < shape.rows; ++r) {
+              c.engine->TrainSample(
+                  {c.inputs.Row(r), static_cast<std::size_t>(c.inputs.columns)},
+                  {c.targets.Row(r), static_cast<std::size_t>(c.targets.columns)});
+              c.engine->GetMinWeightDelta();
+            }
+          }
+        } catch (const std::overflow_error&) {
+          c.diverged = true;
+          continue;
+        }
+        c.best = std::min(c.best, Seconds(Clock::now() - start));
+      }
+    }
+    const double samples = static_cast<double>(shape.rows) * epochs;
+    std::printf("%-10s", shape.name);
+    for (const Case& c : cases) {
+      if (c.diverged) {
+        std::printf(" %11s", "overflow");
+      } else {
+        std::printf(" %11.0f", samples / c.best);
+      }
+    }
+    std::printf("\n%-10s", "  wd");
+    for (const Case& c : cases) {
+      if (c.diverged) {
+        std::printf(" %11s", "-");
+      } else {
+        std::printf(" %11.1e", c.engine->GetMinWeightDelta());
+      }
+    }
+    std::printf("\n");
+    std::fflush(stdout);
+  }
 }
 
 void WriteTable(const fs::path& path, Matrix& m) {
@@ -400,6 +493,8 @@ int main(int argc, char** argv) {
     const EngineLibrary library(library_path);
     if (tarvex.empty()) {
       CompareWithFann(library, tarvex::bench::MeasurePeakRates());
+      CompareActivationCodes(library);
+      tarvex::bench::PrintActivationCosts();
     } else {
       CompareWholeJob(library, tarvex);
     }

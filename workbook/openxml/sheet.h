@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -51,13 +52,26 @@ struct SheetEdit {
 SheetEdit WriteSheetNumbers(std::string_view xml, std::string_view part, std::string_view sheet,
                             const SheetLimits& limits, std::span<const CellWrite> writes);
 
-// The row of a <row> element the scanner stands on: its r attribute, else the row after the
-// previous one. Throws WorkbookError for a number that is none or lies beyond the limits.
-std::int64_t RowOfElement(const XmlScanner& scanner, std::int64_t previous_row,
-                          const SheetLimits& limits);
-// The column of a <c> element: from its r attribute, else the column after the previous one.
+// The row of a <row> element whose r attribute is reference, or the row after the previous one
+// without it. Throws WorkbookError for a number that is none (naming position as its place in
+// the part) or lies beyond the limits.
+std::int64_t RowNumber(std::optional<std::string_view> reference, std::int64_t previous_row,
+                       const SheetLimits& limits, std::string_view part, size_t position);
+// The column of a <c> element from its r attribute, else the column after the previous one.
 // Throws WorkbookError for a reference that is none, lies beyond the limits or in another row.
-std::int64_t ColumnOfElement(const XmlScanner& scanner, std::int64_t row,
-                             std::int64_t previous_column, const SheetLimits& limits);
+std::int64_t ColumnNumber(std::optional<std::string_view> reference, std::int64_t row,
+                          std::int64_t previous_column, const SheetLimits& limits,
+                          std::string_view part);
+
+// The same for the element the scanner stands on.
+inline std::int64_t RowOfElement(const XmlScanner& scanner, std::int64_t previous_row,
+                                 const SheetLimits& limits) {
+  return RowNumber(scanner.Attribute("r"), previous_row, limits, scanner.part(),
+                   scanner.TokenBegin());
+}
+inline std::int64_t ColumnOfElement(const XmlScanner& scanner, std::int64_t row,
+                                    std::int64_t previous_column, const SheetLimits& limits) {
+  return ColumnNumber(scanner.Attribute("r"), row, previous_column, limits, scanner.part());
+}
 
 }  // namespace tarvex::workbook::openxml

@@ -9,15 +9,16 @@ namespace tarvex::workbook::openxml {
 
 namespace {
 
+bool IsXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
 std::string_view TrimXmlSpace(std::string_view text) {
-  const char* space = " \t\r\n";
-  size_t first = text.find_first_not_of(space);
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(space) - first + 1);
+  while (!text.empty() && IsXmlSpace(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsXmlSpace(text.back())) text.remove_suffix(1);
+  return text;
 }
 
+// text: trimmed already.
 bool ParseDouble(std::string_view text, double& value) {
-  text = TrimXmlSpace(text);
   if (!text.empty() && text.front() == '+') text.remove_prefix(1);
   auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   return error == std::errc() && end == text.data() + text.size() && std::isfinite(value);
@@ -85,8 +86,9 @@ CellValue ConvertCell(std::string_view type, std::string_view style, std::string
   if (has_formula && (!has_value || (type != "str" && TrimXmlSpace(text).empty()))) {
     cell.kind = CellKind::kUncalculated;
   } else if (type.empty() || type == "n") {
-    if (!has_value || TrimXmlSpace(text).empty()) return cell;
-    if (!ParseDouble(text, cell.number)) BadCell(part, row, column, text, "a number");
+    const std::string_view number = TrimXmlSpace(text);
+    if (!has_value || number.empty()) return cell;
+    if (!ParseDouble(number, cell.number)) BadCell(part, row, column, text, "a number");
     size_t format = 0;
     auto [end, error] = std::from_chars(style.data(), style.data() + style.size(), format);
     const bool dated = !style.empty() && error == std::errc() && context.date_styles != nullptr &&
@@ -126,53 +128,51 @@ CellValue ConvertCell(std::string_view type, std::string_view style, std::string
   return cell;
 }
 
-std::int64_t RowOfElement(const XmlScanner& scanner, std::int64_t previous_row,
-                          const SheetLimits& limits) {
-  std::optional<std::string_view> reference = scanner.Attribute("r");
+std::int64_t RowNumber(std::optional<std::string_view> reference, std::int64_t previous_row,
+                       const SheetLimits& limits, std::string_view part, size_t position) {
   std::int64_t row = previous_row + 1;
   if (reference) {
     std::string_view digits = TrimXmlSpace(*reference);
     auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), row);
     if (error != std::errc() || end != digits.data() + digits.size() || row < 1) {
-      scanner.Fail("the row number '" + std::string(*reference) + "' is none",
-                   scanner.TokenBegin());
+      ThrowNotWellFormed(part, "the row number '" + std::string(*reference) + "' is none",
+                         position);
     }
     --row;
   }
   if (row >= limits.rows) {
-    throw WorkbookError("The row " + std::to_string(row + 1) + " of " +
-                        std::string(scanner.part()) + " lies beyond the sheet's " +
-                        std::to_string(limits.rows) + " rows");
+    throw WorkbookError("The row " + std::to_string(row + 1) + " of " + std::string(part) +
+                        " lies beyond the sheet's " + std::to_string(limits.rows) + " rows");
   }
   return row;
 }
 
-std::int64_t ColumnOfElement(const XmlScanner& scanner, std::int64_t row,
-                             std::int64_t previous_column, const SheetLimits& limits) {
-  std::optional<std::string_view> reference = scanner.Attribute("r");
+std::int64_t ColumnNumber(std::optional<std::string_view> reference, std::int64_t row,
+                          std::int64_t previous_column, const SheetLimits& limits,
+                          std::string_view part) {
   if (!reference) {
     if (previous_column + 1 >= limits.columns) {
-      throw WorkbookError("A cell in row " + std::to_string(row + 1) + " of " +
-                          std::string(scanner.part()) + " lies beyond the sheet's " +
-                          std::to_string(limits.columns) + " columns");
+      throw WorkbookError("A cell in row " + std::to_string(row + 1) + " of " + std::string(part) +
+                          " lies beyond the sheet's " + std::to_string(limits.columns) +
+                          " columns");
     }
     return previous_column + 1;
   }
   std::optional<CellCoordinates> position = ParseCellReference(*reference);
   if (!position) {
-    throw WorkbookError("'" + std::string(*reference) + "' in " + std::string(scanner.part()) +
+    throw WorkbookError("'" + std::string(*reference) + "' in " + std::string(part) +
                         " is not a cell reference");
   }
   const auto [cell_row, column] = *position;
   if (cell_row >= limits.rows || column >= limits.columns) {
     throw WorkbookError("The cell reference '" + std::string(*reference) + "' in " +
-                        std::string(scanner.part()) + " lies beyond the sheet's " +
+                        std::string(part) + " lies beyond the sheet's " +
                         std::to_string(limits.rows) + " rows and " +
                         std::to_string(limits.columns) + " columns");
   }
   if (cell_row != row) {
-    throw WorkbookError("The cell " + std::string(*reference) + " of " +
-                        std::string(scanner.part()) + " stands in row " + std::to_string(row + 1));
+    throw WorkbookError("The cell " + std::string(*reference) + " of " + std::string(part) +
+                        " stands in row " + std::to_string(row + 1));
   }
   return column;
 }

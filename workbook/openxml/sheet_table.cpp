@@ -1,113 +1,334 @@
 #include "workbook/openxml/sheet_table.h"
 
+#include <algorithm>
 #include <bit>
+#include <iterator>
+#include <optional>
 
+#include "platform/parallel.h"
 #include "workbook/openxml/xml_scanner.h"
 
 namespace tarvex::workbook::openxml {
 
-SheetTable::SheetTable(std::string_view xml, std::string_view part, const SheetLimits& limits,
-                       const std::vector<bool>* date_styles, const CellArea* only)
-    : part_(part) {
+// The scan of the part into the table: one handler per element of the sheet's data. The plain
+// cells that make up most of the data are taken whole by the scanner and handled as the same
+// cell in tokens would be.
+class SheetTable::Scan {
+ public:
+  // A scan whose scanner resumes inside the sheet's data (prefix: that of sheetData) takes the
+  // data as begun and needs the number of its first row written.
+  Scan(SheetTable& table, const XmlScanner& scanner, const SheetLimits& limits,
+       const std::vector<bool>* date_styles, const CellArea* only, bool resumed = false,
+       std::string_view prefix = {});
+  // Where a scan of a piece ends: between two rows of the sheet's data.
+  void StopAt(size_t position) { stop_ = position; }
+  // Thrown by Run when a piece does not end where the next begins, or begins with a row whose
+  // number follows from the row before.
+  struct Misfit {};
+  void Run();
+  // The first and the last row met, by number (none: first above last).
+  std::int64_t FirstRow() const { return first_row_; }
+  std::int64_t LastRow() const { return last_row_; }
+
+ private:
+  using Token = XmlScanner::Token;
+  void OnStart();
+  void OnEnd();
+  void OnSheetData();   // sheetData: only one
+  void OnRow();         // row: its number, given once
+  void OnCell();        // c: its column, given once in its row; type and style of a kept cell
+  void OnValue();       // v: the value of a cell that is no inline string
+  void OnFormula();     // f: a formula without a value is not calculated
+  void OnPhonetic();    // rPh: the reading of an inline string is none of its text
+  void OnInlineText();  // t: the text of an inline string
+  void OnPlainCell();
+  void OnCellEnd(std::string_view text);
+  bool InArea() const {
+    return only_ == nullptr || (row_ >= only_->first_row && row_ <= only_->last_row &&
+                                column_ >= only_->first_column && column_ <= only_->last_column);
+  }
+
+  SheetTable& table_;
+  std::string_view part_;
+  SheetLimits limits_;
+  const CellArea* only_;
+  XmlScanner scanner_;
+  CellContext context_;
   // A shared string is taken by index here and looked up by the read that wants it, which also
   // reports an index that the workbook lacks.
+  bool shared_ = false;
+  std::uint64_t shared_index_ = 0;
+
+  bool in_data_ = false, data_seen_ = false;
+  std::string prefix_;  // of sheetData, which its plain cells share
+  std::vector<bool> row_seen_;
+  std::vector<std::int64_t> row_of_column_;
+  std::int64_t row_ = -1, column_ = -1;
+  size_t stop_ = std::string_view::npos;
+  bool needs_row_number_ = false;
+  std::int64_t first_row_ = INT64_MAX, last_row_ = -1;
+
+  // The current cell.
+  bool in_cell_ = false, in_area_ = false, has_value_ = false, has_formula_ = false;
+  std::string_view type_, style_;
+  std::string text_;
+  size_t text_depth_ = 0, phonetic_depth_ = 0;
+};
+
+SheetTable::Scan::Scan(SheetTable& table, const XmlScanner& scanner, const SheetLimits& limits,
+                       const std::vector<bool>* date_styles, const CellArea* only, bool resumed,
+                       std::string_view prefix)
+    : table_(table),
+      part_(scanner.part()),
+      limits_(limits),
+      only_(only),
+      scanner_(scanner),
+      in_data_(resumed),
+      data_seen_(resumed),
+      prefix_(prefix),
+      row_seen_(static_cast<size_t>(limits.rows)),
+      row_of_column_(static_cast<size_t>(limits.columns), -1),
+      needs_row_number_(resumed) {
   static const std::string kNoText;
-  bool shared = false;
-  std::uint64_t shared_index = 0;
-  CellContext context;
-  context.date_styles = date_styles;
-  context.shared_string = [&](std::uint64_t index) -> const std::string& {
-    shared = true;
-    shared_index = index;
+  context_.date_styles = date_styles;
+  context_.shared_string = [this](std::uint64_t index) -> const std::string& {
+    shared_ = true;
+    shared_index_ = index;
     return kNoText;
   };
-  XmlScanner scanner(xml, part);
-  bool in_data = false, data_seen = false, in_cell = false, in_area = false, has_value = false,
-       has_formula = false;
-  std::vector<bool> row_seen(static_cast<size_t>(limits.rows));
-  std::vector<std::int64_t> row_of_column(static_cast<size_t>(limits.columns), -1);
-  std::int64_t row = -1, column = -1;
-  std::string_view type, style;
-  std::string text;
-  size_t text_depth = 0, phonetic_depth = 0;
-  using Token = XmlScanner::Token;
-  try {
-    for (Token token; (token = scanner.Next()) != Token::kEndOfDocument;) {
-      const size_t depth = scanner.Depth();
-      if (token == Token::kText) {
-        if (in_area && depth == text_depth) scanner.AppendText(text);
-        continue;
-      }
-      std::string_view name = scanner.LocalName();
-      if (token == Token::kStart) {
-        if (depth == 2 && name == "sheetData") {
-          if (data_seen) {
-            throw WorkbookError("The part " + std::string(part) + " holds a second sheetData");
-          }
-          in_data = data_seen = true;
-        } else if (in_data && depth == 3 && name == "row") {
-          row = RowOfElement(scanner, row, limits);
-          if (row_seen[static_cast<size_t>(row)]) {
-            throw WorkbookError("The row " + std::to_string(row + 1) + " of " + std::string(part) +
-                                " appears twice");
-          }
-          row_seen[static_cast<size_t>(row)] = true;
-          column = -1;
-        } else if (in_data && depth == 4 && name == "c") {
-          column = ColumnOfElement(scanner, row, column, limits);
-          if (row_of_column[static_cast<size_t>(column)] == row) {
-            throw WorkbookError("The cell " + CellName(row, column) + " of " + std::string(part) +
-                                " appears twice");
-          }
-          row_of_column[static_cast<size_t>(column)] = row;
-          in_cell = true;
-          in_area =
-              only == nullptr || (row >= only->first_row && row <= only->last_row &&
-                                  column >= only->first_column && column <= only->last_column);
-          if (in_area) {
-            type = scanner.Attribute("t").value_or("");
-            style = scanner.Attribute("s").value_or("");
-            text.clear();
-            has_value = has_formula = false;
-          }
-        } else if (in_cell && in_area) {
-          if (depth == 5 && name == "v" && type != "inlineStr") {
-            text_depth = depth;
-            has_value = true;
-          } else if (depth == 5 && name == "f") {
-            has_formula = true;
-          } else if (name == "rPh" && phonetic_depth == 0) {
-            phonetic_depth = depth;
-          } else if (name == "t" && phonetic_depth == 0 && type == "inlineStr") {
-            text_depth = depth;
-            has_value = true;
-          }
-        }
-        continue;
-      }
-      if (depth == text_depth) text_depth = 0;
-      if (depth == phonetic_depth) phonetic_depth = 0;
-      if (in_cell && depth == 4) {
-        in_cell = false;
-        if (!in_area) continue;
-        shared = false;
-        try {
-          // Converted first: the conversion tells whether the value is a shared string.
-          const CellValue value =
-              ConvertCell(type, style, text, has_value, has_formula, context, part, row, column);
-          Add(row, column, value, shared, shared_index);
-        } catch (const WorkbookError& failure) {
-          texts_.emplace_back(failure.what());
-          cells_.push_back({static_cast<std::uint32_t>(row), static_cast<std::uint16_t>(column),
-                            Stored::kFailed, texts_.size() - 1});
-        }
-      } else if (depth == 2 && name == "sheetData") {
-        in_data = false;
-      }
+}
+
+void SheetTable::Scan::Run() {
+  for (;;) {
+    if (stop_ != std::string_view::npos) {
+      if (in_data_ && scanner_.StandsAt(stop_, 2)) return;
+      if (scanner_.Position() >= stop_) throw Misfit{};
     }
+    if (in_data_ && scanner_.NextPlainCell(prefix_, 4)) {
+      OnPlainCell();
+      continue;
+    }
+    const Token token = scanner_.Next();
+    if (token == Token::kEndOfDocument) return;
+    if (token == Token::kStart) {
+      OnStart();
+    } else if (token == Token::kEnd) {
+      OnEnd();
+    } else if (in_area_ && scanner_.Depth() == text_depth_) {
+      scanner_.AppendText(text_);
+    }
+  }
+}
+
+void SheetTable::Scan::OnStart() {
+  const size_t depth = scanner_.Depth();
+  const std::string_view name = scanner_.LocalName();
+  if (depth == 2 && name == "sheetData") {
+    OnSheetData();
+  } else if (in_data_ && depth == 3 && name == "row") {
+    OnRow();
+  } else if (in_data_ && depth == 4 && name == "c") {
+    OnCell();
+  } else if (!in_cell_ || !in_area_) {
+    return;
+  } else if (depth == 5 && name == "v" && type_ != "inlineStr") {
+    OnValue();
+  } else if (depth == 5 && name == "f") {
+    OnFormula();
+  } else if (name == "rPh" && phonetic_depth_ == 0) {
+    OnPhonetic();
+  } else if (name == "t" && phonetic_depth_ == 0 && type_ == "inlineStr") {
+    OnInlineText();
+  }
+}
+
+void SheetTable::Scan::OnSheetData() {
+  if (data_seen_) {
+    throw WorkbookError("The part " + std::string(part_) + " holds a second sheetData");
+  }
+  in_data_ = data_seen_ = true;
+  prefix_ = scanner_.Prefix();
+}
+
+void SheetTable::Scan::OnRow() {
+  if (needs_row_number_ && !scanner_.Attribute("r")) throw Misfit{};
+  needs_row_number_ = false;
+  row_ = RowOfElement(scanner_, row_, limits_);
+  first_row_ = std::min(first_row_, row_);
+  last_row_ = std::max(last_row_, row_);
+  if (row_seen_[static_cast<size_t>(row_)]) {
+    throw WorkbookError("The row " + std::to_string(row_ + 1) + " of " + std::string(part_) +
+                        " appears twice");
+  }
+  row_seen_[static_cast<size_t>(row_)] = true;
+  column_ = -1;
+}
+
+void SheetTable::Scan::OnCell() {
+  std::optional<std::string_view> reference, type, style;
+  for (const XmlAttribute& attribute : scanner_.Attributes()) {
+    if (attribute.name == "r") reference = attribute.value;
+    if (attribute.name == "t") type = attribute.value;
+    if (attribute.name == "s") style = attribute.value;
+  }
+  column_ = ColumnNumber(reference, row_, column_, limits_, part_);
+  if (row_of_column_[static_cast<size_t>(column_)] == row_) {
+    throw WorkbookError("The cell " + CellName(row_, column_) + " of " + std::string(part_) +
+                        " appears twice");
+  }
+  row_of_column_[static_cast<size_t>(column_)] = row_;
+  in_cell_ = true;
+  in_area_ = InArea();
+  if (in_area_) {
+    type_ = type.value_or("");
+    style_ = style.value_or("");
+    text_.clear();
+    has_value_ = has_formula_ = false;
+  }
+}
+
+void SheetTable::Scan::OnValue() {
+  text_depth_ = scanner_.Depth();
+  has_value_ = true;
+}
+
+void SheetTable::Scan::OnFormula() { has_formula_ = true; }
+
+void SheetTable::Scan::OnPhonetic() { phonetic_depth_ = scanner_.Depth(); }
+
+void SheetTable::Scan::OnInlineText() {
+  text_depth_ = scanner_.Depth();
+  has_value_ = true;
+}
+
+void SheetTable::Scan::OnPlainCell() {
+  OnCell();
+  in_cell_ = false;
+  if (!in_area_) return;
+  // A plain cell's value needs no decoding, so it is converted where it lies.
+  has_value_ = scanner_.PlainHasValue() && type_ != "inlineStr";
+  OnCellEnd(has_value_ ? scanner_.PlainValue() : std::string_view());
+}
+
+void SheetTable::Scan::OnEnd() {
+  const size_t depth = scanner_.Depth();
+  if (depth == text_depth_) text_depth_ = 0;
+  if (depth == phonetic_depth_) phonetic_depth_ = 0;
+  if (in_cell_ && depth == 4) {
+    in_cell_ = false;
+    if (in_area_) OnCellEnd(text_);
+  } else if (depth == 2 && scanner_.LocalName() == "sheetData") {
+    in_data_ = false;
+  }
+}
+
+void SheetTable::Scan::OnCellEnd(std::string_view text) {
+  shared_ = false;
+  try {
+    // Converted first: the conversion tells whether the value is a shared string.
+    const CellValue value =
+        ConvertCell(type_, style_, text, has_value_, has_formula_, context_, part_, row_, column_);
+    table_.Add(row_, column_, value, shared_, shared_index_);
+  } catch (const WorkbookError& failure) {
+    table_.texts_.emplace_back(failure.what());
+    table_.cells_.push_back({static_cast<std::uint32_t>(row_), static_cast<std::uint16_t>(column_),
+                             Stored::kFailed, table_.texts_.size() - 1});
+  }
+}
+
+SheetTable::SheetTable(std::string_view xml, std::string_view part, const SheetLimits& limits,
+                       const std::vector<bool>* date_styles, const CellArea* only,
+                       size_t minimum_piece)
+    : part_(part) {
+  if (ScanInPieces(xml, limits, date_styles, only, minimum_piece)) return;
+  try {
+    Scan(*this, XmlScanner(xml, part_), limits, date_styles, only).Run();
   } catch (const WorkbookError& failure) {
     damage_ = failure.what();
   }
+}
+
+bool SheetTable::ScanInPieces(std::string_view xml, const SheetLimits& limits,
+                              const std::vector<bool>* date_styles, const CellArea* only,
+                              size_t minimum_piece) {
+  const size_t wanted = platform::PartsFor(xml.size(), minimum_piece);
+  if (wanted < 2) return false;
+  // The elements open inside the sheet's data, and where it begins.
+  std::string_view open[2];
+  size_t data_begin = 0;
+  try {
+    XmlScanner head(xml, part_);
+    for (XmlScanner::Token token; data_begin == 0;) {
+      token = head.Next();
+      if (token == XmlScanner::Token::kEndOfDocument) return false;
+      if (token != XmlScanner::Token::kStart || head.Depth() > 2) continue;
+      open[head.Depth() - 1] = head.Name();
+      if (head.Depth() == 2 && head.LocalName() == "sheetData") {
+        if (head.IsEmptyElement()) return false;
+        data_begin = head.TokenEnd();
+      }
+    }
+  } catch (const WorkbookError&) {
+    return false;  // the scan from the start says what is wrong
+  }
+  const std::string_view prefix = open[1].substr(0, open[1].size() - 9);  // before "sheetData"
+  const std::string row_tag = "<" + std::string(prefix) + "row";
+  // Each piece begins with a row's start tag; a cut that lands in a comment or such makes the
+  // piece before it miss its end, which the scan of that piece finds.
+  std::vector<size_t> starts = {0};
+  for (size_t piece = 1; piece < wanted; ++piece) {
+    size_t at =
+        std::max(data_begin + (xml.size() - data_begin) / wanted * piece, starts.back() + 1);
+    for (at = xml.find(row_tag, at); at != std::string_view::npos; at = xml.find(row_tag, at + 1)) {
+      const char after = at + row_tag.size() < xml.size() ? xml[at + row_tag.size()] : '\0';
+      if (after == ' ' || after == '>' || after == '/' || after == '\t' || after == '\r' ||
+          after == '\n') {
+        break;
+      }
+    }
+    if (at == std::string_view::npos) break;
+    starts.push_back(at);
+  }
+  if (starts.size() < 2) return false;
+  std::vector<SheetTable> pieces(starts.size(), SheetTable(part_));
+  std::vector<char> fitted(starts.size(), 0);
+  std::vector<std::pair<std::int64_t, std::int64_t>> rows(starts.size());
+  platform::RunInParallel(starts.size(), [&](size_t piece) {
+    const XmlScanner scanner =
+        piece == 0 ? XmlScanner(xml, part_) : XmlScanner(xml, part_, starts[piece], open);
+    Scan scan(pieces[piece], scanner, limits, date_styles, only, piece > 0, prefix);
+    if (piece + 1 < starts.size()) scan.StopAt(starts[piece + 1]);
+    try {
+      scan.Run();
+      fitted[piece] = 1;
+      rows[piece] = {scan.FirstRow(), scan.LastRow()};
+    } catch (const WorkbookError&) {
+    } catch (const Scan::Misfit&) {
+    }
+  });
+  // Rows in ascending order from piece to piece: no row can be in two pieces.
+  for (size_t piece = 0; piece < starts.size(); ++piece) {
+    if (!fitted[piece] || (piece > 0 && rows[piece].first <= rows[piece - 1].second)) return false;
+  }
+  for (SheetTable& piece : pieces) Append(std::move(piece));
+  return true;
+}
+
+void SheetTable::Append(SheetTable&& piece) {
+  const std::uint64_t offset = texts_.size();
+  if (cells_.empty()) {
+    cells_ = std::move(piece.cells_);
+  } else {
+    const size_t first = cells_.size();
+    cells_.insert(cells_.end(), piece.cells_.begin(), piece.cells_.end());
+    for (size_t i = first; i < cells_.size(); ++i) {
+      const Stored kind = cells_[i].kind;
+      if (kind == Stored::kText || kind == Stored::kError || kind == Stored::kFailed) {
+        cells_[i].payload += offset;
+      }
+    }
+  }
+  std::move(piece.texts_.begin(), piece.texts_.end(), std::back_inserter(texts_));
 }
 
 void SheetTable::Add(std::int64_t row, std::int64_t column, const CellValue& value, bool shared,

@@ -23,8 +23,16 @@ class SheetTable {
   // come before it, a value that its type cannot hold only when the range holds its cell.
   // With only, the cells outside that area are checked for damage but neither converted nor
   // kept, which is what a read of that one area needs.
+  // A part of minimum_piece bytes or more is scanned in pieces on the processor's cores, each
+  // piece from a row of its own; the table is the same as that of one scan from the start, which
+  // is what a part gets whose pieces do not fit together (damage in a piece, rows that a piece
+  // repeats or that go back, a cut that lands inside something else).
   SheetTable(std::string_view xml, std::string_view part, const SheetLimits& limits,
-             const std::vector<bool>* date_styles, const CellArea* only = nullptr);
+             const std::vector<bool>* date_styles, const CellArea* only = nullptr,
+             size_t minimum_piece = kMinimumPiece);
+
+  // Below this, a second thread costs more than it saves.
+  static constexpr size_t kMinimumPiece = size_t{4} << 20;
 
   // An upper bound of Bytes() for a part of that size: every cell takes at least 10 bytes of text
   // (<c t="e"/>).
@@ -55,6 +63,15 @@ class SheetTable {
     std::uint64_t payload;  // the number's bits, or an index
   };
   static_assert(sizeof(Cell) == 16);
+  class Scan;
+
+  explicit SheetTable(std::string_view part) : part_(part) {}
+  // The scan in pieces, when the part is large enough and the pieces fit together; false leaves
+  // the table empty for the scan from the start.
+  bool ScanInPieces(std::string_view xml, const SheetLimits& limits,
+                    const std::vector<bool>* date_styles, const CellArea* only,
+                    size_t minimum_piece);
+  void Append(SheetTable&& piece);
 
   void Add(std::int64_t row, std::int64_t column, const CellValue& value, bool shared,
            std::uint64_t shared_index);

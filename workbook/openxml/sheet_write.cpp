@@ -85,6 +85,7 @@ class SheetWriter {
   void OnColumn(const XmlScanner& scanner);                       // col: its style
   void OnRow(XmlScanner& scanner);
   void OnCell(XmlScanner& scanner);
+  void OnPlainCell(XmlScanner& scanner);      // a cell the scanner took whole
   void OnFormula(const XmlScanner& scanner);  // f: the areas that cannot take values
   void OnEnd(XmlScanner& scanner);
   bool RowHasWrites(std::int64_t row) const {
@@ -336,6 +337,14 @@ void SheetWriter::OnCell(XmlScanner& scanner) {
   }
 }
 
+void SheetWriter::OnPlainCell(XmlScanner& scanner) {
+  OnCell(scanner);
+  if (!cell_written_) return;
+  // It holds no formula and no extension: rewritten at once.
+  RewriteCell(scanner);
+  cell_written_ = false;
+}
+
 void SheetWriter::OnFormula(const XmlScanner& scanner) {
   cell_has_formula_ = true;
   std::string_view kind = scanner.Attribute("t").value_or("");
@@ -415,7 +424,13 @@ void SheetWriter::OnEnd(XmlScanner& scanner) {
 SheetEdit SheetWriter::Run() {
   XmlScanner scanner(xml_, part_);
   using Token = XmlScanner::Token;
-  for (Token token; (token = scanner.Next()) != Token::kEndOfDocument;) {
+  for (;;) {
+    if (in_data_ && scanner.NextPlainCell(prefix_, 4)) {
+      OnPlainCell(scanner);
+      continue;
+    }
+    const Token token = scanner.Next();
+    if (token == Token::kEndOfDocument) break;
     if (token == Token::kStart) {
       OnStart(scanner);
     } else if (token == Token::kEnd) {

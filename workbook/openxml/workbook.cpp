@@ -106,9 +106,12 @@ class OpenXmlWorkbook final : public WorkbookFile {
     std::map<std::string, std::string_view> replaced(changed_.begin(), changed_.end());
     std::set<std::string> removed;
     // Other formulas may use the new values: the workbook recalculates when it is next opened.
-    std::string workbook_xml =
-        WithFullCalcOnLoad(package_.Read(book_.workbook_part), book_.workbook_part);
-    replaced[book_.workbook_part] = workbook_xml;
+    const platform::LargeText workbook_text = package_.Read(book_.workbook_part);
+    std::string workbook_xml = WithFullCalcOnLoad(workbook_text, book_.workbook_part);
+    // A part that asks for it already is left as it stands, compressed bytes and all.
+    if (workbook_xml != std::string_view(workbook_text)) {
+      replaced[book_.workbook_part] = workbook_xml;
+    }
     std::string relationships_xml, content_types_xml;
     if (formula_replaced_ && !book_.calc_chain_part.empty()) {
       // The calculation chain lists formula cells; one that lost its formula would make the

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "workbook/format/workbook_file.h"
+#include "workbook/openxml/xml_search.h"
 
 namespace tarvex::workbook::openxml {
 
@@ -92,9 +93,22 @@ XmlScanner::XmlScanner(std::string_view text, std::string_view part) : text_(tex
   if (StartsWith(text_, 0, "\xEF\xBB\xBF")) position_ = 3;
 }
 
-void XmlScanner::Fail(std::string_view what, size_t position) const {
-  throw WorkbookError("The part " + std::string(part_) + " is not well-formed XML: " +
+XmlScanner::XmlScanner(std::string_view text, std::string_view part, size_t position,
+                       std::span<const std::string_view> open)
+    : text_(text),
+      part_(part),
+      position_(position),
+      depth_(open.size()),
+      open_(open.begin(), open.end()),
+      root_seen_(true) {}
+
+void ThrowNotWellFormed(std::string_view part, std::string_view what, size_t position) {
+  throw WorkbookError("The part " + std::string(part) + " is not well-formed XML: " +
                       std::string(what) + " (at byte " + std::to_string(position) + ")");
+}
+
+void XmlScanner::Fail(std::string_view what, size_t position) const {
+  ThrowNotWellFormed(part_, what, position);
 }
 
 std::string_view XmlScanner::LocalName() const {
@@ -179,13 +193,19 @@ void XmlScanner::ScanStartTag() {
       Fail("an attribute value is not quoted", position_);
     }
     const char quote = text_[position_++];
-    size_t close = text_.find(quote, position_);
-    if (close == std::string_view::npos) Fail("an attribute value is not closed", position_);
-    attribute.value = text_.substr(position_, close - position_);
-    if (attribute.value.find('<') != std::string_view::npos) {
-      Fail("an attribute value holds '<'", position_);
+    const char* const end = text_.data() + text_.size();
+    const char* stop = FindAny(text_.data() + position_, end, quote, '<', '&');
+    size_t close = static_cast<size_t>(stop - text_.data());
+    if (stop == end || *stop != quote) {
+      // A value that holds markup or references, or is not closed: checked in full.
+      close = text_.find(quote, position_);
+      if (close == std::string_view::npos) Fail("an attribute value is not closed", position_);
+      if (text_.substr(position_, close - position_).find('<') != std::string_view::npos) {
+        Fail("an attribute value holds '<'", position_);
+      }
+      CheckReferences(text_.substr(position_, close - position_), position_);
     }
-    CheckReferences(attribute.value, position_);
+    attribute.value = text_.substr(position_, close - position_);
     position_ = close + 1;
     attribute.end = position_;
     for (const XmlAttribute& other : attributes_) {
@@ -239,10 +259,11 @@ XmlScanner::Token XmlScanner::Next() {
       return Token::kEndOfDocument;
     }
     if (text_[position_] != '<') {
-      const void* found = std::memchr(text_.data() + position_, '<', text_.size() - position_);
-      size_t end = found == nullptr
-                       ? text_.size()
-                       : static_cast<size_t>(static_cast<const char*>(found) - text_.data());
+      const char* const last = text_.data() + text_.size();
+      const char* stop = FindEither(text_.data() + position_, last, '<', '&');
+      const bool references = stop != last && *stop == '&';
+      if (references) stop = FindEither(stop, last, '<', '<');
+      const size_t end = static_cast<size_t>(stop - text_.data());
       raw_text_ = text_.substr(position_, end - position_);
       if (open_.empty()) {
         for (char c : raw_text_) {
@@ -251,7 +272,7 @@ XmlScanner::Token XmlScanner::Next() {
         position_ = end;
         continue;
       }
-      CheckReferences(raw_text_, position_);
+      if (references) CheckReferences(raw_text_, position_);
       position_ = end;
       cdata_ = false;
       depth_ = open_.size();
@@ -292,6 +313,76 @@ XmlScanner::Token XmlScanner::Next() {
     ScanStartTag();
     return Token::kStart;
   }
+}
+
+bool XmlScanner::NextPlainCell(std::string_view prefix, size_t depth) {
+  if (pending_end_ || open_.empty() || open_.size() + 1 != depth) return false;
+  const char* const base = text_.data();
+  const char* const end = base + text_.size();
+  const char* p = base + position_;
+  // The pieces are a few bytes long: compared in line, not through memcmp.
+  auto take = [&](std::string_view what) __attribute__((always_inline)) {
+    if (static_cast<size_t>(end - p) < what.size()) return false;
+    for (size_t i = 0; i < what.size(); ++i) {
+      if (p[i] != what[i]) return false;
+    }
+    p += what.size();
+    return true;
+  };
+  if (!take("<") || !take(prefix) || !take("c")) return false;
+  const std::string_view name(p - 1 - prefix.size(), prefix.size() + 1);
+  // Kept aside until the whole cell is known to be plain: a cell that is not leaves no trace.
+  XmlAttribute found[3];
+  size_t count = 0;
+  for (;;) {
+    if (p == end) return false;
+    if (*p == '>' || *p == '/') break;
+    if (*p != ' ') return false;
+    while (p != end && *p == ' ') ++p;
+    if (p == end) return false;
+    if (*p == '>' || *p == '/') break;
+    const char letter = *p;
+    if ((letter != 'r' && letter != 's' && letter != 't') || end - p < 3 || p[1] != '=' ||
+        (p[2] != '"' && p[2] != '\'')) {
+      return false;
+    }
+    for (size_t i = 0; i < count; ++i) {
+      if (found[i].name[0] == letter) return false;
+    }
+    const char* value = p + 3;
+    const char* close = FindAny(value, end, p[2], '<', '&');
+    if (close == end || *close != p[2]) return false;
+    found[count++] = {std::string_view(p, 1), std::string_view(value, close - value),
+                      static_cast<size_t>(p - base), static_cast<size_t>(close + 1 - base)};
+    p = close + 1;
+  }
+  std::string_view value;
+  bool has_value = false;
+  if (*p == '/') {
+    if (!take("/>")) return false;
+  } else {
+    ++p;  // '>'
+    if (!take("</")) {
+      if (!take("<") || !take(prefix) || !take("v>")) return false;
+      const char* stop = FindEither(p, end, '<', '&');
+      if (stop == end || *stop != '<') return false;
+      value = std::string_view(p, static_cast<size_t>(stop - p));
+      has_value = true;
+      p = stop;
+      if (!take("</") || !take(prefix) || !take("v></")) return false;
+    }
+    if (!take(prefix) || !take("c>")) return false;
+  }
+  token_begin_ = position_;
+  position_ = static_cast<size_t>(p - base);
+  name_ = name;
+  attributes_.assign(found, found + count);
+  raw_text_ = value;
+  plain_has_value_ = has_value;
+  cdata_ = false;
+  empty_element_ = false;
+  depth_ = open_.size() + 1;
+  return true;
 }
 
 void AppendXmlDecoded(std::string& out, std::string_view raw) {

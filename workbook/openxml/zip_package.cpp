@@ -9,7 +9,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <ctime>
 #include <memory>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -27,9 +29,10 @@ using platform::ReadU64;
 
 namespace {
 
-// Parts that are rewritten are compressed fast: a sheet of a million cells is tens of megabytes
-// of text, and the default level triples the time of a save for a few percent of size.
-constexpr zip_uint32_t kCompressionLevel = 1;
+// Parts that are rewritten are deflated by libdeflate at this level: a sheet of a million cells
+// is tens of megabytes of text, and higher levels cost far more time than they save in size
+// (bench_readonce deflate measures them).
+constexpr int kCompressionLevel = 1;
 
 // Reads up to length bytes of the file at offset into data, going on after short reads; fewer
 // only at the file's end. Returns the count, or -1 with errno set.
@@ -353,7 +356,81 @@ bool InflateWhole(zip_t* archive, std::uint64_t index, const zip_stat_t& stat,
          libdeflate_crc32(0, content.data(), content.size()) == stat.crc;
 }
 
+// A replaced entry, deflated here and handed to the zip library as data already compressed,
+// which the library then writes as it stands.
+struct DeflatedEntry {
+  std::unique_ptr<char[]> packed;
+  size_t packed_size = 0;
+  std::uint64_t size = 0;
+  std::uint32_t crc = 0;
+  time_t mtime = 0;
+  std::uint64_t position = 0;
+  zip_error_t error{};
+};
+
+zip_int64_t DeflatedCallback(void* state, void* data, zip_uint64_t length,
+                             zip_source_cmd_t command) {
+  DeflatedEntry& entry = *static_cast<DeflatedEntry*>(state);
+  switch (command) {
+    case ZIP_SOURCE_OPEN:
+      entry.position = 0;
+      return 0;
+    case ZIP_SOURCE_READ: {
+      const zip_uint64_t n = std::min<zip_uint64_t>(length, entry.packed_size - entry.position);
+      std::copy_n(entry.packed.get() + entry.position, n, static_cast<char*>(data));
+      entry.position += n;
+      return static_cast<zip_int64_t>(n);
+    }
+    case ZIP_SOURCE_CLOSE:
+    case ZIP_SOURCE_FREE:
+      return 0;
+    case ZIP_SOURCE_STAT: {
+      zip_stat_t* stat = ZIP_SOURCE_GET_ARGS(zip_stat_t, data, length, &entry.error);
+      if (stat == nullptr) return -1;
+      zip_stat_init(stat);
+      stat->size = entry.size;
+      stat->comp_size = entry.packed_size;
+      stat->comp_method = ZIP_CM_DEFLATE;
+      stat->encryption_method = ZIP_EM_NONE;
+      stat->crc = entry.crc;
+      stat->mtime = entry.mtime;
+      stat->valid |= ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD |
+                     ZIP_STAT_ENCRYPTION_METHOD | ZIP_STAT_CRC | ZIP_STAT_MTIME;
+      return sizeof(zip_stat_t);
+    }
+    case ZIP_SOURCE_ERROR:
+      return zip_error_to_data(&entry.error, data, length);
+    case ZIP_SOURCE_SUPPORTS:
+      return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE,
+                                            ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, -1);
+    default:
+      zip_error_set(&entry.error, ZIP_ER_OPNOTSUPP, 0);
+      return -1;
+  }
+}
+
+// The content deflated with libdeflate, with its checksum; false when memory is short.
+bool Deflate(std::string_view content, int level, DeflatedEntry& entry) {
+  std::unique_ptr<libdeflate_compressor, void (*)(libdeflate_compressor*)> deflater(
+      libdeflate_alloc_compressor(level), libdeflate_free_compressor);
+  if (!deflater) return false;
+  const size_t bound = libdeflate_deflate_compress_bound(deflater.get(), content.size());
+  entry.packed.reset(new (std::nothrow) char[bound]);
+  if (!entry.packed) return false;
+  entry.packed_size = libdeflate_deflate_compress(deflater.get(), content.data(), content.size(),
+                                                  entry.packed.get(), bound);
+  entry.size = content.size();
+  entry.crc = libdeflate_crc32(0, content.data(), content.size());
+  entry.mtime = time(nullptr);
+  return entry.packed_size != 0 || content.empty();
+}
+
 }  // namespace
+
+size_t DeflatedSize(std::string_view content, int level) {
+  DeflatedEntry entry;
+  return Deflate(content, level, entry) ? entry.packed_size : 0;
+}
 
 ZipPackage::ZipPackage(const std::string& native_path) : path_(native_path) {
   fd_ = open(native_path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -488,6 +565,14 @@ void ZipPackage::Save(const std::map<std::string, std::string_view>& replaced,
   source.output = &replacement;
   zip_error_init(&source.error);
   std::unique_ptr<zip_error_t, void (*)(zip_error_t*)> error_guard(&source.error, zip_error_fini);
+  // Outlive the archive, whose sources read them until it is closed.
+  std::vector<std::unique_ptr<DeflatedEntry>> deflated_entries;
+  struct ErrorsFreed {
+    std::vector<std::unique_ptr<DeflatedEntry>>& entries;
+    ~ErrorsFreed() {
+      for (auto& entry : entries) zip_error_fini(&entry->error);
+    }
+  } errors_freed{deflated_entries};
   std::unique_ptr<zip_t, void (*)(zip_t*)> archive(OpenArchive(source, 0), zip_discard);
   auto fail = [&](const std::string& what) {
     throw WorkbookError(what + ": " + zip_strerror(archive.get()));
@@ -503,23 +588,23 @@ void ZipPackage::Save(const std::map<std::string, std::string_view>& replaced,
   for (const auto& [entry, content] : replaced) {
     std::string name = entry;
     if (Find(entry, name)) {
-      // Removed and added anew rather than replaced: the library then honours the
-      // compression level, which it ignores for a replaced entry.
+      // Removed and added anew rather than replaced: the new entry takes its method and sizes
+      // from the deflated data, whatever the old one had.
       zip_int64_t index = zip_name_locate(archive.get(), name.c_str(), 0);
       if (index >= 0 && zip_delete(archive.get(), static_cast<zip_uint64_t>(index)) != 0) {
         fail("The part " + name + " cannot be replaced");
       }
     }
-    zip_source_t* data = zip_source_buffer(archive.get(), content.data(), content.size(), 0);
+    DeflatedEntry& deflated = *deflated_entries.emplace_back(std::make_unique<DeflatedEntry>());
+    zip_error_init(&deflated.error);
+    if (!Deflate(content, kCompressionLevel, deflated)) {
+      throw WorkbookError("The part " + name + " cannot be compressed: not enough memory");
+    }
+    zip_source_t* data = zip_source_function(archive.get(), DeflatedCallback, &deflated);
     if (data == nullptr) fail("The part " + name + " cannot be written");
-    zip_int64_t added = zip_file_add(archive.get(), name.c_str(), data, ZIP_FL_ENC_UTF_8);
-    if (added < 0) {
+    if (zip_file_add(archive.get(), name.c_str(), data, ZIP_FL_ENC_UTF_8) < 0) {
       zip_source_free(data);
       fail("The part " + name + " cannot be written");
-    }
-    if (zip_set_file_compression(archive.get(), static_cast<zip_uint64_t>(added), ZIP_CM_DEFLATE,
-                                 kCompressionLevel) != 0) {
-      fail("The part " + name + " cannot be compressed");
     }
   }
   if (zip_close(archive.get()) != 0) {

@@ -44,7 +44,8 @@ class ZipPackage {
   // Writes the package back over its file: to a temporary file in the same folder that is
   // renamed over the original (a symbolic link is followed and stays a link; permissions are
   // kept), so that a failure or a kill leaves the original whole. Entries of replaced get the
-  // new content, entries of removed are left out, all others are copied unchanged. Throws
+  // new content (deflated by libdeflate), entries of removed are left out, all others are copied
+  // unchanged, compressed bytes as they stand. Throws
   // WorkbookError or platform::SystemError.
   void Save(const std::map<std::string, std::string_view>& replaced,
             const std::set<std::string>& removed);
@@ -68,5 +69,9 @@ class ZipPackage {
   std::unique_ptr<ZipFileSource> reading_;
   struct zip* archive_ = nullptr;
 };
+
+// The size of the content deflated at that level as Save deflates a replaced entry; 0 when memory
+// is short. For the benchmark that chooses the level.
+size_t DeflatedSize(std::string_view content, int level);
 
 }  // namespace tarvex::workbook::openxml

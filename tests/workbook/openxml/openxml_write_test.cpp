@@ -137,6 +137,62 @@ TEST(OpenXmlWriteTest, WrittenCellsReadBackAndEverythingElseStays) {
   }
 }
 
+// Per entry of the second package: whether its compressed bytes equal those of the first's
+// entry, and its compression method; and what zipfile's check of every checksum finds.
+const char* const kRawEntries = R"PY(
+import json, struct, sys, zipfile
+def raw(path):
+    book, out = zipfile.ZipFile(path), {}
+    with open(path, "rb") as f:
+        for info in book.infolist():
+            f.seek(info.header_offset)
+            header = f.read(30)
+            f.seek(info.header_offset + 30 + struct.unpack("<HH", header[26:30])[0] +
+                   struct.unpack("<HH", header[26:30])[1])
+            out[info.filename] = (f.read(info.compress_size), info.compress_type)
+    return out, book.testzip()
+(a, _), (b, bad) = raw(sys.argv[1]), raw(sys.argv[2])
+print(json.dumps({"recompressed": sorted(n for n in b if a.get(n, (None,))[0] != b[n][0]),
+                  "methods": sorted({b[n][1] for n in b}), "bad": bad}))
+)PY";
+
+TEST(OpenXmlWriteTest, EntriesThatAWriteLeavesAloneKeepTheirCompressedBytes) {
+  TempFolder folder;
+  const std::string path = (folder / "book.xlsm").string();
+  const std::string before = (folder / "before.xlsm").string();
+  tarvex::testing::RunPython(kResultsWorkbook, {path});
+  std::filesystem::copy_file(path, before);
+  WriteBlock(path, "B2:C3", {{1, 2}, {3, 4}});
+  // The written sheet alone is deflated anew; its sizes and checksum hold.
+  Json entries = Json::parse(tarvex::testing::RunPython(kRawEntries, {before, path}));
+  EXPECT_EQ(entries["recompressed"], Json({"xl/worksheets/sheet2.xml"}));
+  EXPECT_EQ(entries["methods"], Json({8}));  // deflated
+  EXPECT_EQ(entries["bad"], nullptr);
+}
+
+// LibreOffice opens what a write saved (the sheet deflated by libdeflate, handed to the zip
+// library compressed) and finds the written numbers.
+TEST(OpenXmlWriteTest, LibreOfficeReadsTheWrittenWorkbook) {
+  if (std::system("command -v soffice >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "soffice is not installed";
+  }
+  TempFolder folder;
+  const std::string path = (folder / "book.xlsx").string();
+  tarvex::testing::RunPython(kResultsWorkbook, {path});
+  WriteBlock(path, "B2:C3", {{1.5, -2.25}, {1234.5, 0.125}});
+  // Every sheet as CSV of its values (not as shown), one file per sheet.
+  const tarvex::testing::RunResult converted = tarvex::testing::RunProgram(
+      "/usr/bin/soffice",
+      {"-env:UserInstallation=file://" + (folder / "profile").string(), "--headless",
+       "--convert-to",
+       "csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,false,false,false,-1", "--outdir",
+       folder.path().string(), path});
+  ASSERT_EQ(converted.exit_status, 0) << converted.standard_error;
+  const std::string csv = tarvex::testing::ReadFile(folder / "book-Results.csv");
+  EXPECT_NE(csv.find(",1.5,-2.25,"), std::string::npos) << csv;
+  EXPECT_NE(csv.find(",1234.5,0.125,"), std::string::npos) << csv;
+}
+
 // One sheet with an array formula, a shared formula, a data table and a calculation chain.
 std::vector<std::pair<std::string, std::string>> FormulaParts(const std::string& sheet_data) {
   const std::string main = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";

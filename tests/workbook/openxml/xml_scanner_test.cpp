@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <pugixml.hpp>
+#include <random>
 
 #include "workbook/format/workbook_file.h"
+#include "workbook/openxml/xml_search.h"
 
 namespace tarvex::workbook::openxml {
 namespace {
@@ -100,6 +102,97 @@ TEST(XmlScannerTest, PositionsAllowSplicing) {
   EXPECT_EQ(scanner.TokenBegin(), scanner.TokenEnd());
   EXPECT_EQ(Tokens(xml),
             (std::vector<std::string>{"<x:r", "<x:c", "</x:c", "<x:c", "t", "</x:c", "</x:r"}));
+}
+
+TEST(XmlScannerTest, EveryVectorSearchFindsWhatTheByteLoopFinds) {
+  // Stop characters at every place of buffers of every length around the vector widths, and in
+  // random text, found from every alignment.
+  std::mt19937 random(7);
+  std::string text(200, 'x');
+  for (char& c : text) c = "ab<&\"x "[random() % 7];
+  for (size_t length = 0; length <= 70; ++length) {
+    for (size_t at = 0; at <= length; ++at) {
+      std::string plain(length, 'v');
+      if (at < length) plain[at] = '"';
+      for (const std::string& buffer : {plain, text.substr(0, length)}) {
+        for (size_t from = 0; from <= std::min<size_t>(length, 3); ++from) {
+          const char* begin = buffer.data() + from;
+          const char* end = buffer.data() + buffer.size();
+          const char* expected = FindAnyWith(SearchWidth::kScalar, begin, end, '"', '<', '&');
+          for (SearchWidth width : {SearchWidth::kSse2, SearchWidth::kAvx2}) {
+            if (!SearchWidthAvailable(width)) continue;
+            EXPECT_EQ(FindAnyWith(width, begin, end, '"', '<', '&'), expected) << buffer;
+          }
+          EXPECT_EQ(FindAny(begin, end, '"', '<', '&'), expected);
+        }
+      }
+    }
+  }
+}
+
+TEST(XmlScannerTest, PlainCellsStandForTheTokensOfTheSameCell) {
+  struct Case {
+    const char* cell;
+    bool plain;
+  };
+  const Case cases[] = {
+      {R"(<x:c r="A1" s="2" t="n"><x:v>1.5</x:v></x:c>)", true},
+      {R"(<x:c t='s'  r='B1'/>)", true},
+      {R"(<x:c r="C1"></x:c>)", true},
+      {R"(<x:c r="D1"><x:v></x:v></x:c>)", true},
+      {R"(<x:c r="A1" cm="1"><x:v>1</x:v></x:c>)", false},  // another attribute
+      {R"(<x:c r="A1"><x:f>B1</x:f><x:v>1</x:v></x:c>)", false},
+      {R"(<x:c r="A1"><x:v>&#49;</x:v></x:c>)", false},  // a reference
+      {R"(<x:c r="A&amp;1"/>)", false},
+      {R"(<x:c r="A1"><v>1</v></x:c>)", false},  // another prefix
+      {R"(<x:c	r="A1"/>)", false},              // a tab
+      {R"(<x:c r="A1" r="B1"/>)", false},        // twice: the tokens fail
+      {R"(<x:c r="A1"><x:v>1</x:v></x:c >)", false},
+      {R"(<x:c r="A1"><x:v>1</x:v>)", false},  // not closed
+  };
+  for (const Case& c : cases) {
+    const std::string xml = std::string(R"(<x:row xmlns:x="u">)") + c.cell + "</x:row>";
+    XmlScanner plain(xml, "p"), tokens(xml, "p");
+    ASSERT_EQ(plain.Next(), XmlScanner::Token::kStart);
+    ASSERT_EQ(tokens.Next(), XmlScanner::Token::kStart);
+    EXPECT_FALSE(plain.NextPlainCell("x:", 3)) << "the wrong depth";
+    ASSERT_EQ(plain.NextPlainCell("x:", 2), c.plain) << c.cell;
+    if (!c.plain) {
+      // Unmoved: what comes next is what comes next without the attempt, failures included.
+      auto next = [](XmlScanner& scanner) {
+        try {
+          scanner.Next();
+          return std::to_string(scanner.TokenBegin()) + " " + std::string(scanner.Name());
+        } catch (const WorkbookError& error) {
+          return std::string(error.what());
+        }
+      };
+      EXPECT_EQ(next(plain), next(tokens)) << c.cell;
+      continue;
+    }
+    ASSERT_EQ(tokens.Next(), XmlScanner::Token::kStart);
+    EXPECT_EQ(tokens.TokenBegin(), plain.TokenBegin());
+    EXPECT_EQ(tokens.Name(), plain.Name());
+    ASSERT_EQ(tokens.Attributes().size(), plain.Attributes().size());
+    for (size_t i = 0; i < plain.Attributes().size(); ++i) {
+      EXPECT_EQ(tokens.Attributes()[i].value, plain.Attributes()[i].value);
+      EXPECT_EQ(tokens.Attributes()[i].begin, plain.Attributes()[i].begin);
+      EXPECT_EQ(tokens.Attributes()[i].end, plain.Attributes()[i].end);
+    }
+    std::string text;
+    size_t depth = 2;
+    for (XmlScanner::Token token; depth >= 2;) {
+      token = tokens.Next();
+      if (token == XmlScanner::Token::kText) tokens.AppendText(text);
+      if (token == XmlScanner::Token::kStart) ++depth;
+      if (token == XmlScanner::Token::kEnd) --depth;
+    }
+    EXPECT_EQ(tokens.TokenEnd(), plain.TokenEnd()) << c.cell;
+    EXPECT_EQ(text, plain.PlainValue()) << c.cell;
+    EXPECT_EQ(plain.PlainHasValue(), std::string_view(c.cell).find("v>") != std::string::npos);
+    EXPECT_EQ(plain.Next(), XmlScanner::Token::kEnd);  // </x:row>
+    EXPECT_EQ(plain.Depth(), 1u);
+  }
 }
 
 }  // namespace
