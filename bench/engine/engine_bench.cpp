@@ -264,7 +264,7 @@ void CompareActivationCodes(const EngineLibrary& library) {
   std::printf("\n");
   for (const Shape& shape : kShapes) {
     struct Case {
-      std::unique_ptr<tarvex::network::NetworkEngine> engine;
+      std::unique_ptr<tarvex::training::NetworkEngine> engine;
       Matrix inputs;
       Matrix targets;
       double best = INFINITY;
