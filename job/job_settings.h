@@ -93,6 +93,20 @@ struct JobSettings {
 
 void SetDefaults(JobSettings& job);
 
+inline TrainingSettings TrainingSettingsOf(const JobSettings& job) {
+  return {job.lr, job.m, job.wd, job.iw, job.ep, job.n, job.af};
+}
+// A file given for a data set wins over values given for it.
+inline DataSource DataSourceOf(const std::string& file, const std::string& selector) {
+  if (file.empty()) return {};
+  return {SourceKind::kFile, file, selector};
+}
+// The job's own training, as it stands once it ended.
+inline TrainingRecord TrainingRecordOf(const JobSettings& job) {
+  return {TrainingSettingsOf(job), job.LastEpoch, DataSourceOf(job.tif, job.tifh),
+          DataSourceOf(job.tof, job.tofh)};
+}
+
 // A job with nif predicts with a saved network and trains nothing.
 inline bool TrainsNetwork(const JobSettings& job) { return job.nif.empty(); }
 // A job without pof that saves its trained network (nof) or exports a network (onnx) predicts

@@ -21,13 +21,30 @@ struct NetworkWeights {
   std::vector<double> Weights;
 };
 
-// How a trained network came about, for the files that describe it (an exported model): the
-// options it was trained with and where its data came from (an empty file: values).
-struct TrainingRecord {
+// The options a network is trained with, as the job gives them (lr, m, wd, iw, ep, n, af): one
+// record that goes with the network wherever it goes (the training run, the network file, an
+// exported model).
+struct TrainingSettings {
   double lr = 0, m = 0, wd = 0, iw = 0;
-  std::int32_t ep = 0, n = 0, epochs = 0;
+  std::int32_t ep = 0, n = 0;
   std::int16_t af = 0;
-  std::string tif, tifh, tof, tofh;
+};
+
+// Where a training data set came from: a file (its path and selector as the job gave them) or
+// values written into an option.
+enum class SourceKind { kValues, kFile };
+struct DataSource {
+  SourceKind kind = SourceKind::kValues;
+  std::string name;
+  std::string selector;
+};
+
+// How a trained network came about, for the files that describe it (the network file, an
+// exported model): its options, the epochs it ran and where its data came from.
+struct TrainingRecord {
+  TrainingSettings settings;
+  std::int32_t epochs = 0;
+  DataSource inputs, outputs;
 };
 
 // How well a network fits one output column, in the units of the training outputs. R^2 has no

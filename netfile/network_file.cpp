@@ -34,9 +34,9 @@ Json Layer(std::span<const double> weights, std::int32_t neurons, std::int32_t i
   return layer;
 }
 
-Json Source(const DataSource& source) {
+Json Source(const job::DataSource& source) {
   Json json;
-  json["kind"] = source.kind;
+  json["kind"] = source.kind == job::SourceKind::kFile ? "file" : "values";
   json["name"] = source.name;
   json["selector"] = source.selector;
   return json;
@@ -152,11 +152,14 @@ void CheckRanges(const std::vector<double>& minimum, const std::vector<double>& 
   }
 }
 
-DataSource ReadSource(const Json& object, const std::string& path) {
+job::DataSource ReadSource(const Json& object, const std::string& path) {
   Object(object, path, {"kind", "name", "selector"});
-  DataSource source{Text(object, path, "kind"), Text(object, path, "name"),
-                    Text(object, path, "selector")};
-  if (source.kind != "file" && source.kind != "values") {
+  const std::string kind = Text(object, path, "kind");
+  job::DataSource source{job::SourceKind::kFile, Text(object, path, "name"),
+                         Text(object, path, "selector")};
+  if (kind == "values") {
+    source.kind = job::SourceKind::kValues;
+  } else if (kind != "file") {
     Complain(Join(path, "kind"), "\"file\" or \"values\" is expected");
   }
   return source;
@@ -193,12 +196,14 @@ std::string NetworkFileText(const NetworkFile& file) {
       Layer(weights.subspan(hidden_total), network.OutputCount, network.HiddenCount);
   Json& training = json["training"];
   training["saved"] = file.saved;
-  training["epochs"] = file.epochs;
+  training["epochs"] = file.training.epochs;
   training["last_weight_delta"] = file.last_weight_delta;
-  training["options"] = {{"lr", file.lr}, {"m", file.m},   {"wd", file.wd}, {"ep", file.ep},
-                         {"iw", file.iw}, {"af", file.af}, {"n", file.n}};
-  training["sources"]["inputs"] = Source(file.inputs);
-  training["sources"]["outputs"] = Source(file.outputs);
+  const job::TrainingSettings& settings = file.training.settings;
+  training["options"] = {{"lr", settings.lr}, {"m", settings.m},   {"wd", settings.wd},
+                         {"ep", settings.ep}, {"iw", settings.iw}, {"af", settings.af},
+                         {"n", settings.n}};
+  training["sources"]["inputs"] = Source(file.training.inputs);
+  training["sources"]["outputs"] = Source(file.training.outputs);
   // The library writes the shortest digits that read back to the same double, always with ".".
   return json.dump(2) + "\n";
 }
@@ -292,23 +297,24 @@ void ReadTraining(const Json& json, NetworkFile& file) {
   const Json& training = Object(json.at("training"), "training",
                                 {"saved", "epochs", "last_weight_delta", "options", "sources"});
   file.saved = Text(training, "training", "saved");
-  file.epochs = static_cast<std::int32_t>(Whole(training, "training", "epochs", 0, kMost));
+  file.training.epochs = static_cast<std::int32_t>(Whole(training, "training", "epochs", 0, kMost));
   file.last_weight_delta = Finite(training.at("last_weight_delta"), "training.last_weight_delta");
   const Json& options =
       Object(training.at("options"), "training.options", {"lr", "m", "wd", "ep", "iw", "af", "n"});
-  file.lr = Finite(options.at("lr"), "training.options.lr");
-  file.m = Finite(options.at("m"), "training.options.m");
-  file.wd = Finite(options.at("wd"), "training.options.wd");
-  file.iw = Finite(options.at("iw"), "training.options.iw");
+  job::TrainingSettings& settings = file.training.settings;
+  settings.lr = Finite(options.at("lr"), "training.options.lr");
+  settings.m = Finite(options.at("m"), "training.options.m");
+  settings.wd = Finite(options.at("wd"), "training.options.wd");
+  settings.iw = Finite(options.at("iw"), "training.options.iw");
   constexpr std::int64_t kLeast = std::numeric_limits<std::int32_t>::min();
-  file.ep = static_cast<std::int32_t>(Whole(options, "training.options", "ep", kLeast, kMost));
-  file.n = static_cast<std::int32_t>(Whole(options, "training.options", "n", kLeast, kMost));
-  file.af = static_cast<std::int16_t>(Whole(options, "training.options", "af",
-                                            std::numeric_limits<std::int16_t>::min(),
-                                            std::numeric_limits<std::int16_t>::max()));
+  settings.ep = static_cast<std::int32_t>(Whole(options, "training.options", "ep", kLeast, kMost));
+  settings.n = static_cast<std::int32_t>(Whole(options, "training.options", "n", kLeast, kMost));
+  settings.af = static_cast<std::int16_t>(Whole(options, "training.options", "af",
+                                                std::numeric_limits<std::int16_t>::min(),
+                                                std::numeric_limits<std::int16_t>::max()));
   const Json& sources = Object(training.at("sources"), "training.sources", {"inputs", "outputs"});
-  file.inputs = ReadSource(sources.at("inputs"), "training.sources.inputs");
-  file.outputs = ReadSource(sources.at("outputs"), "training.sources.outputs");
+  file.training.inputs = ReadSource(sources.at("inputs"), "training.sources.inputs");
+  file.training.outputs = ReadSource(sources.at("outputs"), "training.sources.outputs");
 }
 
 NetworkFile ReadNetworkFields(const Json& json) {

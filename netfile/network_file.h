@@ -17,14 +17,6 @@ namespace tarvex::netfile {
 inline constexpr std::string_view kNetworkFileFormat = "tarvex-network";
 inline constexpr std::int64_t kNetworkFileVersion = 1;
 
-// Where a training data set came from: a file (its path and selector as the job gave them) or
-// values written into an option.
-struct DataSource {
-  std::string kind = "values";  // or "file"
-  std::string name;
-  std::string selector;
-};
-
 // Everything a network file holds. The column ranges have one value per input or output column.
 struct NetworkFile {
   job::NetworkWeights network;
@@ -35,12 +27,8 @@ struct NetworkFile {
 
   // How the network came about; kept for people, not needed to predict.
   std::string saved;  // UTC, as 2026-12-07T15:11:09Z
-  std::int32_t epochs = 0;
   double last_weight_delta = 0;
-  double lr = 0, m = 0, wd = 0, iw = 0;
-  std::int32_t ep = 0, n = 0;
-  std::int16_t af = 0;
-  DataSource inputs, outputs;
+  job::TrainingRecord training;
 };
 
 // The JSON text of the file. Numbers read back to the same doubles, with "." under every locale.

@@ -30,11 +30,6 @@ std::string UtcTimeText() {
   return text;
 }
 
-DataSource SourceOf(const std::string& file, const std::string& selector) {
-  if (file.empty()) return {"values", "", ""};
-  return {"file", file, selector};
-}
-
 std::vector<double> ValuesOf(const BoundedVector& vector) {
   return std::vector<double>(vector.Values().begin(), vector.Values().end());
 }
@@ -64,17 +59,8 @@ void SaveNetworkFile(const JobSettings& job, std::int32_t hidden_size,
     file.output_min = ValuesOf(job.TrainingOutputMin);
     file.output_max = ValuesOf(job.TrainingOutputMax);
     file.saved = UtcTimeText();
-    file.epochs = job.LastEpoch;
     file.last_weight_delta = job.LastMinWeightDelta;
-    file.lr = job.lr;
-    file.m = job.m;
-    file.wd = job.wd;
-    file.iw = job.iw;
-    file.ep = job.ep;
-    file.n = job.n;
-    file.af = job.af;
-    file.inputs = SourceOf(job.tif, job.tifh);
-    file.outputs = SourceOf(job.tof, job.tofh);
+    file.training = job::TrainingRecordOf(job);
     text = NetworkFileText(file);
   } catch (const std::exception& failure) {
     throw job::Failure(job::FileNameLine(job.nof, job::DescribeFailure(failure)));
@@ -108,12 +94,7 @@ bool ReadNetworkFile(JobSettings& job) {
     job.TrainingOutputMin = ZeroBased(file.output_min);
     job.TrainingOutputMax = ZeroBased(file.output_max);
     job.SavedNetwork = std::move(file.network);
-    job.SavedTraining = {file.lr,           file.m,
-                         file.wd,           file.iw,
-                         file.ep,           file.n,
-                         file.epochs,       file.af,
-                         file.inputs.name,  file.inputs.selector,
-                         file.outputs.name, file.outputs.selector};
+    job.SavedTraining = std::move(file.training);
     return true;
   } catch (const std::exception& failure) {
     job::WriteLog(job.log, job::FileNameLine(job.nif, job::DescribeFailure(failure)));

@@ -15,8 +15,11 @@ using job::DataMatrix;
 using job::Index;
 using job::JobSettings;
 using job::WriteLog;
+using training::DrawSeed;
 using training::HeldOutPositions;
-using training::kUnseededDraw;
+using training::RowsAt;
+using training::RowSplit;
+using training::SplitRows;
 
 namespace {
 
@@ -24,27 +27,15 @@ namespace {
 // those held out.
 void HoldOutRows(JobSettings& job) {
   const Index rows = job.TrainingInputs.RowCount();
-  const std::vector<Index> held_out = HeldOutPositions(
-      rows, job.ValidationFraction, job.Seed ? std::uint64_t{*job.Seed} : kUnseededDraw);
-  std::vector<Index> validation_rows, training_rows;
-  size_t next = 0;
-  for (Index position = 0; position < rows; ++position) {
-    const bool out = next < held_out.size() && held_out[next] == position;
-    if (out) ++next;
-    (out ? validation_rows : training_rows).push_back(position);
-  }
-  auto take = [](DataMatrix& matrix, const std::vector<Index>& positions) {
-    std::vector<Index> indices(positions);
-    for (Index& index : indices) index += matrix.RowLow();
-    return job::SelectRows(matrix, indices);
-  };
-  job.ValidationInputs = take(job.TrainingInputs, validation_rows);
-  job.ValidationOutputs = take(job.TrainingOutputs, validation_rows);
-  job.TrainingInputs = take(job.TrainingInputs, training_rows);
-  job.TrainingOutputs = take(job.TrainingOutputs, training_rows);
+  const RowSplit split =
+      SplitRows(rows, HeldOutPositions(rows, job.ValidationFraction, DrawSeed(job.Seed)));
+  job.ValidationInputs = RowsAt(job.TrainingInputs, split.held_out);
+  job.ValidationOutputs = RowsAt(job.TrainingOutputs, split.held_out);
+  job.TrainingInputs = RowsAt(job.TrainingInputs, split.trained);
+  job.TrainingOutputs = RowsAt(job.TrainingOutputs, split.trained);
   if (job.TrainingOutputValues.HasDimensions()) {
-    job.ValidationOutputValues = take(job.TrainingOutputValues, validation_rows);
-    job.TrainingOutputValues = take(job.TrainingOutputValues, training_rows);
+    job.ValidationOutputValues = RowsAt(job.TrainingOutputValues, split.held_out);
+    job.TrainingOutputValues = RowsAt(job.TrainingOutputValues, split.trained);
   }
 }
 

@@ -39,18 +39,10 @@ std::vector<std::vector<Index>> FoldPositions(Index count, std::int32_t folds, s
 }
 
 std::vector<std::vector<Index>> FoldsOf(const JobSettings& job) {
-  return FoldPositions(job.TrainingInputValues.RowCount(), job.Folds,
-                       job.Seed ? std::uint64_t{*job.Seed} : kUnseededDraw);
+  return FoldPositions(job.TrainingInputValues.RowCount(), job.Folds, DrawSeed(job.Seed));
 }
 
 namespace {
-
-// The rows at the positions, as a matrix that keeps the first row index and the column bounds.
-DataMatrix RowsAt(const DataMatrix& matrix, const std::vector<Index>& positions) {
-  std::vector<Index> indices(positions);
-  for (Index& index : indices) index += matrix.RowLow();
-  return job::SelectRows(matrix, indices);
-}
 
 // A data set scaled as the loader scales training data: with the ranges of its own rows, which
 // go to minimum and maximum.
@@ -65,16 +57,7 @@ DataMatrix ScaledOwnRanges(const JobSettings& job, DataMatrix values, job::Bound
 
 FoldResult TrainFold(NetworkEngine& engine, const JobSettings& job, const TrainingPlan& plan,
                      std::span<const Index> held_out) {
-  const Index rows = job.TrainingInputValues.RowCount();
-  std::vector<Index> trained, validated(held_out.begin(), held_out.end());
-  size_t next = 0;
-  for (Index position = 0; position < rows; ++position) {
-    if (next < validated.size() && validated[next] == position) {
-      ++next;
-    } else {
-      trained.push_back(position);
-    }
-  }
+  const auto [trained, validated] = SplitRows(job.TrainingInputValues.RowCount(), held_out);
 
   job::BoundedVector input_min, input_max, output_min, output_max;
   const DataMatrix inputs =

@@ -55,4 +55,24 @@ std::vector<Index> HeldOutPositions(Index count, double fraction, std::uint64_t 
   return held_out;
 }
 
+RowSplit SplitRows(Index count, std::span<const Index> held_out) {
+  RowSplit split;
+  split.held_out.assign(held_out.begin(), held_out.end());
+  size_t next = 0;
+  for (Index position = 0; position < count; ++position) {
+    if (next < held_out.size() && held_out[next] == position) {
+      ++next;
+    } else {
+      split.trained.push_back(position);
+    }
+  }
+  return split;
+}
+
+job::DataMatrix RowsAt(const job::DataMatrix& matrix, std::span<const Index> positions) {
+  std::vector<Index> indices(positions.begin(), positions.end());
+  for (Index& index : indices) index += matrix.RowLow();
+  return job::SelectRows(matrix, indices);
+}
+
 }  // namespace tarvex::training

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <vector>
 
 #include "job/data_matrix.h"
@@ -12,6 +14,22 @@ namespace tarvex::training {
 
 // The draw's seed for a job without /sd: outside the range of /sd, so no seed repeats it.
 inline constexpr std::uint64_t kUnseededDraw = std::uint64_t{1} << 32;
+
+// The seed of a job's draws: its /sd, else kUnseededDraw.
+inline std::uint64_t DrawSeed(const std::optional<std::uint32_t>& seed) {
+  return seed ? std::uint64_t{*seed} : kUnseededDraw;
+}
+
+// The positions 0 .. count - 1 in two parts, each in ascending order: those held out (the
+// ascending positions given) and the others, which are trained on.
+struct RowSplit {
+  std::vector<job::Index> trained, held_out;
+};
+RowSplit SplitRows(job::Index count, std::span<const job::Index> held_out);
+
+// The rows at the positions (0 for the first row), as a matrix that keeps the first row index
+// and the column bounds.
+job::DataMatrix RowsAt(const job::DataMatrix& matrix, std::span<const job::Index> positions);
 
 // A permutation of the positions 0 .. count - 1.
 std::vector<job::Index> ShuffledPositions(job::Index count, std::uint64_t seed);

@@ -51,12 +51,7 @@ TrainingPlan TrainingPlanFor(const job::JobSettings& job) {
   plan.hidden_size =
       job.n != 0 ? job.n : CheckedInt32(2 * static_cast<Index>(plan.input_count) + 2);
   plan.output_size = CheckedInt32(job.TrainingOutputs.ColumnCount());
-  plan.lr = job.lr;
-  plan.m = job.m;
-  plan.wd = job.wd;
-  plan.iw = job.iw;
-  plan.af = job.af;
-  plan.ep = job.ep;
+  plan.settings = job::TrainingSettingsOf(job);
   plan.patience = job.Patience;
   if (job.Seed) plan.seed = *job.Seed;
   plan.record_curve = !job.lcf.empty() || !job.rof.empty();
@@ -73,10 +68,11 @@ void TrainNetwork(NetworkEngine& engine, const TrainingPlan& plan, const Trainin
                   const LabelledRows* validation, const OutputMapping& mapping,
                   TrainingOutcome& outcome) {
   const std::array<std::int32_t, 2> layer_sizes = {plan.hidden_size, plan.output_size};
-  engine.CreateNetwork(2, plan.input_count, layer_sizes, plan.iw, plan.af);
+  const job::TrainingSettings& settings = plan.settings;
+  engine.CreateNetwork(2, plan.input_count, layer_sizes, settings.iw, settings.af);
   if (plan.seed) engine.SeedWeights(*plan.seed);
-  engine.SetLearningRate(plan.lr);
-  engine.SetMomentum(plan.m);
+  engine.SetLearningRate(settings.lr);
+  engine.SetMomentum(settings.m);
 
   const DataMatrix& inputs = *training.inputs;
   const DataMatrix& targets = *training.targets;
@@ -89,9 +85,9 @@ void TrainNetwork(NetworkEngine& engine, const TrainingPlan& plan, const Trainin
   double best_score = std::numeric_limits<double>::infinity();
   std::vector<double> best_weights;
 
-  if (plan.show_progress) job::ShowTraining(plan.ep, plan.wd);
+  if (plan.show_progress) job::ShowTraining(settings.ep, settings.wd);
   const auto start = std::chrono::steady_clock::now();
-  for (std::int64_t epoch = 1; epoch <= plan.ep; ++epoch) {
+  for (std::int64_t epoch = 1; epoch <= settings.ep; ++epoch) {
     // Rows in ascending order, the same in every epoch. A row is handed over in place: the row
     // of the targets is taken at the inputs' row index, so matrices with different row bounds
     // fail in the first epoch.
@@ -135,7 +131,7 @@ void TrainNetwork(NetworkEngine& engine, const TrainingPlan& plan, const Trainin
                         best);
     }
     // The stop rules in their order: the weight delta target, early stopping, the epoch limit.
-    if (engine.IsTargetReached(plan.wd)) {
+    if (engine.IsTargetReached(settings.wd)) {
       outcome.stop = StopReason::kWeightDeltaTarget;
       break;
     }

@@ -19,9 +19,7 @@ struct TrainingPlan {
   std::int32_t input_count = 0;
   std::int32_t hidden_size = 0;
   std::int32_t output_size = 0;
-  double lr = 0, m = 0, wd = 0, iw = 0;
-  std::int16_t af = 0;
-  std::int32_t ep = 0;
+  job::TrainingSettings settings;     // its n is replaced by hidden_size
   std::int32_t patience = 0;          // early stopping after so many epochs without a better
                                       // validation error; 0: none
   std::optional<std::uint64_t> seed;  // none: the engine's fixed start

@@ -77,11 +77,11 @@ void Measure(const Shape& shape) {
   plan.input_count = shape.inputs;
   plan.hidden_size = shape.hidden;
   plan.output_size = shape.outputs;
-  plan.lr = 0.3;
-  plan.m = 0.6;
-  plan.wd = -1;  // never reached: every run does all its epochs
-  plan.iw = 0.3;
-  plan.ep = shape.epochs;
+  plan.settings.lr = 0.3;
+  plan.settings.m = 0.6;
+  plan.settings.wd = -1;  // never reached: every run does all its epochs
+  plan.settings.iw = 0.3;
+  plan.settings.ep = shape.epochs;
   const training::TrainingRows training{&inputs, &targets, &targets};
   const training::LabelledRows validation{&validation_inputs, &validation_outputs};
   auto train = [&](const training::LabelledRows* rows, bool curve) {
