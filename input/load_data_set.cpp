@@ -138,12 +138,12 @@ bool LoadDataSet(JobSettings& job, const std::string& source, DataMatrix& target
     switch (set) {
       case DataSet::kTrainingInputs:
         job::ComputeInputRanges(job, matrix);
-        job::ScaleColumns(matrix, job.TrainingInputMax, job.TrainingInputMin, job.ScaleLow,
+        job::ScaleColumns(matrix, job.TrainingInputMin, job.TrainingInputMax, job.ScaleLow,
                           job.ScaleHigh);
         break;
       case DataSet::kTrainingOutputs:
         job::ComputeOutputRanges(job, matrix);
-        job::ScaleColumns(matrix, job.TrainingOutputMax, job.TrainingOutputMin, job.ScaleLow,
+        job::ScaleColumns(matrix, job.TrainingOutputMin, job.TrainingOutputMax, job.ScaleLow,
                           job.ScaleHigh);
         break;
       case DataSet::kValidationInputs:
@@ -153,14 +153,14 @@ bool LoadDataSet(JobSettings& job, const std::string& source, DataMatrix& target
         const bool inputs = set == DataSet::kValidationInputs;
         const Index low = matrix.ColumnLow();
         job::ScaleColumns(matrix,
-                          job::Rebased(inputs ? job.TrainingInputMax : job.TrainingOutputMax, low),
                           job::Rebased(inputs ? job.TrainingInputMin : job.TrainingOutputMin, low),
+                          job::Rebased(inputs ? job.TrainingInputMax : job.TrainingOutputMax, low),
                           job.ScaleLow, job.ScaleHigh);
         break;
       }
       case DataSet::kPredictionInputs:
         // Prediction inputs are scaled with the training inputs' ranges, never their own.
-        job::ScaleColumns(matrix, job.TrainingInputMax, job.TrainingInputMin, job.ScaleLow,
+        job::ScaleColumns(matrix, job.TrainingInputMin, job.TrainingInputMax, job.ScaleLow,
                           job.ScaleHigh);
         break;
     }

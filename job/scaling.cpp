@@ -118,7 +118,7 @@ ScalingOverflow::ScalingOverflow(Index column, bool span)
                           " lies too far outside the range it is scaled with")),
       column_(column) {}
 
-void ScaleColumns(DataMatrix& matrix, const BoundedVector& maximum, const BoundedVector& minimum,
+void ScaleColumns(DataMatrix& matrix, const BoundedVector& minimum, const BoundedVector& maximum,
                   double low, double high) {
   std::vector<ColumnRescaler> columns;
   for (Index j = matrix.ColumnLow(); j <= matrix.ColumnHigh(); ++j) {

@@ -29,7 +29,7 @@ class ScalingOverflow : public Failure {
 
 // Scales every value in place, column by column: the column's maximum to low, its minimum to
 // high, as Rescale does. Throws ScalingOverflow when a column cannot be scaled.
-void ScaleColumns(DataMatrix& matrix, const BoundedVector& maximum, const BoundedVector& minimum,
+void ScaleColumns(DataMatrix& matrix, const BoundedVector& minimum, const BoundedVector& maximum,
                   double low, double high);
 
 // Maps from_a to to_a and from_b to to_b linearly. Equal bounds on either side give to_a, which

@@ -49,7 +49,7 @@ namespace {
 DataMatrix ScaledOwnRanges(const JobSettings& job, DataMatrix values, job::BoundedVector& minimum,
                            job::BoundedVector& maximum) {
   job::ComputeColumnRanges(values, minimum, maximum);
-  job::ScaleColumns(values, maximum, minimum, job.ScaleLow, job.ScaleHigh);
+  job::ScaleColumns(values, minimum, maximum, job.ScaleLow, job.ScaleHigh);
   return values;
 }
 
@@ -66,10 +66,10 @@ FoldResult TrainFold(NetworkEngine& engine, const JobSettings& job, const Traini
   const DataMatrix targets = ScaledOwnRanges(job, actual, output_min, output_max);
   // The held-out rows are validation data: scaled with the training rows' ranges.
   DataMatrix validation_inputs = RowsAt(job.TrainingInputValues, validated);
-  job::ScaleColumns(validation_inputs, input_max, input_min, job.ScaleLow, job.ScaleHigh);
+  job::ScaleColumns(validation_inputs, input_min, input_max, job.ScaleLow, job.ScaleHigh);
   const DataMatrix validation_actual = RowsAt(job.TrainingOutputValues, validated);
 
-  const OutputMapping mapping(job.ScaleLow, job.ScaleHigh, output_max, output_min);
+  const OutputMapping mapping(job.ScaleLow, job.ScaleHigh, output_min, output_max);
   const LabelledRows validation{&validation_inputs, &validation_actual};
   TrainingOutcome outcome;
   TrainNetwork(engine, plan, {&inputs, &targets, &actual}, &validation, mapping, outcome);

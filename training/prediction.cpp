@@ -34,11 +34,11 @@ double SummingUnit(double magnitude) {
 }
 
 OutputMapping::OutputMapping(const JobSettings& job)
-    : OutputMapping(job.ScaleLow, job.ScaleHigh, job.TrainingOutputMax, job.TrainingOutputMin) {}
+    : OutputMapping(job.ScaleLow, job.ScaleHigh, job.TrainingOutputMin, job.TrainingOutputMax) {}
 
 OutputMapping::OutputMapping(double scale_low, double scale_high,
-                             const job::BoundedVector& output_max,
-                             const job::BoundedVector& output_min) {
+                             const job::BoundedVector& output_min,
+                             const job::BoundedVector& output_max) {
   for (Index column = output_max.Low(); column <= output_max.High(); ++column) {
     const double maximum = output_max.At(column), minimum = output_min.At(column);
     columns_.emplace_back(scale_low, scale_high, maximum, minimum);

@@ -18,8 +18,8 @@ class OutputMapping {
  public:
   explicit OutputMapping(const job::JobSettings& job);
   // From the scaling range back into the ranges given, column by column.
-  OutputMapping(double scale_low, double scale_high, const job::BoundedVector& output_max,
-                const job::BoundedVector& output_min);
+  OutputMapping(double scale_low, double scale_high, const job::BoundedVector& output_min,
+                const job::BoundedVector& output_max);
 
   std::size_t Columns() const { return columns_.size(); }
   // Per column, the unit in which its residuals are summed: 1 for a column of ordinary magnitude,
