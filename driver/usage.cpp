@@ -182,7 +182,10 @@ std::optional<std::string> AnswerToQuestion(std::string_view command_text) {
     return std::string(kSynopsis) + "\n" + OptionsText() + "\n" + std::string(kTwoWays) + "\n" +
            std::string(kExample) + "\n" + std::string(kWhereThingsGo);
   }
-  if (command_text == "--version") return "tarvex " TARVEX_VERSION "\n";
+  if (command_text == "--version") {
+    return "tarvex " TARVEX_VERSION
+           "\nCopyright (c) 2026 the Tarvex authors; released under the MIT licence\n";
+  }
   return std::nullopt;
 }
 
