@@ -3,6 +3,7 @@
 #include <array>
 #include <chrono>
 #include <limits>
+#include <optional>
 #include <vector>
 
 #include "job/progress.h"
@@ -64,6 +65,75 @@ TrainingPlan TrainingPlanFor(const job::JobSettings& job) {
   return plan;
 }
 
+namespace {
+
+// One epoch: every row in ascending order, the same in every epoch. A row is handed over in
+// place: the row of the targets is taken at the inputs' row index, so matrices with different
+// row bounds fail in the first epoch. With errors, each row's error before its step is added
+// (the outputs of the step's forward pass).
+void TrainEpoch(NetworkEngine& engine, const TrainingRows& training, const OutputMapping& mapping,
+                ErrorSums* errors, std::vector<double>& predicted, TrainingOutcome& outcome) {
+  const DataMatrix& inputs = *training.inputs;
+  const DataMatrix& targets = *training.targets;
+  if (errors) errors->Clear();
+  for (Index row = inputs.RowLow(); row <= inputs.RowHigh(); ++row) {
+    engine.TrainSample(inputs.Row(row), targets.Row(row));
+    outcome.last_weight_delta = engine.GetMinWeightDelta();
+    if (errors) {
+      mapping.Map(engine.GetOutputs(), predicted);
+      errors->Add(predicted, training.actual->Row(row));
+    }
+  }
+}
+
+// The validation rows watched after every epoch: the best epoch so far and, with early
+// stopping, its weights.
+class ValidationWatch {
+ public:
+  ValidationWatch(const LabelledRows* rows, const OutputMapping& mapping, bool keeps_weights)
+      : rows_(rows), mapping_(mapping), errors_(mapping), keeps_weights_(keeps_weights) {}
+
+  bool Watches() const { return rows_ != nullptr; }
+  const ErrorSums& Errors() const { return errors_; }
+  const std::vector<double>& BestWeights() const { return best_weights_; }
+
+  // Whether the network in engine is the best so far.
+  bool Observe(NetworkEngine& engine) {
+    errors_.Clear();
+    errors_.AddPredictions(engine, *rows_, mapping_);
+    const double score = Score(errors_, mapping_.Ranges());
+    if (!(score < best_score_)) return false;
+    best_score_ = score;
+    if (keeps_weights_) {
+      const std::span<const double> weights = engine.GetWeights();
+      best_weights_.assign(weights.begin(), weights.end());
+    }
+    return true;
+  }
+
+ private:
+  const LabelledRows* rows_;
+  const OutputMapping& mapping_;
+  ErrorSums errors_;
+  bool keeps_weights_;
+  double best_score_ = std::numeric_limits<double>::infinity();
+  std::vector<double> best_weights_;
+};
+
+// The stop rules in their order: the weight delta target, early stopping (the epoch limit is the
+// loop's own).
+std::optional<StopReason> StopAfterEpoch(NetworkEngine& engine, const TrainingPlan& plan,
+                                         const TrainingOutcome& outcome) {
+  if (engine.IsTargetReached(plan.settings.wd)) return StopReason::kWeightDeltaTarget;
+  if (plan.patience > 0 && outcome.best_epoch > 0 &&
+      outcome.last_epoch - outcome.best_epoch >= plan.patience) {
+    return StopReason::kEarlyStop;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
 void TrainNetwork(NetworkEngine& engine, const TrainingPlan& plan, const TrainingRows& training,
                   const LabelledRows* validation, const OutputMapping& mapping,
                   TrainingOutcome& outcome) {
@@ -74,70 +144,29 @@ void TrainNetwork(NetworkEngine& engine, const TrainingPlan& plan, const Trainin
   engine.SetLearningRate(settings.lr);
   engine.SetMomentum(settings.m);
 
-  const DataMatrix& inputs = *training.inputs;
-  const DataMatrix& targets = *training.targets;
-  const bool curve = plan.record_curve;
   outcome.curve = LearningCurve(plan.curve_points);
   ErrorSums training_errors(mapping);
   std::vector<double> predicted(mapping.Columns());
-  ErrorSums validation_errors(mapping);
-  const std::vector<double>& ranges = mapping.Ranges();
-  double best_score = std::numeric_limits<double>::infinity();
-  std::vector<double> best_weights;
+  ValidationWatch watch(validation, mapping, plan.patience > 0);
 
   if (plan.show_progress) job::ShowTraining(settings.ep, settings.wd);
   const auto start = std::chrono::steady_clock::now();
   for (std::int64_t epoch = 1; epoch <= settings.ep; ++epoch) {
-    // Rows in ascending order, the same in every epoch. A row is handed over in place: the row
-    // of the targets is taken at the inputs' row index, so matrices with different row bounds
-    // fail in the first epoch.
-    if (curve) {
-      training_errors.Clear();
-      for (Index row = inputs.RowLow(); row <= inputs.RowHigh(); ++row) {
-        engine.TrainSample(inputs.Row(row), targets.Row(row));
-        outcome.last_weight_delta = engine.GetMinWeightDelta();
-        // The outputs of the step's forward pass: the sample's error before it was learnt.
-        mapping.Map(engine.GetOutputs(), predicted);
-        training_errors.Add(predicted, training.actual->Row(row));
-      }
-    } else {
-      for (Index row = inputs.RowLow(); row <= inputs.RowHigh(); ++row) {
-        engine.TrainSample(inputs.Row(row), targets.Row(row));
-        outcome.last_weight_delta = engine.GetMinWeightDelta();
-      }
-    }
+    TrainEpoch(engine, training, mapping, plan.record_curve ? &training_errors : nullptr, predicted,
+               outcome);
     outcome.last_epoch = static_cast<std::int32_t>(epoch);
     if (plan.show_progress) job::ShowEpoch(epoch, outcome.last_weight_delta);
 
-    bool best = false;
-    if (validation) {
-      validation_errors.Clear();
-      validation_errors.AddPredictions(engine, *validation, mapping);
-      const double score = Score(validation_errors, ranges);
-      if (score < best_score) {
-        best = true;
-        best_score = score;
-        outcome.best_epoch = outcome.last_epoch;
-        if (plan.patience > 0) {
-          const std::span<const double> weights = engine.GetWeights();
-          best_weights.assign(weights.begin(), weights.end());
-        }
-      }
-    }
-    if (curve) {
+    const bool best = watch.Watches() && watch.Observe(engine);
+    if (best) outcome.best_epoch = outcome.last_epoch;
+    if (plan.record_curve) {
       outcome.curve.Add({outcome.last_epoch, Rmses(training_errors),
-                         validation ? Rmses(validation_errors) : std::vector<double>{},
+                         watch.Watches() ? Rmses(watch.Errors()) : std::vector<double>{},
                          outcome.last_weight_delta},
                         best);
     }
-    // The stop rules in their order: the weight delta target, early stopping, the epoch limit.
-    if (engine.IsTargetReached(settings.wd)) {
-      outcome.stop = StopReason::kWeightDeltaTarget;
-      break;
-    }
-    if (plan.patience > 0 && outcome.best_epoch > 0 &&
-        outcome.last_epoch - outcome.best_epoch >= plan.patience) {
-      outcome.stop = StopReason::kEarlyStop;
+    if (const std::optional<StopReason> stop = StopAfterEpoch(engine, plan, outcome)) {
+      outcome.stop = *stop;
       break;
     }
     // Nothing to yield to between epochs: the program has no window and no event loop.
@@ -145,8 +174,8 @@ void TrainNetwork(NetworkEngine& engine, const TrainingPlan& plan, const Trainin
   // Also when no epoch ran; a failure never gets here, so its stop stays "not trained".
   if (outcome.stop == StopReason::kNotTrained) outcome.stop = StopReason::kEpochLimit;
   // Early stopping keeps the best epoch's network, however training ended.
-  if (!best_weights.empty() && outcome.best_epoch != outcome.last_epoch) {
-    engine.SetWeights(best_weights);
+  if (!watch.BestWeights().empty() && outcome.best_epoch != outcome.last_epoch) {
+    engine.SetWeights(watch.BestWeights());
   }
   outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
