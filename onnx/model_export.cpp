@@ -116,7 +116,7 @@ std::string ModelBytes(const JobSettings& job, ElementType type, std::string_vie
                        ", " + Count(network.HiddenCount, "hidden neuron") + " and " +
                        Count(network.OutputCount, "output neuron") + " would take " +
                        platform::ByteSizeText(size) +
-                       ", more than one protobuf message can hold (2 GB)");
+                       ", more than one protobuf message can hold (2 GiB)");
   }
   return EncodeModel(model);
 }

@@ -3,8 +3,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/markup_text.h"
 #include "platform/number_text.h"
-#include "report/html_text.h"
 #include "results/validation_entry.h"
 
 namespace tarvex::report {
@@ -30,9 +30,10 @@ std::string ValueText(const JobSettings& job, const Json& value) {
 }
 
 std::string Table(std::string_view caption, const std::vector<Row>& rows) {
-  std::string table = "<table><caption>" + Escaped(caption) + "</caption><tbody>";
+  std::string table = "<table><caption>" + platform::MarkupEscaped(caption) + "</caption><tbody>";
   for (const auto& [name, value] : rows) {
-    table += "<tr><th scope=\"row\">" + Escaped(name) + "</th><td>" + Escaped(value) + "</td></tr>";
+    table += "<tr><th scope=\"row\">" + platform::MarkupEscaped(name) + "</th><td>" +
+             platform::MarkupEscaped(value) + "</td></tr>";
   }
   return table + "</tbody></table>";
 }
@@ -62,10 +63,12 @@ std::string FiguresTables(const JobSettings& job) {
     for (int which = 0; which < 3; ++which) {
       tables += "<tr><th scope=\"row\">" + std::string(kNames[which]) + "</th>";
       if (!training.empty()) {
-        tables += "<td>" + Escaped(FigureText(job, training, column, which)) + "</td>";
+        tables +=
+            "<td>" + platform::MarkupEscaped(FigureText(job, training, column, which)) + "</td>";
       }
       if (!validation.empty()) {
-        tables += "<td>" + Escaped(FigureText(job, validation, column, which)) + "</td>";
+        tables +=
+            "<td>" + platform::MarkupEscaped(FigureText(job, validation, column, which)) + "</td>";
       }
       tables += "</tr>";
     }

@@ -208,8 +208,8 @@ TEST_F(BadNetworkFileTest, FilesBeyondTheMemoryEndWithTheOutOfMemoryLine) {
     std::string line;
   } cases[] = {
       {"60 MB, blanks after the network", text + std::string(60 << 20, ' '), 250ul << 20,
-       "File name: bad.json  Out of memory: the file of 60 MB is larger than that of any network "
-       "that fits into the "},
+       "File name: bad.json  Out of memory: the file of 60.0 MiB is larger than that of any "
+       "network that fits into the "},
       {"40 MB, 20 million values more", text.substr(0, text.size() - 1) + values + "]}",
        600ul << 20, "File name: bad.json  Out of memory: reading the file takes more than the "},
   };
