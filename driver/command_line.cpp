@@ -138,7 +138,7 @@ bool ReadCommandLine(JobSettings& job, std::string_view command_text) {
     });
     // The parameter file is read last, so its values replace the command line's.
     if (!job.ini.empty() && !ReadParameterFile(job, job.ini)) return false;
-    job.pof = ApplyProgramFolderRule(job.pof, platform::ProgramFolder());
+    job.pof = job::ApplyProgramFolderRule(job.pof, platform::ProgramFolder());
     SetExportFiles(job);
     // Before the first entry, and before the options count as read, so that no summary follows
     // either: a log that would damage a file has nowhere to say so.

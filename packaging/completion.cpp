@@ -4,8 +4,6 @@
 #include <limits>
 
 #include "driver/options.h"
-#include "job/failure.h"
-#include "job/own_files.h"
 #include "job/scaling.h"
 #include "packaging/manual_page.h"
 #include "platform/text.h"
@@ -19,16 +17,6 @@ job::JobSettings DefaultJob() {
   job.DecimalSeparator = ".";
   job::SetDefaults(job);
   return job;
-}
-
-bool ValueNamesAFile(const driver::OptionRow& option, const std::string& probe_file) {
-  job::JobSettings job = DefaultJob();
-  try {
-    option.apply(job, probe_file);
-  } catch (const job::Failure&) {
-    return false;  // a number option that refused the text
-  }
-  return job::OwnFileAt(job, probe_file, true).has_value();
 }
 
 // Codes outside the table scale every value to one point, so they are no choice to offer.
@@ -59,11 +47,11 @@ std::string BashArray(std::string_view name, const std::vector<std::string>& wor
 
 }  // namespace
 
-CompletionLists ReadCompletionLists(const std::string& probe_file) {
+CompletionLists ReadCompletionLists() {
   CompletionLists lists;
-  for (const driver::OptionRow& option : driver::CommandLineOptions()) {
-    lists.tarvex_keys.emplace_back(option.key);
-    if (ValueNamesAFile(option, probe_file)) lists.tarvex_file_keys.emplace_back(option.key);
+  for (const driver::OptionRow& row : driver::CommandLineOptions()) {
+    lists.tarvex_keys.emplace_back(row.key);
+    if ((row.option->marks & job::kNamesFile) != 0) lists.tarvex_file_keys.emplace_back(row.key);
   }
   lists.activation_codes = ActivationCodes();
   for (const driver::OptionHelp& option : ScribbonOptionTable()) {
