@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "job/activation_table.h"
 #include "job/option_table.h"
 #include "platform/text.h"
 
@@ -9,10 +10,37 @@ namespace tarvex::driver {
 
 namespace {
 
+// "0 logistic - 0.5, 1 logistic, 2 tanh; 3, 4, 5 the same with a linear output layer": the codes
+// with one function in both layers by name, then those with a linear output layer, which repeat
+// the hidden functions of the first ones in order ("the same"), else each by name.
+std::string ActivationCodesText() {
+  std::vector<const job::Activation*> same, linear;
+  for (const job::Activation& activation : job::ActivationTable()) {
+    (activation.output == job::ActivationFunction::kLinear ? linear : same).push_back(&activation);
+  }
+  auto joined = [](const std::vector<const job::Activation*>& codes, bool named) {
+    std::string text;
+    for (const job::Activation* activation : codes) {
+      if (!text.empty()) text += ", ";
+      text += std::to_string(activation->code);
+      if (named) text += " " + std::string(job::ActivationName(activation->hidden));
+    }
+    return text;
+  };
+  bool repeats = linear.size() == same.size();
+  for (std::size_t i = 0; repeats && i < linear.size(); ++i) {
+    repeats = linear[i]->hidden == same[i]->hidden;
+  }
+  if (linear.empty()) return joined(same, true);
+  return joined(same, true) + "; " + joined(linear, !repeats) + (repeats ? " the same" : "") +
+         " with a linear output layer";
+}
+
 // The option table as --help groups it: a row per key with words of its own, which the keys
-// after it share; its aliases follow after "or".
+// after it share; its aliases follow after "or". An activation code's words end with the codes.
 struct HelpRowSource {
   std::string keys;
+  std::string meaning;
   const job::OptionDefinition* words;
 };
 
@@ -27,7 +55,9 @@ std::vector<HelpRowSource> HelpRowSources() {
     const std::string key = "`/" + std::string(option.key) + "=`";
     if (!option.help.empty()) {
       close_row();
-      sources.push_back({key, &option});
+      std::string meaning(option.help);
+      if (option.form == job::ValueForm::kActivationCode) meaning += " " + ActivationCodesText();
+      sources.push_back({key, meaning, &option});
     } else if ((option.marks & job::kAlias) != 0) {
       aliases += (aliases.empty() ? "" : " ") + key;
     } else {
@@ -43,7 +73,7 @@ std::span<const OptionHelp> HelpTable() {
   static const std::vector<OptionHelp> rows = [] {
     std::vector<OptionHelp> made;
     for (const HelpRowSource& source : sources) {
-      made.push_back({source.keys, source.words->help, source.words->default_value});
+      made.push_back({source.keys, source.meaning, source.words->default_value});
     }
     return made;
   }();

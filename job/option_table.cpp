@@ -48,8 +48,7 @@ constexpr OptionDefinition kOptions[] = {
      .setting = &J::af,
      .form = kActivationCode,
      .summary_place = 6,
-     .help = "activation: 0 logistic - 0.5, 1 logistic, 2 tanh; 3, 4, 5 the same with a linear "
-             "output layer",
+     .help = "activation:",  // the codes follow, from job/activation_table.h
      .default_value = "0"},
     {.key = "n",
      .setting = &J::n,

@@ -1,10 +1,7 @@
 #include "packaging/completion.h"
 
-#include <cstdint>
-#include <limits>
-
 #include "driver/options.h"
-#include "job/scaling.h"
+#include "job/activation_table.h"
 #include "packaging/manual_page.h"
 #include "platform/text.h"
 
@@ -12,21 +9,11 @@ namespace tarvex::packaging {
 
 namespace {
 
-job::JobSettings DefaultJob() {
-  job::JobSettings job;
-  job.DecimalSeparator = ".";
-  job::SetDefaults(job);
-  return job;
-}
-
 // Codes outside the table scale every value to one point, so they are no choice to offer.
 std::vector<std::string> ActivationCodes() {
   std::vector<std::string> codes;
-  job::JobSettings job = DefaultJob();
-  for (int code = std::numeric_limits<std::int16_t>::min();
-       code <= std::numeric_limits<std::int16_t>::max(); ++code) {
-    job.af = static_cast<std::int16_t>(code);
-    if (job::GetScaleLow(job) != job::GetScaleHigh(job)) codes.push_back(std::to_string(code));
+  for (const job::Activation& activation : job::ActivationTable()) {
+    codes.push_back(std::to_string(activation.code));
   }
   return codes;
 }
