@@ -5,15 +5,13 @@
 #include <string>
 
 #include "driver/export_options.h"
+#include "driver/option_checks.h"
 #include "driver/options.h"
 #include "driver/parameter_file.h"
-#include "driver/validation_options.h"
 #include "input/load_job_data.h"
 #include "job/console.h"
-#include "job/messages.h"
 #include "job/option_table.h"
 #include "job/own_files.h"
-#include "job/run_log.h"
 #include "job/scaling.h"
 #include "netfile/network_store.h"
 #include "platform/command_text.h"
@@ -62,18 +60,7 @@ bool ReadCommandLine(JobSettings& job, std::string_view command_text) {
     // Fixed before any loading: the loader scales every value into this range.
     job.ScaleLow = job::GetScaleLow(job);
     job.ScaleHigh = job::GetScaleHigh(job);
-    // Saving a network needs training; a saved network is not trained.
-    if (!job.nif.empty() && !job.nof.empty()) {
-      job::WriteLog(job.log,
-                    job::FillTemplate(job::kExclusiveParametersTemplate, "'/nif'", "'/nof'"));
-      return false;
-    }
-    if (!CheckValidationOptions(job)) return false;
-    if (!CheckExportOptions(job)) return false;
-    if (job.pof.empty() && job::PredictsOutputs(job)) {
-      job::WriteLog(job.log, job::FillTemplate(job::kEmptyParameterTemplate, "'/pof'"));
-      return false;
-    }
+    if (!CheckOptions(job)) return false;
     // A saved network's ranges take the place of those of the training data.
     if (!job::TrainsNetwork(job) && !netfile::ReadNetworkFile(job)) return false;
     return input::LoadJobData(job);

@@ -6,6 +6,7 @@
 #include "job/console.h"
 #include "job/data_set.h"
 #include "job/messages.h"
+#include "job/required_options.h"
 #include "job/run_log.h"
 
 namespace tarvex::network {
@@ -20,10 +21,7 @@ bool CheckTrainingData(const JobSettings& job) {
   const bool trains = job::TrainsNetwork(job);
   const bool predicts = job::PredictsOutputs(job);
   try {
-    if (predicts && job.pof.empty()) {
-      WriteLog(job.log, job::FillTemplate(job::kEmptyParameterTemplate, "'/pof'"));
-      return false;
-    }
+    if (!job::CheckPredictionTargetGiven(job)) return false;
     if (trains && !job.TrainingInputs.HasDimensions()) {
       WriteLog(job.log, job::FillTemplate(job::kEmptyArrayTemplate,
                                           job::DataSetName(DataSet::kTrainingInputs)));

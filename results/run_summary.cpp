@@ -27,7 +27,7 @@ Json TextOrNull(const std::string& text) { return text.empty() ? Json(nullptr) :
 template <typename Number>
 Json CheckedOption(const JobSettings& job, const std::string& text, Number number) {
   if (text.empty()) return nullptr;
-  if (job.Options != job::OptionsState::kChecked) return text;
+  if (job.Options != job::OptionsState::kNumbersAccepted) return text;
   return number;
 }
 

@@ -39,7 +39,7 @@ TEST(RunSummaryTest, ListsTheOptionFieldsOfEverySummarySoFar) {
   EXPECT_EQ(read["options"]["es"], nullptr);
   EXPECT_EQ(read["options"]["ep"], 3000);
 
-  job.Options = job::OptionsState::kChecked;
+  job.Options = job::OptionsState::kNumbersAccepted;
   job.Folds = 3;
   job.Seed = 5;
   const nlohmann::ordered_json checked = RunSummary(job, 0, std::nullopt);
