@@ -80,7 +80,8 @@ constexpr OptionDefinition kOptions[] = {
      .setting = &J::tifh,
      .summary_place = 13,
      .help = "selector of a data file: for text files a comma-separated list of header names to "
-             "take, in order; for databases the SELECT statement"},
+             "take, in order; for workbooks a sheet and range (`Sheet1!A1:C10`) or a defined "
+             "name; for databases the SELECT statement"},
     {.key = "tofh", .setting = &J::tofh, .summary_place = 15},
     {.key = "pifh", .setting = &J::pifh, .summary_place = 17},
     {.key = "tis", .setting = &J::tifh, .marks = kAlias},
