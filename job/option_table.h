@@ -48,7 +48,7 @@ struct OptionDefinition {
   // The field's place among the run summary's options, from 1; 0: not in the summary. The order
   // is that of the first summaries: programs that read them may compare texts.
   int summary_place = 0;
-  CheckedSetting checked = {};  // the summary shows this number once the options are checked
+  CheckedSetting checked = {};  // the summary shows it once the numbers are accepted
   // --help's words for the key's row, `code` in backticks; empty: the key shares the row above
   // (an alias is shown after "or").
   std::string_view help = {};

@@ -31,6 +31,8 @@ Json CheckedOption(const JobSettings& job, const std::string& text, Number numbe
   return number;
 }
 
+// A number setting as it is; a text as it is, or as CheckedOption gives it where the checks read
+// it into a number.
 Json OptionValue(const JobSettings& job, const job::OptionDefinition& option) {
   return std::visit(
       [&job, &option](auto setting) -> Json {
