@@ -12,8 +12,11 @@
 
 namespace tarvex::job {
 
-// How far the reading of the options got: a run summary is written once they are read.
-enum class OptionsState { kNotRead, kRead, kChecked };
+// How far the reading of the options got. Until they are read, a run writes no summary and no
+// report; until the number options are accepted, the summary shows /vf, /es, /sd and /cv as
+// written (a summary or report that may not be written is the job's SummaryRefused or
+// ReportRefused).
+enum class OptionsState { kNotRead, kRead, kNumbersAccepted };
 
 struct JobSettings {
   double lr = 0;        // learning rate

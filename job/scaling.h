@@ -6,8 +6,7 @@
 
 namespace tarvex::job {
 
-// The scaling range for the job's af: 0 and 3 give -0.4..0.4, 1 and 4 give 0.1..0.9, 2 and 5
-// give -0.9..0.9, any other code 0..0.
+// The scaling range of the job's af in the activation table; 0..0 for a code outside it.
 double GetScaleLow(const JobSettings& job);
 double GetScaleHigh(const JobSettings& job);
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "job/console.h"
+#include "job/data_set.h"
 #include "job/messages.h"
 #include "job/run_log.h"
 #include "training/row_draw.h"
@@ -12,6 +13,7 @@
 namespace tarvex::network {
 
 using job::DataMatrix;
+using job::DataSet;
 using job::Index;
 using job::JobSettings;
 using job::WriteLog;
@@ -46,15 +48,13 @@ bool CheckValidationData(JobSettings& job) {
     if (job.Folds > 0 && job.Folds > job.TrainingInputs.RowCount()) {
       WriteLog(job.log, "The Parameter '/cv' asks for " + std::to_string(job.Folds) +
                             " folds, more than there are training rows;" +
-                            job::DimensionsText("Traning Inputs", job.TrainingInputs.RowCount(),
-                                                job.TrainingInputs.ColumnCount()));
+                            job::ShapeText(DataSet::kTrainingInputs, job.TrainingInputs));
       return false;
     }
     if (job.ValidationFraction > 0) {
       if (job.TrainingInputs.RowCount() < 2) {
         WriteLog(job.log, "The Parameter '/vf' needs at least 2 training rows to hold some out;" +
-                              job::DimensionsText("Traning Inputs", job.TrainingInputs.RowCount(),
-                                                  job.TrainingInputs.ColumnCount()));
+                              job::ShapeText(DataSet::kTrainingInputs, job.TrainingInputs));
         return false;
       }
       HoldOutRows(job);
@@ -62,13 +62,11 @@ bool CheckValidationData(JobSettings& job) {
     }
     if (job::HasValidationSource(job) &&
         job.ValidationInputs.RowCount() != job.ValidationOutputs.RowCount()) {
-      WriteLog(job.log,
-               job::FillTemplate(job::kNotAlignedTemplate, "'Validation Inputs'",
-                                 "'Validation Outputs'") +
-                   job::DimensionsText("Validation Inputs", job.ValidationInputs.RowCount(),
-                                       job.ValidationInputs.ColumnCount()) +
-                   job::DimensionsText("Validation Outputs", job.ValidationOutputs.RowCount(),
-                                       job.ValidationOutputs.ColumnCount()));
+      WriteLog(job.log, job::FillTemplate(job::kNotAlignedTemplate,
+                                          job::QuotedName(DataSet::kValidationInputs),
+                                          job::QuotedName(DataSet::kValidationOutputs)) +
+                            job::ShapeText(DataSet::kValidationInputs, job.ValidationInputs) +
+                            job::ShapeText(DataSet::kValidationOutputs, job.ValidationOutputs));
       return false;
     }
     return true;

@@ -3,6 +3,7 @@
 #include <utility>
 #include <vector>
 
+#include "job/activation_table.h"
 #include "platform/markup_text.h"
 #include "platform/number_text.h"
 #include "results/validation_entry.h"
@@ -78,10 +79,9 @@ std::string FiguresTables(const JobSettings& job) {
 }
 
 std::string ActivationText(std::int16_t af) {
-  static constexpr const char* kHidden[] = {"logistic - 0.5", "logistic", "tanh"};
-  const int kind = af >= 0 && af <= 5 ? af % 3 : 0;
-  const std::string output = af >= 3 && af <= 5 ? "linear" : kHidden[kind];
-  return std::to_string(af) + ": " + kHidden[kind] + " in the hidden layer, " + output +
+  const job::LayerFunctions functions = job::LayerFunctionsOfCode(af);
+  return std::to_string(af) + ": " + std::string(job::ActivationName(functions.hidden)) +
+         " in the hidden layer, " + std::string(job::ActivationName(functions.output)) +
          " in the output layer";
 }
 

@@ -2,7 +2,13 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+#include <type_traits>
+#include <variant>
+#include <vector>
+
 #include "job/job_file.h"
+#include "job/option_table.h"
 
 namespace tarvex::results {
 
@@ -21,32 +27,58 @@ Json TextOrNull(const std::string& text) { return text.empty() ? Json(nullptr) :
 template <typename Number>
 Json CheckedOption(const JobSettings& job, const std::string& text, Number number) {
   if (text.empty()) return nullptr;
-  if (job.Options != job::OptionsState::kChecked) return text;
+  if (job.Options != job::OptionsState::kNumbersAccepted) return text;
   return number;
 }
 
+// A number setting as it is; a text as it is, or as CheckedOption gives it where the checks read
+// it into a number.
+Json OptionValue(const JobSettings& job, const job::OptionDefinition& option) {
+  return std::visit(
+      [&job, &option](auto setting) -> Json {
+        const auto& value = job.*setting;
+        if constexpr (std::is_same_v<std::remove_cvref_t<decltype(value)>, std::string>) {
+          return std::visit(
+              [&job, &value](auto checked) -> Json {
+                if constexpr (std::is_same_v<decltype(checked), std::monostate>) {
+                  return TextOrNull(value);
+                } else {
+                  const auto& number = job.*checked;
+                  if constexpr (requires { number.value_or(0); }) {
+                    return CheckedOption(job, value, number.value_or(0));
+                  } else {
+                    return CheckedOption(job, value, number);
+                  }
+                }
+              },
+              option.checked);
+        } else {
+          return value;
+        }
+      },
+      option.setting);
+}
+
+// In the summary's own order of the table's keys.
+std::vector<const job::OptionDefinition*> SummaryOptions() {
+  std::vector<const job::OptionDefinition*> options;
+  for (const job::OptionDefinition& option : job::OptionTable()) {
+    if (option.summary_place > 0) options.push_back(&option);
+  }
+  std::ranges::sort(options, {}, &job::OptionDefinition::summary_place);
+  return options;
+}
+
 Json Options(const JobSettings& job) {
+  static const std::vector<const job::OptionDefinition*> summary_options = SummaryOptions();
   Json options;
-  options["lr"] = job.lr;
-  options["m"] = job.m;
-  options["wd"] = job.wd;
-  options["ep"] = job.ep;
-  options["iw"] = job.iw;
-  options["af"] = job.af;
-  options["n"] = job.n;
-  options["sd"] = CheckedOption(job, job.sd, job.Seed.value_or(0));
-  options["es"] = CheckedOption(job, job.es, job.Patience);
-  options["vf"] = CheckedOption(job, job.vf, job.ValidationFraction);
-  // Only where given, so that the summaries of jobs without it stay as they were.
-  if (!job.cv.empty()) options["cv"] = CheckedOption(job, job.cv, job.Folds);
-  const std::pair<const char*, const std::string*> texts[] = {
-      {"tif", &job.tif}, {"tifh", &job.tifh}, {"tof", &job.tof}, {"tofh", &job.tofh},
-      {"pif", &job.pif}, {"pifh", &job.pifh}, {"vif", &job.vif}, {"vifh", &job.vifh},
-      {"vof", &job.vof}, {"vofh", &job.vofh}, {"pof", &job.pof}, {"pos", &job.pos},
-      {"log", &job.log}, {"ini", &job.ini},   {"nof", &job.nof}, {"nif", &job.nif},
-      {"lcf", &job.lcf}, {"sof", &job.sof},
-  };
-  for (const auto& [key, text] : texts) options[key] = TextOrNull(*text);
+  for (const job::OptionDefinition* option : summary_options) {
+    if ((option->marks & job::kSummaryWhereGiven) != 0 &&
+        (job.*std::get<std::string JobSettings::*>(option->setting)).empty()) {
+      continue;
+    }
+    options[std::string(option->key)] = OptionValue(job, *option);
+  }
   return options;
 }
 

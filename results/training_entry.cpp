@@ -5,12 +5,14 @@
 #include <cstdio>
 #include <ctime>
 
+#include "job/data_set.h"
 #include "platform/number_text.h"
 
 namespace tarvex::results {
 
-using job::DataMatrix;
+using job::DataSet;
 using job::JobSettings;
+using job::ShapeField;
 
 namespace {
 
@@ -23,11 +25,6 @@ std::string FixedText(double value, int decimals, std::string_view decimal_separ
   size_t point = text.find('.');
   if (point != std::string::npos) text.replace(point, 1, decimal_separator);
   return text;
-}
-
-std::string Dimensions(const DataMatrix& matrix) {
-  return "Array(" + std::to_string(matrix.RowCount()) + "," + std::to_string(matrix.ColumnCount()) +
-         ")";
 }
 
 }  // namespace
@@ -76,13 +73,13 @@ std::string TrainingResultsEntry(const JobSettings& job, std::int32_t hidden_siz
   std::string report;
   report += "Training results: \r\n";
   report += "       Training Time: " + ElapsedTimeText(elapsed_seconds, separator) + "\r\n";
-  report += "       Traning Inputs: " + Dimensions(job.TrainingInputs) + "\r\n";
-  report += "       Traning Outputs: " + Dimensions(job.TrainingOutputs) + "\r\n";
+  report += "       " + ShapeField(DataSet::kTrainingInputs, job.TrainingInputs) + "\r\n";
+  report += "       " + ShapeField(DataSet::kTrainingOutputs, job.TrainingOutputs) + "\r\n";
   if (job::PredictsOutputs(job)) {
-    report += "       Prediction Inputs: " + Dimensions(job.PredictionInputs) + "\r\n";
-    report += "       Prediction Outputs: Array(" +
-              std::to_string(job.PredictionInputs.RowCount()) + "," +
-              std::to_string(job.TrainingOutputs.ColumnCount()) + ")\r\n";
+    report += "       " + ShapeField(DataSet::kPredictionInputs, job.PredictionInputs) + "\r\n";
+    report += "       Prediction Outputs: " +
+              job::ArrayText(job.PredictionInputs.RowCount(), job.TrainingOutputs.ColumnCount()) +
+              "\r\n";
   }
   report += "       Learning Rate: " + number(job.lr) + "\r\n";
   report += "       Initial Weights: " + number(job.iw) + "\r\n";
@@ -106,8 +103,8 @@ std::string SavedNetworkEntry(const JobSettings& job, std::int64_t elapsed_secon
       "       Training Time: " + ElapsedTimeText(elapsed_seconds, job.DecimalSeparator) + "\r\n";
   report += "       Network Input file: " + job.nif + "\r\n";
   if (job::PredictsOutputs(job)) {
-    report += "       Prediction Inputs: " + Dimensions(job.PredictionInputs) + "\r\n";
-    report += "       Prediction Outputs: " + Dimensions(job.PredictionOutputs) + "\r\n";
+    report += "       " + ShapeField(DataSet::kPredictionInputs, job.PredictionInputs) + "\r\n";
+    report += "       Prediction Outputs: " + job::ArrayText(job.PredictionOutputs) + "\r\n";
   }
   report +=
       "       Number of neurons in hidden layer: " + std::to_string(network.HiddenCount) + "\r\n";

@@ -1,20 +1,15 @@
 #include "results/validation_entry.h"
 
+#include "job/data_set.h"
 #include "platform/number_text.h"
 
 namespace tarvex::results {
 
 using job::ColumnFigures;
-using job::DataMatrix;
 using job::JobSettings;
 using job::StopReason;
 
 namespace {
-
-std::string Dimensions(const DataMatrix& matrix) {
-  return "Array(" + std::to_string(matrix.RowCount()) + "," + std::to_string(matrix.ColumnCount()) +
-         ")";
-}
 
 constexpr const char* kEqualValues = "not defined: the actual values are all equal";
 
@@ -93,8 +88,10 @@ std::string ValidationEntry(const JobSettings& job) {
   const bool trained = job::TrainsNetwork(job);
   std::string report = "Validation results: \r\n";
   if (!trained) report += "       Network Input file: " + job.nif + "\r\n";
-  report += "       Validation Inputs: " + Dimensions(job.ValidationInputs) + "\r\n";
-  report += "       Validation Outputs: " + Dimensions(job.ValidationOutputs) + "\r\n";
+  report +=
+      "       " + job::ShapeField(job::DataSet::kValidationInputs, job.ValidationInputs) + "\r\n";
+  report +=
+      "       " + job::ShapeField(job::DataSet::kValidationOutputs, job.ValidationOutputs) + "\r\n";
   if (trained) {
     if (job.ValidationFraction > 0) {
       report += "       Held out of the training data (%): " +

@@ -52,7 +52,7 @@ job::JobSettings LargeJob(int columns) {
   job.es = "1000";
   job.Patience = 1000;
   job.ep = 20000;
-  job.Options = job::OptionsState::kChecked;
+  job.Options = job::OptionsState::kNumbersAccepted;
   job.TrainingInputs = DataMatrix(0, kTraining - 1, 0, 9);
   job.TrainingOutputs = DataMatrix(0, kTraining - 1, 0, columns - 1);
   job.ValidationInputs = DataMatrix(0, kValidation - 1, 0, 9);

@@ -1,14 +1,16 @@
-#include "driver/validation_options.h"
+#include "driver/option_checks.h"
 
 #include <cmath>
 #include <exception>
 #include <optional>
 #include <string>
 
+#include "driver/export_options.h"
 #include "job/job_file.h"
 #include "job/messages.h"
 #include "job/own_files.h"
 #include "job/parse_number.h"
+#include "job/required_options.h"
 #include "job/run_log.h"
 #include "platform/number_text.h"
 
@@ -47,9 +49,9 @@ std::string_view GivenValidationOption(const JobSettings& job) {
   return "'/vov'";
 }
 
-}  // namespace
-
-bool CheckValidationOptions(JobSettings& job) {
+// The files about the run that must not replace one of the job's own files: the summary, the
+// report, two new outputs under one name, the saved network.
+bool CheckOutputTargets(JobSettings& job) {
   try {
     if (!job.sof.empty()) job::CheckJobFileTarget(job, job.sof, "The run summary file");
   } catch (const std::exception& failure) {
@@ -73,6 +75,11 @@ bool CheckValidationOptions(JobSettings& job) {
   } catch (const std::exception& failure) {
     return Refuse(job, job::DescribeFailure(failure));
   }
+  return true;
+}
+
+// /vf, /es, /sd and /cv, kept as written, into their numbers.
+bool CheckNumberOptions(JobSettings& job) {
   if (!job.vf.empty()) {
     double fraction = 0;
     if (!job::ParseNumber(job.vf, fraction, job.DecimalSeparator) ||
@@ -109,7 +116,11 @@ bool CheckValidationOptions(JobSettings& job) {
     }
     job.Folds = static_cast<std::int32_t>(folds);
   }
+  return true;
+}
 
+// The validation options that cannot work together, or with a saved network.
+bool CheckOptionCombinations(const JobSettings& job) {
   // A saved network is not trained: it has no rows to hold out, no epochs and no curve.
   if (!job::TrainsNetwork(job)) {
     if (job.ValidationFraction > 0) return Refuse(job, Exclusive("'/nif'", "'/vf'"));
@@ -138,13 +149,34 @@ bool CheckValidationOptions(JobSettings& job) {
                   "The Parameter '/es' needs validation data: '/vif' and '/vof' (or '/viv' "
                   "and '/vov'), or '/vf'.");
   }
+  return true;
+}
+
+// Only once the combinations pass: a job with a saved network makes no curve.
+bool CheckCurveTarget(const JobSettings& job) {
   try {
     if (!job.lcf.empty()) job::CheckJobFileTarget(job, job.lcf, "The learning curve file");
   } catch (const std::exception& failure) {
     return Refuse(job, job::DescribeFailure(failure));
   }
-  job.Options = job::OptionsState::kChecked;
   return true;
+}
+
+}  // namespace
+
+bool CheckOptions(JobSettings& job) {
+  // Saving a network needs training; a saved network is not trained.
+  if (!job.nif.empty() && !job.nof.empty()) {
+    return Refuse(job, Exclusive("'/nif'", "'/nof'"));
+  }
+  if (!CheckOutputTargets(job) || !CheckNumberOptions(job) || !CheckOptionCombinations(job) ||
+      !CheckCurveTarget(job)) {
+    return false;
+  }
+  // From here the summary shows the numbers read: the checks below refuse jobs whose numbers are
+  // fine, and their summaries have always said so.
+  job.Options = job::OptionsState::kNumbersAccepted;
+  return CheckExportOptions(job) && job::CheckPredictionTargetGiven(job);
 }
 
 }  // namespace tarvex::driver
