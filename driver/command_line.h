@@ -1,5 +1,5 @@
-// The first stage of a run: the options of the command line, the parameter file, the scaling
-// range, the required-option checks and the loading of the three data sets.
+// The first stage of a run: the options of the command line and the parameter file, the scaling
+// range and the option checks, then the input stage's loading of the data sets.
 #pragma once
 
 #include <string_view>
@@ -8,7 +8,7 @@
 
 namespace tarvex::driver {
 
-// Returns true only when all three data sets were loaded.
+// Returns true only when every data set of the job was loaded.
 bool ReadCommandLine(job::JobSettings& job, std::string_view command_text);
 
 }  // namespace tarvex::driver

@@ -1,123 +1,55 @@
 #include "driver/options.h"
 
-#include <cmath>
-#include <limits>
-
-#include "job/parse_number.h"
-#include "platform/number_text.h"
-#include "platform/paths.h"
+#include <string>
+#include <vector>
 
 namespace tarvex::driver {
 
-using job::Failure;
-using job::JobSettings;
-
 namespace {
 
-template <double JobSettings::*field>
-void Decimal(JobSettings& job, std::string_view value) {
-  // A value that is not a number leaves the setting as it was.
-  job::ParseNumber(value, job.*field, job.DecimalSeparator);
+using job::OptionDefinition;
+
+std::vector<OptionRow> CommandLineRows() {
+  std::vector<OptionRow> rows;
+  for (const OptionDefinition& option : job::OptionTable()) rows.push_back({option.key, &option});
+  return rows;
 }
 
-template <std::int32_t JobSettings::*field>
-void Whole(JobSettings& job, std::string_view value) {
-  ConvertWholeNumber(value, job.DecimalSeparator, job.*field);
-}
-
-template <std::int16_t JobSettings::*field>
-void Short(JobSettings& job, std::string_view value) {
-  std::int32_t number;
-  if (!ConvertWholeNumber(value, job.DecimalSeparator, number)) return;
-  if (number < std::numeric_limits<std::int16_t>::min() ||
-      number > std::numeric_limits<std::int16_t>::max()) {
-    throw Failure(job::kOverflow);
+// "/log" comes first so that every later message of the run goes to the log the file names; the
+// rest keep the table's order, in which "/tis" and friends follow "/tifh" and so win when both
+// are given. The texts of "/vf", "/es", "/sd" and "/cv" are checked once every option is read.
+std::vector<OptionRow> ParameterFileRows() {
+  static const std::vector<std::string> keys = [] {
+    std::vector<std::string> slashed;
+    for (const OptionDefinition& option : job::OptionTable()) {
+      slashed.push_back("/" + std::string(option.key));
+    }
+    return slashed;
+  }();
+  std::vector<OptionRow> rows;
+  const std::span<const OptionDefinition> table = job::OptionTable();
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    if ((table[i].marks & job::kCommandLineOnly) != 0) continue;
+    const OptionRow row{keys[i], &table[i]};
+    if (table[i].setting == job::OptionSetting(&job::JobSettings::log)) {
+      rows.insert(rows.begin(), row);
+    } else {
+      rows.push_back(row);
+    }
   }
-  job.*field = static_cast<std::int16_t>(number);
+  return rows;
 }
-
-template <std::string JobSettings::*field>
-void Path(JobSettings& job, std::string_view value) {
-  job.*field = ApplyProgramFolderRule(value, platform::ProgramFolder());
-}
-
-template <std::string JobSettings::*field>
-void Text(JobSettings& job, std::string_view value) {
-  job.*field = value;
-}
-
-constexpr OptionRow kCommandLine[] = {
-    {"lr", Decimal<&JobSettings::lr>},  {"m", Decimal<&JobSettings::m>},
-    {"wd", Decimal<&JobSettings::wd>},  {"ep", Whole<&JobSettings::ep>},
-    {"af", Short<&JobSettings::af>},    {"n", Whole<&JobSettings::n>},
-    {"iw", Decimal<&JobSettings::iw>},  {"tif", Path<&JobSettings::tif>},
-    {"tof", Path<&JobSettings::tof>},   {"pif", Path<&JobSettings::pif>},
-    {"log", Path<&JobSettings::log>},   {"pof", Text<&JobSettings::pof>},
-    {"tiv", Text<&JobSettings::tiv>},   {"tov", Text<&JobSettings::tov>},
-    {"piv", Text<&JobSettings::piv>},   {"tifh", Text<&JobSettings::tifh>},
-    {"tofh", Text<&JobSettings::tofh>}, {"pifh", Text<&JobSettings::pifh>},
-    {"tis", Text<&JobSettings::tifh>},  {"tos", Text<&JobSettings::tofh>},
-    {"pis", Text<&JobSettings::pifh>},  {"pos", Text<&JobSettings::pos>},
-    {"ini", Path<&JobSettings::ini>},   {"nof", Path<&JobSettings::nof>},
-    {"nif", Path<&JobSettings::nif>},   {"vif", Path<&JobSettings::vif>},
-    {"vof", Path<&JobSettings::vof>},   {"viv", Text<&JobSettings::viv>},
-    {"vov", Text<&JobSettings::vov>},   {"vifh", Text<&JobSettings::vifh>},
-    {"vofh", Text<&JobSettings::vofh>}, {"vis", Text<&JobSettings::vifh>},
-    {"vos", Text<&JobSettings::vofh>},  {"vf", Text<&JobSettings::vf>},
-    {"es", Text<&JobSettings::es>},     {"sd", Text<&JobSettings::sd>},
-    {"lcf", Path<&JobSettings::lcf>},   {"sof", Path<&JobSettings::sof>},
-    {"cv", Text<&JobSettings::cv>},     {"rof", Path<&JobSettings::rof>},
-    {"onnx", Path<&JobSettings::onnx>}, {"onnxf", Text<&JobSettings::onnxf>},
-};
-
-// "/log" comes first so that every later message of the run goes to the log the file names;
-// "/tis" and friends come after "/tifh" and so win when both are given. The texts of "/vf",
-// "/es", "/sd" and "/cv" are checked once every option is read.
-constexpr OptionRow kParameterFile[] = {
-    {"/log", Path<&JobSettings::log>},     {"/lr", Decimal<&JobSettings::lr>},
-    {"/m", Decimal<&JobSettings::m>},      {"/wd", Decimal<&JobSettings::wd>},
-    {"/ep", Whole<&JobSettings::ep>},      {"/af", Short<&JobSettings::af>},
-    {"/n", Whole<&JobSettings::n>},        {"/iw", Decimal<&JobSettings::iw>},
-    {"/tif", Path<&JobSettings::tif>},     {"/tof", Path<&JobSettings::tof>},
-    {"/pif", Path<&JobSettings::pif>},     {"/pof", Text<&JobSettings::pof>},
-    {"/tiv", Text<&JobSettings::tiv>},     {"/tov", Text<&JobSettings::tov>},
-    {"/piv", Text<&JobSettings::piv>},     {"/tifh", Text<&JobSettings::tifh>},
-    {"/tofh", Text<&JobSettings::tofh>},   {"/pifh", Text<&JobSettings::pifh>},
-    {"/tis", Text<&JobSettings::tifh>},    {"/tos", Text<&JobSettings::tofh>},
-    {"/pis", Text<&JobSettings::pifh>},    {"/pos", Text<&JobSettings::pos>},
-    {"/nof", Path<&JobSettings::nof>},     {"/nif", Path<&JobSettings::nif>},
-    {"/vif", Path<&JobSettings::vif>},     {"/vof", Path<&JobSettings::vof>},
-    {"/viv", Text<&JobSettings::viv>},     {"/vov", Text<&JobSettings::vov>},
-    {"/vifh", Text<&JobSettings::vifh>},   {"/vofh", Text<&JobSettings::vofh>},
-    {"/vis", Text<&JobSettings::vifh>},    {"/vos", Text<&JobSettings::vofh>},
-    {"/vf", Text<&JobSettings::vf>},       {"/es", Text<&JobSettings::es>},
-    {"/sd", Text<&JobSettings::sd>},       {"/lcf", Path<&JobSettings::lcf>},
-    {"/sof", Path<&JobSettings::sof>},     {"/cv", Text<&JobSettings::cv>},
-    {"/rof", Path<&JobSettings::rof>},     {"/onnx", Path<&JobSettings::onnx>},
-    {"/onnxf", Text<&JobSettings::onnxf>},
-};
 
 }  // namespace
 
-std::span<const OptionRow> CommandLineOptions() { return kCommandLine; }
-std::span<const OptionRow> ParameterFileOptions() { return kParameterFile; }
-
-std::string ApplyProgramFolderRule(std::string_view path, std::string_view program_folder) {
-  if (path.starts_with(".\\")) return std::string(program_folder) + std::string(path.substr(1));
-  return std::string(path);
+std::span<const OptionRow> CommandLineOptions() {
+  static const std::vector<OptionRow> rows = CommandLineRows();
+  return rows;
 }
 
-bool ConvertWholeNumber(std::string_view value, std::string_view decimal_separator,
-                        std::int32_t& number) {
-  double parsed;
-  if (!platform::ConvertLocaleNumber(value, decimal_separator, parsed)) return false;
-  double rounded = std::nearbyint(parsed);  // the default rounding mode sends halves to even
-  if (!(rounded >= std::numeric_limits<std::int32_t>::min() &&
-        rounded <= std::numeric_limits<std::int32_t>::max())) {
-    throw Failure(job::kOverflow);
-  }
-  number = static_cast<std::int32_t>(rounded);
-  return true;
+std::span<const OptionRow> ParameterFileOptions() {
+  static const std::vector<OptionRow> rows = ParameterFileRows();
+  return rows;
 }
 
 }  // namespace tarvex::driver

@@ -8,7 +8,6 @@
 #include "job/job_settings.h"
 #include "job/run_log.h"
 #include "network/data_check.h"
-#include "network/run_summary.h"
 #include "network/saved_predict.h"
 #include "network/train_predict.h"
 #include "network/validation_data.h"
@@ -16,6 +15,7 @@
 #include "output/out_predict.h"
 #include "platform/locale_text.h"
 #include "report/report_page.h"
+#include "results/run_summary.h"
 #include "workbook/application.h"
 
 namespace tarvex::driver {
@@ -83,7 +83,7 @@ int RunMain(std::string_view command_text) {
   status = WriteClosingFile(job, status, reports, report::WriteReport);
   const int status_before_summary = status;
   status = WriteClosingFile(job, status, !job.sof.empty() && !job.SummaryRefused,
-                            network::WriteRunSummary);
+                            results::WriteRunSummary);
   if (status != status_before_summary) {
     status = WriteClosingFile(job, status, reports, report::WriteReport);
   }

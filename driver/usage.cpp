@@ -2,89 +2,83 @@
 
 #include <vector>
 
+#include "job/activation_table.h"
+#include "job/option_table.h"
 #include "platform/text.h"
 
 namespace tarvex::driver {
 
 namespace {
 
-constexpr OptionHelp kOptions[] = {
-    {"`/lr=`", "learning rate", "0.3"},
-    {"`/m=`", "momentum", "0.6"},
-    {"`/wd=`",
-     "target minimum weight delta in percent: training stops after an epoch in which no step "
-     "changed the weights by more",
-     "0.001"},
-    {"`/ep=`", "limit of epochs (whole number, halves round to even)", "3000"},
-    {"`/af=`",
-     "activation: 0 logistic - 0.5, 1 logistic, 2 tanh; 3, 4, 5 the same with a linear output "
-     "layer",
-     "0"},
-    {"`/n=`", "neurons in the hidden layer; 0 means 2 x inputs + 2", "0"},
-    {"`/iw=`", "initial weights are drawn from [-iw, iw]", "0.3"},
-    {"`/tif=` `/tof=` `/pif=`", "training inputs, training outputs, prediction inputs: file paths",
-     ""},
-    {"`/tiv=` `/tov=` `/piv=`",
-     "the same data given directly: rows separated by `;`, values by `,` (a file wins over "
-     "values)",
-     ""},
-    {"`/tifh=` `/tofh=` `/pifh=` (or `/tis=` `/tos=` `/pis=`)",
-     "selector of a data file: for text files a comma-separated list of header names to take, "
-     "in order; for databases the SELECT statement",
-     ""},
-    {"`/pof=`",
-     "the prediction output file (required, except for a job that only saves or exports its "
-     "network)",
-     ""},
-    {"`/pos=`",
-     "output address: for workbook targets a range, for database targets the INSERT "
-     "statement",
-     ""},
-    {"`/log=`", "the run log; without it nothing is logged", ""},
-    {"`/ini=`", "a parameter file, read after the command line: its values win", ""},
-    {"`/nof=`",
-     "network output file: the trained network is saved there (see \"Keeping a "
-     "trained network\")",
-     ""},
-    {"`/nif=`", "network input file: predict with the network saved there instead of training", ""},
-    {"`/vif=` `/vof=`",
-     "validation inputs and outputs, from any source the training data takes: file paths (see "
-     "\"How good is the network\")",
-     ""},
-    {"`/viv=` `/vov=`", "the same given directly as values", ""},
-    {"`/vifh=` `/vofh=` (or `/vis=` `/vos=`)", "selectors of the validation files", ""},
-    {"`/vf=`",
-     "hold out this fraction (0 < vf < 1) of the training rows as validation data instead, "
-     "drawn by the seed",
-     ""},
-    {"`/es=`",
-     "early stopping: stop after this many epochs without a better validation error and keep "
-     "the best epoch's network; 0 is off",
-     "0"},
-    {"`/cv=`",
-     "cross-validation: train this many networks, each on all folds of the training rows but "
-     "one and validated on that one, then the network on all rows (see \"Cross-validation\")",
-     ""},
-    {"`/sd=`",
-     "seed of the initial weights, of the `/vf` draw and of the `/cv` folds, 0 to 4294967295; "
-     "without it the weights are those of every earlier run",
-     ""},
-    {"`/lcf=`", "learning curve file (CSV): training and validation error per epoch", ""},
-    {"`/sof=`",
-     "run summary file (JSON): the job, its data, network, training, error figures and outputs; "
-     "written also when the run fails",
-     ""},
-    {"`/rof=`",
-     "report file (HTML): the learning curve, the fit and the figures as pictures and tables for "
-     "a person; written also when the run fails",
-     ""},
-    {"`/onnx=`",
-     "ONNX model file: the network with its scaling, for onnxruntime and other ONNX runtimes "
-     "(see \"Exporting to ONNX\")",
-     ""},
-    {"`/onnxf=`",
-     "1: a float model as well, beside the ONNX model with `_float` before its extension", "0"},
+// "0 logistic - 0.5, 1 logistic, 2 tanh; 3, 4, 5 the same with a linear output layer": the codes
+// with one function in both layers by name, then those with a linear output layer, which repeat
+// the hidden functions of the first ones in order ("the same"), else each by name.
+std::string ActivationCodesText() {
+  std::vector<const job::Activation*> same, linear;
+  for (const job::Activation& activation : job::ActivationTable()) {
+    (activation.output == job::ActivationFunction::kLinear ? linear : same).push_back(&activation);
+  }
+  auto joined = [](const std::vector<const job::Activation*>& codes, bool named) {
+    std::string text;
+    for (const job::Activation* activation : codes) {
+      if (!text.empty()) text += ", ";
+      text += std::to_string(activation->code);
+      if (named) text += " " + std::string(job::ActivationName(activation->hidden));
+    }
+    return text;
+  };
+  bool repeats = linear.size() == same.size();
+  for (std::size_t i = 0; repeats && i < linear.size(); ++i) {
+    repeats = linear[i]->hidden == same[i]->hidden;
+  }
+  if (linear.empty()) return joined(same, true);
+  return joined(same, true) + "; " + joined(linear, !repeats) + (repeats ? " the same" : "") +
+         " with a linear output layer";
+}
+
+// The option table as --help groups it: a row per key with words of its own, which the keys
+// after it share; its aliases follow after "or". An activation code's words end with the codes.
+struct HelpRowSource {
+  std::string keys;
+  std::string meaning;
+  const job::OptionDefinition* words;
 };
+
+std::vector<HelpRowSource> HelpRowSources() {
+  std::vector<HelpRowSource> sources;
+  std::string aliases;
+  auto close_row = [&sources, &aliases] {
+    if (!aliases.empty()) sources.back().keys += " (or " + aliases + ")";
+    aliases.clear();
+  };
+  for (const job::OptionDefinition& option : job::OptionTable()) {
+    const std::string key = "`/" + std::string(option.key) + "=`";
+    if (!option.help.empty()) {
+      close_row();
+      std::string meaning(option.help);
+      if (option.form == job::ValueForm::kActivationCode) meaning += " " + ActivationCodesText();
+      sources.push_back({key, meaning, &option});
+    } else if ((option.marks & job::kAlias) != 0) {
+      aliases += (aliases.empty() ? "" : " ") + key;
+    } else {
+      sources.back().keys += " " + key;
+    }
+  }
+  close_row();
+  return sources;
+}
+
+std::span<const OptionHelp> HelpTable() {
+  static const std::vector<HelpRowSource> sources = HelpRowSources();
+  static const std::vector<OptionHelp> rows = [] {
+    std::vector<OptionHelp> made;
+    for (const HelpRowSource& source : sources) {
+      made.push_back({source.keys, source.meaning, source.words->default_value});
+    }
+    return made;
+  }();
+  return rows;
+}
 
 // Lines stop short of the last column of an 80-column terminal, where some wrap at once.
 constexpr size_t kLineWidth = 79;
@@ -153,7 +147,7 @@ std::vector<std::string> WrapWords(std::string_view text, size_t width) {
 std::string OptionsText() {
   const std::string indent(kMeaningColumn, ' ');
   std::string text = "Options:\n";
-  for (const OptionHelp& option : kOptions) {
+  for (const OptionHelp& option : HelpTable()) {
     std::string meaning = PlainMeaning(option.meaning);
     if (!option.default_value.empty()) {
       meaning += " (default " + std::string(option.default_value) + ")";
@@ -175,20 +169,23 @@ std::string OptionsText() {
 
 }  // namespace
 
-std::span<const OptionHelp> OptionHelpTable() { return kOptions; }
+std::span<const OptionHelp> OptionHelpTable() { return HelpTable(); }
 
 std::optional<std::string> AnswerToQuestion(std::string_view command_text) {
   if (command_text == "/?" || command_text == "-h" || command_text == "--help") {
     return std::string(kSynopsis) + "\n" + OptionsText() + "\n" + std::string(kTwoWays) + "\n" +
            std::string(kExample) + "\n" + std::string(kWhereThingsGo);
   }
-  if (command_text == "--version") return "tarvex " TARVEX_VERSION "\n";
+  if (command_text == "--version") {
+    return "tarvex " TARVEX_VERSION
+           "\nCopyright (c) 2026 the Tarvex authors; released under the MIT licence\n";
+  }
   return std::nullopt;
 }
 
 std::string OptionsMarkdownTable() {
   std::string table = "| Option | Meaning | Default |\n|---|---|---|\n";
-  for (const OptionHelp& option : kOptions) {
+  for (const OptionHelp& option : HelpTable()) {
     table += "| " + std::string(option.keys) + " | " + std::string(option.meaning) + " |";
     table +=
         option.default_value.empty() ? " |\n" : " " + std::string(option.default_value) + " |\n";

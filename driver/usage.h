@@ -1,5 +1,6 @@
-// What the program answers a person who asks how to use it (--help) or which version it is. The
-// options table here is the one README shows, so the two cannot drift apart.
+// What the program answers a person who asks how to use it (--help) or which version it is. Its
+// options table is read off the job's option table (job/option_table.h) and is the one README
+// shows, so none of them can drift apart.
 #pragma once
 
 #include <optional>

@@ -8,13 +8,13 @@
 
 #include "engine/network.h"
 #include "engine/weight_generator.h"
-#include "network/network_engine.h"
+#include "training/network_engine.h"
 
 namespace tarvex::engine {
 
 namespace {
 
-class Engine final : public network::NetworkEngine {
+class Engine final : public training::NetworkEngine {
  public:
   void CreateNetwork(std::int32_t layer_count, std::int32_t input_count,
                      std::span<const std::int32_t> layer_sizes, double initial_weights,
@@ -79,7 +79,7 @@ class Engine final : public network::NetworkEngine {
 
 }  // namespace tarvex::engine
 
-extern "C" __attribute__((visibility("default"))) tarvex::network::NetworkEngine*
+extern "C" __attribute__((visibility("default"))) tarvex::training::NetworkEngine*
 TarvexCreateNetworkEngine() {
   return new (std::nothrow) tarvex::engine::Engine();
 }

@@ -25,6 +25,7 @@ namespace tarvex::input {
 
 using job::BoundedVector;
 using job::DataMatrix;
+using job::DataSet;
 using job::Failure;
 using job::Index;
 using job::JobSettings;
@@ -89,7 +90,7 @@ bool ReadDirectValues(const JobSettings& job, std::string_view source, DataSet s
       double& cell = values.At(r, static_cast<Index>(c));
       if (!job::ParseNumber(texts[c], cell, job.DecimalSeparator)) {
         // The label brings its own quotes, so it stands between doubled quotes.
-        WriteLog(job.log, job::FillTemplate(job::kInvalidDataTemplate, QuotedLabel(set)));
+        WriteLog(job.log, job::FillTemplate(job::kInvalidDataTemplate, job::QuotedLabel(set)));
         return false;
       }
     }
@@ -101,22 +102,6 @@ bool ReadDirectValues(const JobSettings& job, std::string_view source, DataSet s
 }
 
 }  // namespace
-
-std::string_view QuotedLabel(DataSet set) {
-  switch (set) {
-    case DataSet::kTrainingInputs:
-      return "'Training Inputs'";
-    case DataSet::kTrainingOutputs:
-      return "'Training Outputs'";
-    case DataSet::kPredictionInputs:
-      return "'Predict Inputs'";
-    case DataSet::kValidationInputs:
-      return "'Validation Inputs'";
-    case DataSet::kValidationOutputs:
-      return "'Validation Outputs'";
-  }
-  return "";
-}
 
 bool LoadDataSet(JobSettings& job, const std::string& source, DataMatrix& target, Source kind,
                  DataSet set, const std::string& selector, const BeforeScaling& before_scaling) {
@@ -138,12 +123,12 @@ bool LoadDataSet(JobSettings& job, const std::string& source, DataMatrix& target
     switch (set) {
       case DataSet::kTrainingInputs:
         job::ComputeInputRanges(job, matrix);
-        job::ScaleColumns(matrix, job.TrainingInputMax, job.TrainingInputMin, job.ScaleLow,
+        job::ScaleColumns(matrix, job.TrainingInputMin, job.TrainingInputMax, job.ScaleLow,
                           job.ScaleHigh);
         break;
       case DataSet::kTrainingOutputs:
         job::ComputeOutputRanges(job, matrix);
-        job::ScaleColumns(matrix, job.TrainingOutputMax, job.TrainingOutputMin, job.ScaleLow,
+        job::ScaleColumns(matrix, job.TrainingOutputMin, job.TrainingOutputMax, job.ScaleLow,
                           job.ScaleHigh);
         break;
       case DataSet::kValidationInputs:
@@ -153,14 +138,14 @@ bool LoadDataSet(JobSettings& job, const std::string& source, DataMatrix& target
         const bool inputs = set == DataSet::kValidationInputs;
         const Index low = matrix.ColumnLow();
         job::ScaleColumns(matrix,
-                          job::Rebased(inputs ? job.TrainingInputMax : job.TrainingOutputMax, low),
                           job::Rebased(inputs ? job.TrainingInputMin : job.TrainingOutputMin, low),
+                          job::Rebased(inputs ? job.TrainingInputMax : job.TrainingOutputMax, low),
                           job.ScaleLow, job.ScaleHigh);
         break;
       }
       case DataSet::kPredictionInputs:
         // Prediction inputs are scaled with the training inputs' ranges, never their own.
-        job::ScaleColumns(matrix, job.TrainingInputMax, job.TrainingInputMin, job.ScaleLow,
+        job::ScaleColumns(matrix, job.TrainingInputMin, job.TrainingInputMax, job.ScaleLow,
                           job.ScaleHigh);
         break;
     }
@@ -168,11 +153,12 @@ bool LoadDataSet(JobSettings& job, const std::string& source, DataMatrix& target
     return true;
   } catch (const job::ScalingOverflow& overflow) {
     // Finite data that cannot be scaled is the data's fault: the log says where.
-    WriteLog(job.log, std::string(overflow.what()) + " (" + std::string(QuotedLabel(set)) + ")");
+    WriteLog(job.log,
+             std::string(overflow.what()) + " (" + std::string(job::QuotedLabel(set)) + ")");
     return false;
   } catch (const std::exception& failure) {
     // The failures that reach here are silent by design: the log says nothing about them.
-    job::NoteSilentFailure("loading the " + std::string(QuotedLabel(set)), failure);
+    job::NoteSilentFailure("loading the " + std::string(job::QuotedLabel(set)), failure);
     return false;
   }
 }

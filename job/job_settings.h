@@ -8,80 +8,15 @@
 #include <vector>
 
 #include "job/data_matrix.h"
+#include "job/training_results.h"
 
 namespace tarvex::job {
 
-// A trained network as a network file gives it: the layout and every weight and bias, in the
-// order of the engine's GetWeights.
-struct NetworkWeights {
-  std::int32_t InputCount = 0;
-  std::int32_t HiddenCount = 0;
-  std::int32_t OutputCount = 0;
-  std::vector<double> Weights;
-};
-
-// How a trained network came about, for the files that describe it (an exported model): the
-// options it was trained with and where its data came from (an empty file: values).
-struct TrainingRecord {
-  double lr = 0, m = 0, wd = 0, iw = 0;
-  std::int32_t ep = 0, n = 0, epochs = 0;
-  std::int16_t af = 0;
-  std::string tif, tifh, tof, tofh;
-};
-
-// How well a network fits one output column, in the units of the training outputs. R^2 has no
-// value for a column whose actual values are all equal.
-struct ColumnFigures {
-  double rmse = 0;
-  double mae = 0;
-  std::optional<double> r2;
-};
-
-// One epoch of the learning curve. Per output column, in the units of the training outputs: the
-// RMSE of the training rows, each taken as it was trained (before its step), and of the
-// validation rows after the epoch (empty without validation rows).
-struct CurvePoint {
-  std::int32_t epoch = 0;
-  std::vector<double> training_rmse;
-  std::vector<double> validation_rmse;
-  double weight_delta = 0;  // of the epoch's last step, in percent
-};
-
-// How far the reading of the options got: a run summary is written once they are read.
-enum class OptionsState { kNotRead, kRead, kChecked };
-
-// Why the epoch loop ended.
-enum class StopReason { kNotTrained, kWeightDeltaTarget, kEpochLimit, kEarlyStop };
-
-// One network of cross-validation: trained on all folds but one, validated on that one.
-struct FoldResult {
-  Index training_rows = 0, validation_rows = 0;
-  std::int32_t last_epoch = 0;
-  std::int32_t best_epoch = 0;
-  StopReason stop = StopReason::kNotTrained;
-  double seconds = 0;  // of its epoch loop
-  std::vector<ColumnFigures> training, validation;
-  std::vector<CurvePoint> curve;  // when a curve was asked for
-};
-
-// What training and evaluation found, beyond the report's lines: for the validation entry of the
-// log and the run summary.
-struct TrainingResults {
-  struct Layout {
-    std::int32_t inputs = 0, hidden = 0, outputs = 0;  // 0: not known
-  } network;
-  StopReason stop = StopReason::kNotTrained;
-  std::int32_t best_epoch = 0;  // 0: no validation data, or no epoch ran
-  double seconds = 0;           // of the epoch loop
-  std::vector<ColumnFigures> training, validation;
-  std::vector<CurvePoint> curve;  // the epochs kept, when a curve or a report was asked for
-  // The kept network's predictions in the units of the training outputs, one row per row trained
-  // on and per validation row, in their order: for the report's charts, kept only for a report.
-  DataMatrix training_predictions, validation_predictions;
-  std::vector<FoldResult> folds;  // cross-validation, in the order of the folds
-  // What the run wrote, for the summary's list of outputs.
-  bool predictions_written = false, network_written = false, curve_written = false;
-};
+// How far the reading of the options got. Until they are read, a run writes no summary and no
+// report; until the number options are accepted, the summary shows /vf, /es, /sd and /cv as
+// written (a summary or report that may not be written is the job's SummaryRefused or
+// ReportRefused).
+enum class OptionsState { kNotRead, kRead, kNumbersAccepted };
 
 struct JobSettings {
   double lr = 0;        // learning rate
@@ -160,6 +95,20 @@ struct JobSettings {
 };
 
 void SetDefaults(JobSettings& job);
+
+inline TrainingSettings TrainingSettingsOf(const JobSettings& job) {
+  return {job.lr, job.m, job.wd, job.iw, job.ep, job.n, job.af};
+}
+// A file given for a data set wins over values given for it.
+inline DataSource DataSourceOf(const std::string& file, const std::string& selector) {
+  if (file.empty()) return {};
+  return {SourceKind::kFile, file, selector};
+}
+// The job's own training, as it stands once it ended.
+inline TrainingRecord TrainingRecordOf(const JobSettings& job) {
+  return {TrainingSettingsOf(job), job.LastEpoch, DataSourceOf(job.tif, job.tifh),
+          DataSourceOf(job.tof, job.tofh)};
+}
 
 // A job with nif predicts with a saved network and trains nothing.
 inline bool TrainsNetwork(const JobSettings& job) { return job.nif.empty(); }

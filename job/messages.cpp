@@ -1,5 +1,7 @@
 #include "job/messages.h"
 
+#include "job/data_set.h"
+
 #include "platform/text.h"
 
 namespace tarvex::job {
@@ -20,8 +22,7 @@ std::string FileNameLine(std::string_view path, std::string_view description) {
 }
 
 std::string DimensionsText(std::string_view label, long long rows, long long columns) {
-  return "   " + std::string(label) + " Array(" + std::to_string(rows) + "," +
-         std::to_string(columns) + ")";
+  return "   " + std::string(label) + " " + ArrayText(rows, columns);
 }
 
 }  // namespace tarvex::job

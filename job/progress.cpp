@@ -11,6 +11,7 @@
 #include <system_error>
 #include <thread>
 
+#include "platform/memory.h"
 #include "platform/paths.h"
 #include "platform/terminal.h"
 
@@ -146,7 +147,8 @@ void ShowLoading(std::string_view path) noexcept {
   WhileDrawing([path] {
     std::string subject = platform::ToNativePath(path);
     struct stat status {};
-    if (stat(subject.c_str(), &status) == 0) subject += " (" + SizeText(status.st_size) + ")";
+    if (stat(subject.c_str(), &status) == 0)
+      subject += " (" + platform::ByteSizeText(static_cast<std::uint64_t>(status.st_size)) + ")";
     SetStage(ProgressState::Stage::kLoading, std::move(subject));
   });
 }
@@ -178,22 +180,6 @@ std::string ProgressText(const ProgressState& state) {
       return "writing " + state.subject + ", " + DurationText(state.seconds_so_far) + " so far";
   }
   return "";
-}
-
-// Decimal units, as file managers show sizes.
-std::string SizeText(long long bytes) {
-  if (bytes < 1000) return std::to_string(bytes) + " bytes";
-  const char* units[] = {"kB", "MB", "GB", "TB"};
-  double size = static_cast<double>(bytes) / 1000;
-  int unit = 0;
-  // 999.95 would print as "1000.0": it takes the next unit.
-  while (size >= 999.95 && unit < 3) {
-    size /= 1000;
-    ++unit;
-  }
-  char text[32];
-  std::snprintf(text, sizeof text, "%.1f %s", size, units[unit]);  // the locale's separator
-  return text;
 }
 
 std::string DurationText(double seconds) {

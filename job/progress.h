@@ -54,7 +54,4 @@ std::string ProgressText(const ProgressState& state);
 // "m:ss", or "h:mm:ss" from one hour on; whole seconds, rounded down.
 std::string DurationText(double seconds);
 
-// A file size in decimal units with one decimal ("1.2 MB"), below 1000 in bytes.
-std::string SizeText(long long bytes);
-
 }  // namespace tarvex::job

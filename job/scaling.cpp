@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "job/activation_table.h"
 #include "job/failure.h"
 #include "job/messages.h"
 #include "platform/parallel.h"
@@ -13,27 +14,6 @@
 namespace tarvex::job {
 
 namespace {
-
-struct ScaleRange {
-  double low;
-  double high;
-};
-
-ScaleRange RangeFor(std::int16_t af) {
-  switch (af) {
-    case 0:
-    case 3:
-      return {-0.4, 0.4};
-    case 1:
-    case 4:
-      return {0.1, 0.9};
-    case 2:
-    case 5:
-      return {-0.9, 0.9};
-    default:
-      return {0, 0};
-  }
-}
 
 // Minimum and maximum of each column over rows [first, last), strict comparisons, starting from
 // the first row's values.
@@ -92,8 +72,15 @@ double Finite(double value) {
 
 }  // namespace
 
-double GetScaleLow(const JobSettings& job) { return RangeFor(job.af).low; }
-double GetScaleHigh(const JobSettings& job) { return RangeFor(job.af).high; }
+double GetScaleLow(const JobSettings& job) {
+  const Activation* activation = FindActivation(job.af);
+  return activation != nullptr ? activation->scale_low : 0;
+}
+
+double GetScaleHigh(const JobSettings& job) {
+  const Activation* activation = FindActivation(job.af);
+  return activation != nullptr ? activation->scale_high : 0;
+}
 
 void ComputeInputRanges(JobSettings& job, const DataMatrix& matrix) {
   ComputeColumnRanges(matrix, job.TrainingInputMin, job.TrainingInputMax);
@@ -118,7 +105,7 @@ ScalingOverflow::ScalingOverflow(Index column, bool span)
                           " lies too far outside the range it is scaled with")),
       column_(column) {}
 
-void ScaleColumns(DataMatrix& matrix, const BoundedVector& maximum, const BoundedVector& minimum,
+void ScaleColumns(DataMatrix& matrix, const BoundedVector& minimum, const BoundedVector& maximum,
                   double low, double high) {
   std::vector<ColumnRescaler> columns;
   for (Index j = matrix.ColumnLow(); j <= matrix.ColumnHigh(); ++j) {

@@ -6,8 +6,7 @@
 
 namespace tarvex::job {
 
-// The scaling range for the job's af: 0 and 3 give -0.4..0.4, 1 and 4 give 0.1..0.9, 2 and 5
-// give -0.9..0.9, any other code 0..0.
+// The scaling range of the job's af in the activation table; 0..0 for a code outside it.
 double GetScaleLow(const JobSettings& job);
 double GetScaleHigh(const JobSettings& job);
 
@@ -29,7 +28,7 @@ class ScalingOverflow : public Failure {
 
 // Scales every value in place, column by column: the column's maximum to low, its minimum to
 // high, as Rescale does. Throws ScalingOverflow when a column cannot be scaled.
-void ScaleColumns(DataMatrix& matrix, const BoundedVector& maximum, const BoundedVector& minimum,
+void ScaleColumns(DataMatrix& matrix, const BoundedVector& minimum, const BoundedVector& maximum,
                   double low, double high);
 
 // Maps from_a to to_a and from_b to to_b linearly. Equal bounds on either side give to_a, which

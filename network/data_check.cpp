@@ -4,23 +4,16 @@
 #include <string>
 
 #include "job/console.h"
+#include "job/data_set.h"
 #include "job/messages.h"
+#include "job/required_options.h"
 #include "job/run_log.h"
 
 namespace tarvex::network {
 
-using job::DataMatrix;
+using job::DataSet;
 using job::JobSettings;
 using job::WriteLog;
-
-namespace {
-
-// The "Traning" labels are what users' log filters look for.
-std::string Dimensions(std::string_view label, const DataMatrix& matrix) {
-  return job::DimensionsText(label, matrix.RowCount(), matrix.ColumnCount());
-}
-
-}  // namespace
 
 bool CheckTrainingData(const JobSettings& job) {
   // A job with a saved network has no training data; a job that only saves its network has no
@@ -28,36 +21,38 @@ bool CheckTrainingData(const JobSettings& job) {
   const bool trains = job::TrainsNetwork(job);
   const bool predicts = job::PredictsOutputs(job);
   try {
-    if (predicts && job.pof.empty()) {
-      WriteLog(job.log, job::FillTemplate(job::kEmptyParameterTemplate, "'/pof'"));
-      return false;
-    }
+    if (!job::CheckPredictionTargetGiven(job)) return false;
     if (trains && !job.TrainingInputs.HasDimensions()) {
-      WriteLog(job.log, job::FillTemplate(job::kEmptyArrayTemplate, "Training Inputs"));
+      WriteLog(job.log, job::FillTemplate(job::kEmptyArrayTemplate,
+                                          job::DataSetName(DataSet::kTrainingInputs)));
       return false;
     }
     if (trains && !job.TrainingOutputs.HasDimensions()) {
-      WriteLog(job.log, job::FillTemplate(job::kEmptyArrayTemplate, "Training Outputs"));
+      WriteLog(job.log, job::FillTemplate(job::kEmptyArrayTemplate,
+                                          job::DataSetName(DataSet::kTrainingOutputs)));
       return false;
     }
     if (predicts && !job.PredictionInputs.HasDimensions()) {
-      WriteLog(job.log, job::FillTemplate(job::kEmptyArrayTemplate, "Prediction Inputs"));
+      WriteLog(job.log, job::FillTemplate(job::kEmptyArrayTemplate,
+                                          job::DataSetName(DataSet::kPredictionInputs)));
       return false;
     }
     // Counts only: matrices indexed from 0 and from 1 compare equal here.
     if (trains && job.TrainingInputs.RowCount() != job.TrainingOutputs.RowCount()) {
-      WriteLog(job.log, job::FillTemplate(job::kNotAlignedTemplate, "'Training Inputs'",
-                                          "'Training Outputs'") +
-                            Dimensions("Traning Inputs", job.TrainingInputs) +
-                            Dimensions("Traning Outputs", job.TrainingOutputs));
+      WriteLog(job.log, job::FillTemplate(job::kNotAlignedTemplate,
+                                          job::QuotedName(DataSet::kTrainingInputs),
+                                          job::QuotedName(DataSet::kTrainingOutputs)) +
+                            job::ShapeText(DataSet::kTrainingInputs, job.TrainingInputs) +
+                            job::ShapeText(DataSet::kTrainingOutputs, job.TrainingOutputs));
       return false;
     }
     if (trains && predicts &&
         job.TrainingInputs.ColumnCount() != job.PredictionInputs.ColumnCount()) {
-      WriteLog(job.log, job::FillTemplate(job::kNotAlignedTemplate, "'Training Inputs'",
-                                          "'Prediction Inputs'") +
-                            Dimensions("Traning Inputs", job.TrainingInputs) +
-                            Dimensions("Prediction Inputs", job.PredictionInputs));
+      WriteLog(job.log, job::FillTemplate(job::kNotAlignedTemplate,
+                                          job::QuotedName(DataSet::kTrainingInputs),
+                                          job::QuotedName(DataSet::kPredictionInputs)) +
+                            job::ShapeText(DataSet::kTrainingInputs, job.TrainingInputs) +
+                            job::ShapeText(DataSet::kPredictionInputs, job.PredictionInputs));
       return false;
     }
     return true;

@@ -5,17 +5,27 @@
 #include <optional>
 
 #include "job/run_log.h"
-#include "network/engine_loader.h"
-#include "network/fit_figures.h"
-#include "network/network_size.h"
-#include "network/prediction.h"
-#include "network/report.h"
-#include "network/validation_report.h"
 #include "platform/paths.h"
+#include "results/training_entry.h"
+#include "results/validation_entry.h"
+#include "training/engine_loader.h"
+#include "training/fit_figures.h"
+#include "training/network_size.h"
+#include "training/prediction.h"
 
 namespace tarvex::network {
 
 using job::JobSettings;
+using results::SavedNetworkEntry;
+using results::SecondsOfDay;
+using results::SecondsSince;
+using results::ValidationEntry;
+using training::CheckNetworkFits;
+using training::ComputeFigures;
+using training::EngineComponent;
+using training::NetworkEngine;
+using training::OutputMapping;
+using training::PredictRows;
 
 bool PredictWithSavedNetwork(JobSettings& job) {
   bool result = false;
@@ -55,8 +65,8 @@ bool PredictWithSavedNetwork(JobSettings& job) {
     }
     result = true;
 
-    job::WriteLog(job.log, SavedNetworkReport(job, SecondsSince(start)), job::LogEntry::kReport);
-    if (validates) job::WriteLog(job.log, ValidationReport(job), job::LogEntry::kReport);
+    job::WriteLog(job.log, SavedNetworkEntry(job, SecondsSince(start)), job::LogEntry::kReport);
+    if (validates) job::WriteLog(job.log, ValidationEntry(job), job::LogEntry::kReport);
   } catch (const std::exception& failure) {
     job::WriteLog(job.log, job::DescribeFailure(failure));
   }

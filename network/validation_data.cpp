@@ -5,16 +5,23 @@
 #include <vector>
 
 #include "job/console.h"
+#include "job/data_set.h"
 #include "job/messages.h"
 #include "job/run_log.h"
-#include "network/row_draw.h"
+#include "training/row_draw.h"
 
 namespace tarvex::network {
 
 using job::DataMatrix;
+using job::DataSet;
 using job::Index;
 using job::JobSettings;
 using job::WriteLog;
+using training::DrawSeed;
+using training::HeldOutPositions;
+using training::RowsAt;
+using training::RowSplit;
+using training::SplitRows;
 
 namespace {
 
@@ -22,27 +29,15 @@ namespace {
 // those held out.
 void HoldOutRows(JobSettings& job) {
   const Index rows = job.TrainingInputs.RowCount();
-  const std::vector<Index> held_out = HeldOutPositions(
-      rows, job.ValidationFraction, job.Seed ? std::uint64_t{*job.Seed} : kUnseededDraw);
-  std::vector<Index> validation_rows, training_rows;
-  size_t next = 0;
-  for (Index position = 0; position < rows; ++position) {
-    const bool out = next < held_out.size() && held_out[next] == position;
-    if (out) ++next;
-    (out ? validation_rows : training_rows).push_back(position);
-  }
-  auto take = [](DataMatrix& matrix, const std::vector<Index>& positions) {
-    std::vector<Index> indices(positions);
-    for (Index& index : indices) index += matrix.RowLow();
-    return job::SelectRows(matrix, indices);
-  };
-  job.ValidationInputs = take(job.TrainingInputs, validation_rows);
-  job.ValidationOutputs = take(job.TrainingOutputs, validation_rows);
-  job.TrainingInputs = take(job.TrainingInputs, training_rows);
-  job.TrainingOutputs = take(job.TrainingOutputs, training_rows);
+  const RowSplit split =
+      SplitRows(rows, HeldOutPositions(rows, job.ValidationFraction, DrawSeed(job.Seed)));
+  job.ValidationInputs = RowsAt(job.TrainingInputs, split.held_out);
+  job.ValidationOutputs = RowsAt(job.TrainingOutputs, split.held_out);
+  job.TrainingInputs = RowsAt(job.TrainingInputs, split.trained);
+  job.TrainingOutputs = RowsAt(job.TrainingOutputs, split.trained);
   if (job.TrainingOutputValues.HasDimensions()) {
-    job.ValidationOutputValues = take(job.TrainingOutputValues, validation_rows);
-    job.TrainingOutputValues = take(job.TrainingOutputValues, training_rows);
+    job.ValidationOutputValues = RowsAt(job.TrainingOutputValues, split.held_out);
+    job.TrainingOutputValues = RowsAt(job.TrainingOutputValues, split.trained);
   }
 }
 
@@ -53,15 +48,13 @@ bool CheckValidationData(JobSettings& job) {
     if (job.Folds > 0 && job.Folds > job.TrainingInputs.RowCount()) {
       WriteLog(job.log, "The Parameter '/cv' asks for " + std::to_string(job.Folds) +
                             " folds, more than there are training rows;" +
-                            job::DimensionsText("Traning Inputs", job.TrainingInputs.RowCount(),
-                                                job.TrainingInputs.ColumnCount()));
+                            job::ShapeText(DataSet::kTrainingInputs, job.TrainingInputs));
       return false;
     }
     if (job.ValidationFraction > 0) {
       if (job.TrainingInputs.RowCount() < 2) {
         WriteLog(job.log, "The Parameter '/vf' needs at least 2 training rows to hold some out;" +
-                              job::DimensionsText("Traning Inputs", job.TrainingInputs.RowCount(),
-                                                  job.TrainingInputs.ColumnCount()));
+                              job::ShapeText(DataSet::kTrainingInputs, job.TrainingInputs));
         return false;
       }
       HoldOutRows(job);
@@ -69,13 +62,11 @@ bool CheckValidationData(JobSettings& job) {
     }
     if (job::HasValidationSource(job) &&
         job.ValidationInputs.RowCount() != job.ValidationOutputs.RowCount()) {
-      WriteLog(job.log,
-               job::FillTemplate(job::kNotAlignedTemplate, "'Validation Inputs'",
-                                 "'Validation Outputs'") +
-                   job::DimensionsText("Validation Inputs", job.ValidationInputs.RowCount(),
-                                       job.ValidationInputs.ColumnCount()) +
-                   job::DimensionsText("Validation Outputs", job.ValidationOutputs.RowCount(),
-                                       job.ValidationOutputs.ColumnCount()));
+      WriteLog(job.log, job::FillTemplate(job::kNotAlignedTemplate,
+                                          job::QuotedName(DataSet::kValidationInputs),
+                                          job::QuotedName(DataSet::kValidationOutputs)) +
+                            job::ShapeText(DataSet::kValidationInputs, job.ValidationInputs) +
+                            job::ShapeText(DataSet::kValidationOutputs, job.ValidationOutputs));
       return false;
     }
     return true;

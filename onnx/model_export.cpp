@@ -27,9 +27,7 @@ const job::NetworkWeights& NetworkOf(const JobSettings& job) {
 }
 
 job::TrainingRecord RecordOf(const JobSettings& job) {
-  if (!job::TrainsNetwork(job)) return job.SavedTraining;
-  return {job.lr,        job.m,  job.wd,  job.iw,   job.ep,  job.n,
-          job.LastEpoch, job.af, job.tif, job.tifh, job.tof, job.tofh};
+  return job::TrainsNetwork(job) ? job::TrainingRecordOf(job) : job.SavedTraining;
 }
 
 // A header selector of a text file names the columns in their order; other sources say nothing
@@ -47,23 +45,24 @@ std::optional<std::vector<std::string>> ColumnNames(const std::string& file,
 std::string OptionsText(const JobSettings& job, const job::TrainingRecord& record) {
   nlohmann::ordered_json options;
   if (!job::TrainsNetwork(job)) options["nif"] = job.nif;
-  options["lr"] = record.lr;
-  options["m"] = record.m;
-  options["wd"] = record.wd;
-  options["ep"] = record.ep;
-  options["af"] = record.af;
-  options["n"] = record.n;
-  options["iw"] = record.iw;
+  const job::TrainingSettings& settings = record.settings;
+  options["lr"] = settings.lr;
+  options["m"] = settings.m;
+  options["wd"] = settings.wd;
+  options["ep"] = settings.ep;
+  options["af"] = settings.af;
+  options["n"] = settings.n;
+  options["iw"] = settings.iw;
   if (job::TrainsNetwork(job)) {
     if (job.Seed) options["sd"] = *job.Seed;
     if (!job.vf.empty()) options["vf"] = job.vf;
     if (!job.es.empty()) options["es"] = job.es;
     if (!job.cv.empty()) options["cv"] = job.cv;
   }
-  options["tif"] = record.tif.empty() ? "values" : record.tif;
-  if (!record.tifh.empty()) options["tifh"] = record.tifh;
-  options["tof"] = record.tof.empty() ? "values" : record.tof;
-  if (!record.tofh.empty()) options["tofh"] = record.tofh;
+  for (const auto& [key, source] : {std::pair{"tif", &record.inputs}, {"tof", &record.outputs}}) {
+    options[key] = source->kind == job::SourceKind::kValues ? "values" : source->name;
+    if (!source->selector.empty()) options[std::string(key) + "h"] = source->selector;
+  }
   options["epochs"] = record.epochs;
   return options.dump();
 }
@@ -101,10 +100,10 @@ std::string ModelBytes(const JobSettings& job, ElementType type, std::string_vie
   const job::TrainingRecord record = RecordOf(job);
   model.metadata.emplace_back("tarvex.version", version);
   model.metadata.emplace_back("tarvex.precision", type == ElementType::kFloat ? "float" : "double");
-  if (auto names = ColumnNames(record.tif, record.tifh)) {
+  if (auto names = ColumnNames(record.inputs.name, record.inputs.selector)) {
     model.metadata.emplace_back("tarvex.input_columns", nlohmann::json(*names).dump());
   }
-  if (auto names = ColumnNames(record.tof, record.tofh)) {
+  if (auto names = ColumnNames(record.outputs.name, record.outputs.selector)) {
     model.metadata.emplace_back("tarvex.output_columns", nlohmann::json(*names).dump());
   }
   model.metadata.emplace_back("tarvex.options", OptionsText(job, record));
@@ -117,7 +116,7 @@ std::string ModelBytes(const JobSettings& job, ElementType type, std::string_vie
                        ", " + Count(network.HiddenCount, "hidden neuron") + " and " +
                        Count(network.OutputCount, "output neuron") + " would take " +
                        platform::ByteSizeText(size) +
-                       ", more than one protobuf message can hold (2 GB)");
+                       ", more than one protobuf message can hold (2 GiB)");
   }
   return EncodeModel(model);
 }

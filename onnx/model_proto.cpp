@@ -203,7 +203,7 @@ std::string EncodeModel(const Model& model) {
   const std::uint64_t size = EncodedSize(model);
   if (size > kLargestMessageBytes) {
     throw job::Failure("The ONNX model would take " + platform::ByteSizeText(size) +
-                       ", more than one protobuf message can hold (2 GB)");
+                       ", more than one protobuf message can hold (2 GiB)");
   }
   std::string bytes;
   bytes.reserve(size);

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "job/activation_table.h"
 #include "job/failure.h"
 #include "job/messages.h"
 
@@ -11,32 +12,10 @@ namespace tarvex::onnx {
 
 namespace {
 
-enum class Function { kCentredLogistic, kLogistic, kTanh, kLinear };
-
-struct LayerFunctions {
-  Function hidden;
-  Function output;
-};
-
-// The engine's table (engine/activation.cpp, a component that no room includes): 0, 1, 2 one
-// function in both layers, 3, 4, 5 the same hidden functions with a linear output layer, any
-// other code as 0.
-LayerFunctions FunctionsForCode(std::int16_t code) {
-  switch (code) {
-    case 1:
-      return {Function::kLogistic, Function::kLogistic};
-    case 2:
-      return {Function::kTanh, Function::kTanh};
-    case 3:
-      return {Function::kCentredLogistic, Function::kLinear};
-    case 4:
-      return {Function::kLogistic, Function::kLinear};
-    case 5:
-      return {Function::kTanh, Function::kLinear};
-    default:
-      return {Function::kCentredLogistic, Function::kCentredLogistic};
-  }
-}
+// The activation table's functions; the engine computes the same for each code (a code outside
+// the table as 0).
+using job::LayerFunctions;
+using Function = job::ActivationFunction;
 
 std::string Scalar(GraphBuilder& graph, const std::string& name, double value) {
   return graph.Constant(name, {}, {value});
@@ -146,7 +125,7 @@ std::string ScaledInputs(GraphBuilder& graph, const NetworkDescription& network)
 // The output layer's values, in the activation's range.
 std::string LayerOutputs(GraphBuilder& graph, const NetworkDescription& network,
                          const std::string& scaled) {
-  const LayerFunctions functions = FunctionsForCode(network.activation);
+  const LayerFunctions functions = job::LayerFunctionsOfCode(network.activation);
   const double* hidden_rows = network.weights.data();
   const double* output_rows = hidden_rows + std::size_t{1} * network.hidden * (network.inputs + 1);
   const std::string hidden =

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "job/data_set.h"
 #include "job/file_kind.h"
 #include "job/own_files.h"
 #include "job/progress.h"
@@ -67,8 +68,7 @@ bool OutPredictToFile(const JobSettings& job) {
         break;
     }
     std::string block = "Prediction results:\r\n";
-    block += "       Prediction Outputs: Array(" + std::to_string(rows) + "," +
-             std::to_string(columns) + ")\r\n";
+    block += "       Prediction Outputs: " + job::ArrayText(rows, columns) + "\r\n";
     block += detail_line;
     block += "       Prediction Outputs file: " + job.pof + "\r\n";
     WriteLog(job.log, block, job::LogEntry::kReport);

@@ -1,12 +1,7 @@
 #include "packaging/completion.h"
 
-#include <cstdint>
-#include <limits>
-
 #include "driver/options.h"
-#include "job/failure.h"
-#include "job/own_files.h"
-#include "job/scaling.h"
+#include "job/activation_table.h"
 #include "packaging/manual_page.h"
 #include "platform/text.h"
 
@@ -14,31 +9,11 @@ namespace tarvex::packaging {
 
 namespace {
 
-job::JobSettings DefaultJob() {
-  job::JobSettings job;
-  job.DecimalSeparator = ".";
-  job::SetDefaults(job);
-  return job;
-}
-
-bool ValueNamesAFile(const driver::OptionRow& option, const std::string& probe_file) {
-  job::JobSettings job = DefaultJob();
-  try {
-    option.apply(job, probe_file);
-  } catch (const job::Failure&) {
-    return false;  // a number option that refused the text
-  }
-  return job::OwnFileAt(job, probe_file, true).has_value();
-}
-
 // Codes outside the table scale every value to one point, so they are no choice to offer.
 std::vector<std::string> ActivationCodes() {
   std::vector<std::string> codes;
-  job::JobSettings job = DefaultJob();
-  for (int code = std::numeric_limits<std::int16_t>::min();
-       code <= std::numeric_limits<std::int16_t>::max(); ++code) {
-    job.af = static_cast<std::int16_t>(code);
-    if (job::GetScaleLow(job) != job::GetScaleHigh(job)) codes.push_back(std::to_string(code));
+  for (const job::Activation& activation : job::ActivationTable()) {
+    codes.push_back(std::to_string(activation.code));
   }
   return codes;
 }
@@ -59,11 +34,11 @@ std::string BashArray(std::string_view name, const std::vector<std::string>& wor
 
 }  // namespace
 
-CompletionLists ReadCompletionLists(const std::string& probe_file) {
+CompletionLists ReadCompletionLists() {
   CompletionLists lists;
-  for (const driver::OptionRow& option : driver::CommandLineOptions()) {
-    lists.tarvex_keys.emplace_back(option.key);
-    if (ValueNamesAFile(option, probe_file)) lists.tarvex_file_keys.emplace_back(option.key);
+  for (const driver::OptionRow& row : driver::CommandLineOptions()) {
+    lists.tarvex_keys.emplace_back(row.key);
+    if ((row.option->marks & job::kNamesFile) != 0) lists.tarvex_file_keys.emplace_back(row.key);
   }
   lists.activation_codes = ActivationCodes();
   for (const driver::OptionHelp& option : ScribbonOptionTable()) {

@@ -15,9 +15,7 @@ struct CompletionLists {
   std::vector<std::string> scribbon_keys;     // "pexe", ...: each value names a folder
 };
 
-// probe_file: an existing file that is none of the program's own. A key's value names a file when
-// the job, given that file as the value, counts it among its own files.
-CompletionLists ReadCompletionLists(const std::string& probe_file);
+CompletionLists ReadCompletionLists();
 
 // The completion script: the lists as bash arrays, then the functions that use them.
 std::string CompletionScript(const CompletionLists& lists, std::string_view functions);

@@ -2,8 +2,6 @@
 // tarvex.bash into a folder, from the programs' option tables and the installation's paths.
 //   tarvex_make_manual FOLDER VERSION DATE BIN PROGRAMS DOCS COMPLETIONS FUNCTIONS
 // FUNCTIONS is the file with the completion's functions (packaging/completion.bash).
-#include <unistd.h>
-
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -23,16 +21,6 @@ void WriteWholeFile(const std::string& path, const std::string& text) {
   file.Commit();
 }
 
-// A key names a file when the job counts the file it is given among its own; this one is made
-// for the question and removed after it.
-tarvex::packaging::CompletionLists CompletionListsProbedIn(const std::string& folder) {
-  const std::string probe = folder + "/completion-probe";
-  WriteWholeFile(probe, "");
-  tarvex::packaging::CompletionLists lists = tarvex::packaging::ReadCompletionLists(probe);
-  unlink(probe.c_str());
-  return lists;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -50,7 +38,7 @@ int main(int argc, char** argv) {
     WriteWholeFile(folder + "/tarvex.1", tarvex::packaging::TarvexManualPage(paths, heading));
     WriteWholeFile(folder + "/scribbon.1", tarvex::packaging::ScribbonManualPage(paths, heading));
     WriteWholeFile(folder + "/tarvex.bash",
-                   tarvex::packaging::CompletionScript(CompletionListsProbedIn(folder),
+                   tarvex::packaging::CompletionScript(tarvex::packaging::ReadCompletionLists(),
                                                        tarvex::platform::ReadWholeFile(argv[8])));
   } catch (const std::exception& failure) {
     std::fprintf(stderr, "tarvex_make_manual: %s\n", failure.what());

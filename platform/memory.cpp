@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <limits>
 #include <string>
 
@@ -49,13 +50,18 @@ std::uint64_t MemoryTheProcessCanGet() {
 }
 
 std::string ByteSizeText(std::uint64_t bytes) {
-  char text[64];
-  const double megabytes = static_cast<double>(bytes) / (1024.0 * 1024.0);
-  if (megabytes >= 1024) {
-    std::snprintf(text, sizeof text, "%.1f GB", megabytes / 1024);
-  } else {
-    std::snprintf(text, sizeof text, "%.0f MB", megabytes);
+  if (bytes < 1024) return std::to_string(bytes) + " bytes";
+  // The limits and the memory these sizes are set against are counted in pages and KiB.
+  constexpr const char* kUnits[] = {"KiB", "MiB", "GiB", "TiB", "PiB", "EiB"};
+  double size = static_cast<double>(bytes) / 1024;
+  std::size_t unit = 0;
+  // 1023.95 would print as "1024.0": it takes the next unit.
+  while (size >= 1023.95 && unit + 1 < std::size(kUnits)) {
+    size /= 1024;
+    ++unit;
   }
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f %s", size, kUnits[unit]);  // the locale's separator
   return text;
 }
 

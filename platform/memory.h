@@ -11,7 +11,8 @@ namespace tarvex::platform {
 // space, data) leave it; the largest value when nothing can be read.
 std::uint64_t MemoryTheProcessCanGet();
 
-// "2.5 GB", "340 MB": a size for a person to read.
+// A size for a person to read, in binary units named as such: "512 bytes", "1.2 KiB",
+// "340.0 MiB", "2.5 GiB" (one decimal, the locale's separator), up to EiB.
 std::string ByteSizeText(std::uint64_t bytes);
 
 }  // namespace tarvex::platform

@@ -200,19 +200,24 @@ bool ConvertLocaleNumber(std::string_view text, std::string_view decimal_separat
 }
 
 std::string FormatGeneralNumber(double value, std::string_view decimal_separator) {
+  return FormatNumber(value, 15, decimal_separator);
+}
+
+std::string FormatNumber(double value, int significant_digits, std::string_view decimal_separator) {
   if (std::isnan(value)) return "NaN";
   if (std::isinf(value)) return value < 0 ? "-Infinity" : "Infinity";
   if (value == 0) return "0";  // negative zero too
 
-  // Fifteen significant digits, rounded once, then laid out by hand.
+  // The significant digits, rounded once, then laid out by hand.
   char buffer[64];
-  auto result = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value),
-                              std::chars_format::scientific, 14);
+  auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value), std::chars_format::scientific,
+                    std::clamp(significant_digits, 1, 17) - 1);
   std::string_view scientific(buffer, result.ptr - buffer);
   size_t e_at = scientific.find('e');
   std::string digits;
   digits += scientific[0];
-  digits.append(scientific.substr(2, e_at - 2));
+  if (e_at > 2) digits.append(scientific.substr(2, e_at - 2));  // one digit has no point
   int exponent = std::atoi(std::string(scientific.substr(e_at + 1)).c_str());
   while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
 

@@ -25,4 +25,8 @@ const char* ScanNumberField(const char* first, const char* end, int delimiter, c
 // to below 1E+15, else mantissa, "E", sign and at least two exponent digits.
 std::string FormatGeneralNumber(double value, std::string_view decimal_separator);
 
+// The same form with significant_digits (1 to 17) instead of 15, for figures a person takes in
+// at a glance.
+std::string FormatNumber(double value, int significant_digits, std::string_view decimal_separator);
+
 }  // namespace tarvex::platform

@@ -4,9 +4,9 @@
 #include <cmath>
 #include <limits>
 
-#include "network/validation_report.h"
-#include "platform/number_text.h"
+#include "platform/markup_text.h"
 #include "report/html_text.h"
+#include "results/validation_entry.h"
 
 namespace tarvex::report {
 
@@ -17,21 +17,17 @@ using job::JobSettings;
 
 namespace {
 
-std::string Number(const JobSettings& job, double value) {
-  return platform::FormatGeneralNumber(value, job.DecimalSeparator);
-}
-
 std::string Output(std::size_t column) { return "output " + std::to_string(column + 1); }
 
 // A figure of the page: the chart and its caption.
 std::string Figure(const Chart& chart, std::string_view caption) {
-  return "<figure>" + ChartSvg(chart) + "<figcaption>" + Escaped(caption) +
+  return "<figure>" + ChartSvg(chart) + "<figcaption>" + platform::MarkupEscaped(caption) +
          "</figcaption></figure>";
 }
 
 std::string Paragraph(std::string_view text, std::string_view type = {}) {
   return (type.empty() ? std::string("<p>") : "<p class=\"" + std::string(type) + "\">") +
-         Escaped(text) + "</p>";
+         platform::MarkupEscaped(text) + "</p>";
 }
 
 std::string Section(std::string_view id, std::string_view heading, std::string_view body) {
@@ -122,7 +118,7 @@ Chart LearningCurveChart(std::span<const CurveToDraw> curves, std::size_t column
       }
       if (point.epoch == curve.best_epoch && column < point.validation_rmse.size()) {
         chart.rings.push_back(
-            {"best", static_cast<double>(point.epoch), point.validation_rmse[column]});
+            {RingKind::kBest, static_cast<double>(point.epoch), point.validation_rmse[column]});
       }
     }
     for (Series* series : {&training, &validation}) {
@@ -132,12 +128,12 @@ Chart LearningCurveChart(std::span<const CurveToDraw> curves, std::size_t column
       if (!series->x.empty()) chart.series.push_back(std::move(*series));
     }
     if (curve.best_epoch > 0) {
-      chart.rules.push_back({"best", static_cast<double>(curve.best_epoch),
+      chart.rules.push_back({RuleKind::kBest, static_cast<double>(curve.best_epoch),
                              prefix + "best epoch " + std::to_string(curve.best_epoch), "2 3"});
     }
   }
   if (stop_epoch > 0) {
-    chart.rules.push_back({"stop", static_cast<double>(stop_epoch),
+    chart.rules.push_back({RuleKind::kStop, static_cast<double>(stop_epoch),
                            "stopped at " + std::to_string(stop_epoch), "7 3"});
   }
   chart.x = Axis::Linear(epochs.low, epochs.high);
@@ -202,7 +198,7 @@ std::string LearningCurveSection(const JobSettings& job) {
       stop = "Training failed after epoch " + std::to_string(curve.back().epoch) +
              "; the chart shows the epochs before.";
     } else {
-      stop = "Stopped at epoch " + std::to_string(job.LastEpoch) + " by " + network::StopText(job) +
+      stop = "Stopped at epoch " + std::to_string(job.LastEpoch) + " by " + results::StopText(job) +
              ".";
       if (job.Results.best_epoch > 0) {
         stop += " Best epoch " + std::to_string(job.Results.best_epoch) +
@@ -354,9 +350,10 @@ std::string ResidualSection(const JobSettings& job) {
     chart.x = Axis::Linear(bars.edges.front(), bars.edges.back());
     chart.y = Axis::Linear(
         0, static_cast<double>(*std::max_element(bars.counts.begin(), bars.counts.end())), true);
-    chart.rules.push_back({"zero", 0, "", "2 3"});
+    chart.rules.push_back({RuleKind::kZero, 0, "", "2 3"});
     chart.bars = std::move(bars);
-    charts += Figure(chart, "Residuals, " + Output(c) + ": bins of " + Number(job, width));
+    charts += Figure(
+        chart, "Residuals, " + Output(c) + ": bins of " + ShortNumber(width, job.DecimalSeparator));
   }
   charts += "</div>";
   const std::string text =

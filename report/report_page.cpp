@@ -1,12 +1,13 @@
 #include "report/report_page.h"
 
 #include "job/job_file.h"
-#include "network/run_summary.h"
 #include "platform/locale_text.h"
-#include "platform/number_text.h"
+#include "platform/markup_text.h"
 #include "report/html_text.h"
 #include "report/report_charts.h"
 #include "report/report_tables.h"
+#include "report/svg_chart.h"
+#include "results/run_summary.h"
 
 namespace tarvex::report {
 
@@ -14,8 +15,8 @@ using job::JobSettings;
 
 namespace {
 
-// One column that narrows to a phone's width; charts two abreast where there is room and one
-// below the other in print.
+// One column that narrows to a phone's width; a chart as wide as the column, or two abreast where
+// a section has several and there is room; one below the other in print.
 constexpr const char* kStyle =
     "body{margin:0;background:#fff;color:#1a1a1a;"
     "font:16px/1.45 system-ui,-apple-system,'Segoe UI',Roboto,'DejaVu Sans',sans-serif}"
@@ -31,9 +32,10 @@ constexpr const char* kStyle =
     ".meta,.note,figcaption{color:#444;font-size:.9rem}"
     ".charts{display:grid;gap:1rem 1.5rem;"
     "grid-template-columns:repeat(auto-fit,minmax(min(100%,22rem),1fr))}"
-    "figure{margin:0;max-width:30rem}figcaption{text-align:center}"
+    // A chart fills its figure, and its text follows the figure's width (ChartTextStyle).
+    "figure{margin:0;container-type:inline-size}figcaption{text-align:center}"
     "svg.chart{display:block;width:100%;height:auto}"
-    "svg text{font-size:13px;fill:#1a1a1a}"
+    "svg text{fill:#1a1a1a}"
     "svg .grid line{stroke:#e4e4e4}svg .tick line{stroke:#333}svg .frame{stroke:#333}"
     "svg .bars rect{fill-opacity:.8;stroke:#fff;stroke-width:.5}"
     "svg .rule-label{paint-order:stroke;stroke:#fff;stroke-width:3px}"
@@ -48,9 +50,9 @@ constexpr const char* kStyle =
     ".charts{display:block}figure{max-width:15cm;margin:0 auto 1rem;break-inside:avoid}"
     "table{break-inside:avoid}}";
 
-// The name of the job's parameter file, else of its log, without folders and extension.
+// The job's name: the stem of its parameter file, else of its prediction output, else of its log.
 std::string JobName(const JobSettings& job) {
-  const std::string& path = !job.ini.empty() ? job.ini : job.log;
+  const std::string& path = !job.ini.empty() ? job.ini : !job.pof.empty() ? job.pof : job.log;
   if (path.empty()) return "Tarvex job";
   std::string name = path.substr(path.find_last_of("/\\") + 1);
   const std::size_t dot = name.find_last_of('.');
@@ -58,8 +60,9 @@ std::string JobName(const JobSettings& job) {
   return name.empty() ? path : name;
 }
 
-// The figures that say at a glance how well the network fits: of the validation rows where
-// there are some, else of the training rows.
+// The figures that say at a glance how well the network fits, with four significant digits (the
+// tables have them in full): of the validation rows where there are some, else of the training
+// rows.
 std::string KeyFigures(const JobSettings& job) {
   const bool validation = !job.Results.validation.empty();
   const std::vector<job::ColumnFigures>& figures =
@@ -70,26 +73,27 @@ std::string KeyFigures(const JobSettings& job) {
     const job::ColumnFigures& figure = figures[column];
     text += std::string(text.empty() ? "" : "; ") + (validation ? "Validation" : "Training") +
             " RMSE (output " + std::to_string(column + 1) +
-            "): " + platform::FormatGeneralNumber(figure.rmse, job.DecimalSeparator);
+            "): " + ShortNumber(figure.rmse, job.DecimalSeparator);
     if (figure.r2) {
-      text += ", R\xC2\xB2 " + platform::FormatGeneralNumber(*figure.r2, job.DecimalSeparator);
+      text += ", R\xC2\xB2 " + ShortNumber(*figure.r2, job.DecimalSeparator);
     }
   }
   if (figures.size() > kMostColumns) text += "; the other outputs in the tables";
-  return text.empty() ? "" : "<p class=\"key\">" + Escaped(text) + "</p>";
+  return text.empty() ? "" : "<p class=\"key\">" + platform::MarkupEscaped(text) + "</p>";
 }
 
 std::string Heading(const JobSettings& job, int exit_status,
                     const std::optional<std::string>& failure_line) {
-  std::string heading =
-      "<header><p class=\"kicker\">Tarvex report</p><h1>" + Escaped(JobName(job)) + "</h1>";
+  std::string heading = "<header><p class=\"kicker\">Tarvex report</p><h1>" +
+                        platform::MarkupEscaped(JobName(job)) + "</h1>";
   if (exit_status == 0) {
     heading += "<p class=\"status succeeded\">Succeeded: exit status 0</p>";
   } else {
     heading +=
         "<p class=\"status failed\">Failed: exit status " + std::to_string(exit_status) + "</p>";
-    heading += failure_line ? "<p class=\"failure\">" + Escaped(*failure_line) + "</p>"
-                            : "<p class=\"failure\">The run failed without a line in the log.</p>";
+    heading += failure_line
+                   ? "<p class=\"failure\">" + platform::MarkupEscaped(*failure_line) + "</p>"
+                   : "<p class=\"failure\">The run failed without a line in the log.</p>";
     heading += "<p>The sections below show what the run knew when it ended.</p>";
   }
   heading += KeyFigures(job);
@@ -97,7 +101,8 @@ std::string Heading(const JobSettings& job, int exit_status,
   if (!job.ini.empty()) job_files += " Parameter file: " + job.ini + ".";
   if (!job.log.empty()) job_files += " Run log: " + job.log + ".";
   heading += "<p class=\"meta\">Written at the end of the run, " +
-             Escaped(platform::LocalTimeStamp()) + "." + Escaped(job_files) + "</p></header>\n";
+             platform::MarkupEscaped(platform::LocalTimeStamp()) + "." +
+             platform::MarkupEscaped(job_files) + "</p></header>\n";
   return heading;
 }
 
@@ -113,12 +118,13 @@ std::string ReportText(const JobSettings& job, int exit_status,
       "style-src 'unsafe-inline'\">"
       "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
       "<title>" +
-      Escaped(title) + "</title><style>" + kStyle + "</style></head>\n<body><main>\n";
+      platform::MarkupEscaped(title) + "</title><style>" + kStyle + ChartTextStyle() +
+      "</style></head>\n<body><main>\n";
   page += Heading(job, exit_status, failure_line);
   page += LearningCurveSection(job);
   page += FitSection(job);
   page += ResidualSection(job);
-  page += TablesSection(job, network::RunSummary(job, exit_status, failure_line));
+  page += TablesSection(job, results::RunSummary(job, exit_status, failure_line));
   page += "</main></body></html>\n";
   return page;
 }

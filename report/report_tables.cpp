@@ -3,9 +3,10 @@
 #include <utility>
 #include <vector>
 
-#include "network/validation_report.h"
+#include "job/activation_table.h"
+#include "platform/markup_text.h"
 #include "platform/number_text.h"
-#include "report/html_text.h"
+#include "results/validation_entry.h"
 
 namespace tarvex::report {
 
@@ -30,9 +31,10 @@ std::string ValueText(const JobSettings& job, const Json& value) {
 }
 
 std::string Table(std::string_view caption, const std::vector<Row>& rows) {
-  std::string table = "<table><caption>" + Escaped(caption) + "</caption><tbody>";
+  std::string table = "<table><caption>" + platform::MarkupEscaped(caption) + "</caption><tbody>";
   for (const auto& [name, value] : rows) {
-    table += "<tr><th scope=\"row\">" + Escaped(name) + "</th><td>" + Escaped(value) + "</td></tr>";
+    table += "<tr><th scope=\"row\">" + platform::MarkupEscaped(name) + "</th><td>" +
+             platform::MarkupEscaped(value) + "</td></tr>";
   }
   return table + "</tbody></table>";
 }
@@ -62,10 +64,12 @@ std::string FiguresTables(const JobSettings& job) {
     for (int which = 0; which < 3; ++which) {
       tables += "<tr><th scope=\"row\">" + std::string(kNames[which]) + "</th>";
       if (!training.empty()) {
-        tables += "<td>" + Escaped(FigureText(job, training, column, which)) + "</td>";
+        tables +=
+            "<td>" + platform::MarkupEscaped(FigureText(job, training, column, which)) + "</td>";
       }
       if (!validation.empty()) {
-        tables += "<td>" + Escaped(FigureText(job, validation, column, which)) + "</td>";
+        tables +=
+            "<td>" + platform::MarkupEscaped(FigureText(job, validation, column, which)) + "</td>";
       }
       tables += "</tr>";
     }
@@ -75,10 +79,9 @@ std::string FiguresTables(const JobSettings& job) {
 }
 
 std::string ActivationText(std::int16_t af) {
-  static constexpr const char* kHidden[] = {"logistic - 0.5", "logistic", "tanh"};
-  const int kind = af >= 0 && af <= 5 ? af % 3 : 0;
-  const std::string output = af >= 3 && af <= 5 ? "linear" : kHidden[kind];
-  return std::to_string(af) + ": " + kHidden[kind] + " in the hidden layer, " + output +
+  const job::LayerFunctions functions = job::LayerFunctionsOfCode(af);
+  return std::to_string(af) + ": " + std::string(job::ActivationName(functions.hidden)) +
+         " in the hidden layer, " + std::string(job::ActivationName(functions.output)) +
          " in the output layer";
 }
 
@@ -99,7 +102,7 @@ std::vector<Row> NetworkRows(const JobSettings& job, const Json& summary) {
   }
   if (!training["stop"].is_null()) {
     rows.push_back({"network kept", "epoch " + std::to_string(job::KeptEpoch(job))});
-    rows.push_back({"stopped by", network::StopText(job)});
+    rows.push_back({"stopped by", results::StopText(job)});
   }
   rows.push_back({"seconds of training", ValueText(job, training["seconds"])});
   return rows;

@@ -11,7 +11,7 @@
 
 namespace tarvex::report {
 
-// The section of tables; summary is the run's summary (network::RunSummary).
+// The section of tables; summary is the run's summary (results::RunSummary).
 std::string TablesSection(const job::JobSettings& job, const nlohmann::ordered_json& summary);
 
 }  // namespace tarvex::report

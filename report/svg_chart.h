@@ -43,10 +43,14 @@ struct Bars {
   std::string unit;  // what a bar counts, in its tooltip: "rows"
 };
 
-// A vertical line at x across the plot, labelled at its top; kind names it for the page's
-// reader and its tests ("best", "stop", "zero").
+// What a rule or a ring marks; the page names it (data-rule, data-ring: "best", "stop", "zero")
+// for its reader and its tests.
+enum class RuleKind { kBest, kStop, kZero };
+enum class RingKind { kBest };
+
+// A vertical line at x across the plot, labelled at its top.
 struct Rule {
-  std::string kind;
+  RuleKind kind = RuleKind::kBest;
   double x = 0;
   std::string label;
   std::string_view dash;
@@ -54,7 +58,7 @@ struct Rule {
 
 // A point drawn as a ring over the series, such as the best epoch's validation error.
 struct Ring {
-  std::string kind;
+  RingKind kind = RingKind::kBest;
   double x = 0, y = 0;
 };
 
@@ -72,5 +76,10 @@ struct Chart {
 };
 
 std::string ChartSvg(const Chart& chart);
+
+// The page's style rules for the charts' text: its size in the charts' own units steps down as a
+// chart is drawn wider, so that it reads at about the same size on a phone and across a page.
+// ChartSvg leaves room for the largest step.
+std::string ChartTextStyle();
 
 }  // namespace tarvex::report

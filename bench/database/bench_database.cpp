@@ -56,7 +56,7 @@ int Read(const char* path) {
   auto start = std::chrono::steady_clock::now();
   bool loaded = tarvex::input::LoadDataSet(
       job, path, job.TrainingInputs, tarvex::input::Source::kFile,
-      tarvex::input::DataSet::kTrainingInputs, std::string("SELECT ") + kColumns + " FROM d");
+      tarvex::job::DataSet::kTrainingInputs, std::string("SELECT ") + kColumns + " FROM d");
   double seconds = tarvex::bench::Seconds(start);
   double processor_seconds = tarvex::bench::ProcessorSeconds() - processor;
   if (!loaded) {

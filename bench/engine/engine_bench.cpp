@@ -24,7 +24,7 @@
 #include "bench/engine/machine_limits.h"
 #include "engine/lanes.h"
 #include "engine/weight_generator.h"
-#include "network/network_engine.h"
+#include "training/network_engine.h"
 
 namespace {
 
@@ -115,21 +115,21 @@ class EngineLibrary {
  public:
   explicit EngineLibrary(const std::string& path) : handle_(dlopen(path.c_str(), RTLD_NOW)) {
     if (handle_ == nullptr) throw std::runtime_error(dlerror());
-    create_ = reinterpret_cast<Entry>(dlsym(handle_, tarvex::network::kNetworkEngineEntry));
+    create_ = reinterpret_cast<Entry>(dlsym(handle_, tarvex::training::kNetworkEngineEntry));
     if (create_ == nullptr) throw std::runtime_error(dlerror());
   }
   ~EngineLibrary() { dlclose(handle_); }
   EngineLibrary(const EngineLibrary&) = delete;
   EngineLibrary& operator=(const EngineLibrary&) = delete;
 
-  std::unique_ptr<tarvex::network::NetworkEngine> Create() const {
-    std::unique_ptr<tarvex::network::NetworkEngine> engine(create_());
+  std::unique_ptr<tarvex::training::NetworkEngine> Create() const {
+    std::unique_ptr<tarvex::training::NetworkEngine> engine(create_());
     if (!engine) throw std::runtime_error("the library made no engine");
     return engine;
   }
 
  private:
-  using Entry = tarvex::network::NetworkEngine* (*)();
+  using Entry = tarvex::training::NetworkEngine* (*)();
   void* handle_;
   Entry create_;
 };
@@ -264,7 +264,7 @@ void CompareActivationCodes(const EngineLibrary& library) {
   std::printf("\n");
   for (const Shape& shape : kShapes) {
     struct Case {
-      std::unique_ptr<tarvex::network::NetworkEngine> engine;
+      std::unique_ptr<tarvex::training::NetworkEngine> engine;
       Matrix inputs;
       Matrix targets;
       double best = INFINITY;

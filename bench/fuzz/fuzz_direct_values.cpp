@@ -7,9 +7,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   job::JobSettings job = fuzz::FreshJob(size > 0 && data[0] % 2 ? "," : ".");
   const std::string values(fuzz::AsText(data, size));
   if (input::LoadDataSet(job, values, job.TrainingInputs, input::Source::kValues,
-                         input::DataSet::kTrainingInputs, "")) {
+                         job::DataSet::kTrainingInputs, "")) {
     input::LoadDataSet(job, values, job.PredictionInputs, input::Source::kValues,
-                       input::DataSet::kPredictionInputs, "");
+                       job::DataSet::kPredictionInputs, "");
   }
   return 0;
 }

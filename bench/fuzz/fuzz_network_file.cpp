@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "bench/fuzz/fuzz_support.h"
-#include "network/network_file.h"
+#include "netfile/network_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace tarvex::network;

@@ -51,7 +51,7 @@ int Load(const char* path) {
   auto start = std::chrono::steady_clock::now();
   bool loaded =
       tarvex::input::LoadDataSet(job, path, job.TrainingInputs, tarvex::input::Source::kFile,
-                                 tarvex::input::DataSet::kTrainingInputs, "");
+                                 tarvex::job::DataSet::kTrainingInputs, "");
   double seconds = tarvex::bench::Seconds(start);
   if (!loaded) {
     std::printf("load failed\n");

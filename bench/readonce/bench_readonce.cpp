@@ -39,7 +39,7 @@ int Read(const char* path, const char* selector) {
   auto start = std::chrono::steady_clock::now();
   const bool loaded =
       tarvex::input::LoadDataSet(job, path, job.TrainingInputs, tarvex::input::Source::kFile,
-                                 tarvex::input::DataSet::kTrainingInputs, selector);
+                                 tarvex::job::DataSet::kTrainingInputs, selector);
   const double seconds = Seconds(start);
   if (!loaded) {
     std::printf("read failed\n");

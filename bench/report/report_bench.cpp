@@ -13,9 +13,10 @@
 
 #include "bench/bench_support.h"
 #include "job/job_file.h"
-#include "network/learning_curve.h"
-#include "network/run_summary.h"
 #include "report/report_page.h"
+#include "results/curve_file.h"
+#include "results/run_summary.h"
+#include "training/learning_curve.h"
 
 namespace tarvex::bench {
 namespace {
@@ -51,14 +52,13 @@ job::JobSettings LargeJob(int columns) {
   job.es = "1000";
   job.Patience = 1000;
   job.ep = 20000;
-  job.Options = job::OptionsState::kChecked;
+  job.Options = job::OptionsState::kNumbersAccepted;
   job.TrainingInputs = DataMatrix(0, kTraining - 1, 0, 9);
   job.TrainingOutputs = DataMatrix(0, kTraining - 1, 0, columns - 1);
   job.ValidationInputs = DataMatrix(0, kValidation - 1, 0, 9);
   job.ValidationOutputs = DataMatrix(0, kValidation - 1, 0, columns - 1);
   FillRows(job.TrainingOutputValues, job.Results.training_predictions, kTraining, columns, 0);
-  FillRows(job.ValidationOutputValues, job.Results.validation_predictions, kValidation, columns,
-           1);
+  FillRows(job.ValidationOutputValues, job.Results.validation_predictions, kValidation, columns, 1);
   job.Results.network = {10, 22, columns};
   job.Results.stop = job::StopReason::kEarlyStop;
   job.Results.best_epoch = kBest;
@@ -67,7 +67,7 @@ job::JobSettings LargeJob(int columns) {
   job.Results.training.assign(columns, {0.3, 0.2, 0.99});
   job.Results.validation.assign(columns, {0.31, 0.21, 0.98});
   // The curve as the run keeps it: every epoch up to 10,000.
-  network::LearningCurve curve;
+  training::LearningCurve curve;
   for (int epoch = 1; epoch <= kEpochs; ++epoch) {
     job::CurvePoint point{epoch, {}, {}, 0.01};
     for (int c = 0; c < columns; ++c) {
@@ -109,12 +109,12 @@ void Measure(int columns, const std::filesystem::path& folder) {
   });
   const Timing curve = Shortest([&] {
     job::WriteJobFile(job, csv, "The learning curve file",
-                      network::LearningCurveText(job.Results.curve, columns, true));
+                      results::LearningCurveText(job.Results.curve, columns, true));
     curve_size = std::filesystem::file_size(csv);
   });
   job.sof = json;
   const Timing summary = Shortest([&] {
-    network::WriteRunSummary(job, 0, std::nullopt);
+    results::WriteRunSummary(job, 0, std::nullopt);
     summary_size = std::filesystem::file_size(json);
   });
   job.sof.clear();

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "bench/bench_support.h"
-#include "network/engine_loader.h"
-#include "network/training_run.h"
+#include "training/engine_loader.h"
+#include "training/training_run.h"
 
 namespace tarvex::bench {
 namespace {
@@ -69,33 +69,33 @@ void Measure(const Shape& shape) {
     job.TrainingOutputMin.At(c) = -10;
     job.TrainingOutputMax.At(c) = 10;
   }
-  const network::OutputMapping mapping(job);
-  network::EngineComponent component(TARVEX_ENGINE_FOLDER);
-  network::NetworkEngine& engine = component.engine();
+  const training::OutputMapping mapping(job);
+  training::EngineComponent component(TARVEX_ENGINE_FOLDER);
+  training::NetworkEngine& engine = component.engine();
 
-  network::TrainingPlan plan;
+  training::TrainingPlan plan;
   plan.input_count = shape.inputs;
   plan.hidden_size = shape.hidden;
   plan.output_size = shape.outputs;
-  plan.lr = 0.3;
-  plan.m = 0.6;
-  plan.wd = -1;  // never reached: every run does all its epochs
-  plan.iw = 0.3;
-  plan.ep = shape.epochs;
-  const network::TrainingRows training{&inputs, &targets, &targets};
-  const network::LabelledRows validation{&validation_inputs, &validation_outputs};
-  auto train = [&](const network::LabelledRows* rows, bool curve) {
-    network::TrainingPlan run = plan;
+  plan.settings.lr = 0.3;
+  plan.settings.m = 0.6;
+  plan.settings.wd = -1;  // never reached: every run does all its epochs
+  plan.settings.iw = 0.3;
+  plan.settings.ep = shape.epochs;
+  const training::TrainingRows training{&inputs, &targets, &targets};
+  const training::LabelledRows validation{&validation_inputs, &validation_outputs};
+  auto train = [&](const training::LabelledRows* rows, bool curve) {
+    training::TrainingPlan run = plan;
     run.record_curve = curve;
-    network::TrainingOutcome outcome;
-    network::TrainNetwork(engine, run, training, rows, mapping, outcome);
+    training::TrainingOutcome outcome;
+    training::TrainNetwork(engine, run, training, rows, mapping, outcome);
   };
 
   const std::vector<double> epochs =
       Shortest(shape.epochs, {[&] { train(nullptr, false); }, [&] { train(&validation, false); },
                               [&] { train(&validation, true); }});
   // The pass as the epoch loop makes it, and the bare forward passes over the same rows.
-  network::ErrorSums sums(static_cast<size_t>(shape.outputs));
+  training::ErrorSums sums(static_cast<size_t>(shape.outputs));
   const int passes = 50;
   const std::vector<double> rows =
       Shortest(passes, {[&] {

@@ -27,7 +27,7 @@ int Read(const char* path) {
   auto start = std::chrono::steady_clock::now();
   bool loaded = tarvex::input::LoadDataSet(
       job, path, job.TrainingInputs, tarvex::input::Source::kFile,
-      tarvex::input::DataSet::kTrainingInputs, "Data!A1:J" + std::to_string(kRows));
+      tarvex::job::DataSet::kTrainingInputs, "Data!A1:J" + std::to_string(kRows));
   const double seconds = tarvex::bench::Seconds(start);
   if (!loaded || job.TrainingInputs.RowCount() != kRows ||
       job.TrainingInputs.ColumnCount() != kColumns) {

@@ -43,6 +43,14 @@ class TerminalTest : public tarvex::testing::TarvexRun {
   std::string Tmux(std::vector<std::string> arguments) {
     arguments.insert(arguments.begin(), {"-f", "/dev/null", "-S", (folder_ / "sock").string()});
     auto result = RunProgram(kTmux, arguments);
+    // A server whose last session just closed exits while a new command reaches it: ask again.
+    for (int attempt = 0;
+         attempt < 5 && result.exit_status != 0 &&
+         result.standard_error.find("server exited unexpectedly") != std::string::npos;
+         ++attempt) {
+      Pause();
+      result = RunProgram(kTmux, arguments);
+    }
     if (result.exit_status != 0) throw std::runtime_error("tmux: " + result.standard_error);
     return result.standard_output;
   }

@@ -70,7 +70,9 @@ TEST(UsageTest, VersionIsTheProjectVersion) {
   const std::string cmake = ReadFile(SourceFolder() / "CMakeLists.txt");
   std::smatch version;
   ASSERT_TRUE(std::regex_search(cmake, version, std::regex(R"(project\(\w+ VERSION ([0-9.]+))")));
-  EXPECT_EQ(AnswerToQuestion("--version"), "tarvex " + version[1].str() + "\n");
+  EXPECT_EQ(AnswerToQuestion("--version"),
+            "tarvex " + version[1].str() +
+                "\nCopyright (c) 2026 the Tarvex authors; released under the MIT licence\n");
 }
 
 TEST(UsageTest, HelpFitsAnEightyColumnTerminal) {

@@ -12,13 +12,13 @@
 #include <vector>
 
 #include "engine/weight_generator.h"
-#include "network/network_engine.h"
 #include "tests/support/test_support.h"
+#include "training/network_engine.h"
 
 namespace tarvex::engine {
 namespace {
 
-using network::NetworkEngine;
+using training::NetworkEngine;
 
 struct Job {
   std::int32_t inputs;
@@ -44,7 +44,7 @@ std::vector<double> Results(const std::string& path, const Job& job) {
     return {};
   }
   using Entry = NetworkEngine* (*)();
-  auto create = reinterpret_cast<Entry>(dlsym(library, network::kNetworkEngineEntry));
+  auto create = reinterpret_cast<Entry>(dlsym(library, training::kNetworkEngineEntry));
   std::vector<double> results;
   {
     std::unique_ptr<NetworkEngine> engine(create());
@@ -82,7 +82,7 @@ std::vector<double> Results(const std::string& path, const Job& job) {
 }
 
 TEST(EngineBuilds, BaselineAndNativeBuildsGiveTheComponentsBits) {
-  const std::string component = (testing::BinFolder() / network::kNetworkEngineLibrary).string();
+  const std::string component = (testing::BinFolder() / training::kNetworkEngineLibrary).string();
   for (const Job& job : kJobs) {
     SCOPED_TRACE(std::to_string(job.inputs) + "-" + std::to_string(job.hidden) + "-" +
                  std::to_string(job.outputs) + " af=" + std::to_string(job.af));

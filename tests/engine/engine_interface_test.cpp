@@ -13,13 +13,13 @@
 #include <vector>
 
 #include "engine/weight_generator.h"
-#include "network/network_engine.h"
 #include "tests/support/test_support.h"
+#include "training/network_engine.h"
 
 namespace tarvex::engine {
 namespace {
 
-using network::NetworkEngine;
+using training::NetworkEngine;
 
 std::unique_ptr<NetworkEngine> NewEngine() {
   std::unique_ptr<NetworkEngine> engine(TarvexCreateNetworkEngine());
@@ -145,11 +145,11 @@ TEST(EngineInterface, OutputsAfterTrainSampleAreThoseBeforeTheStep) {
 
 // The training stage's own sequence, on XOR, against the library that tarvex loads.
 TEST(EngineInterface, SharedLibraryLoadsAndLearns) {
-  const std::string path = (testing::BinFolder() / network::kNetworkEngineLibrary).string();
+  const std::string path = (testing::BinFolder() / training::kNetworkEngineLibrary).string();
   void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   ASSERT_NE(library, nullptr) << dlerror();
   using Entry = NetworkEngine* (*)();
-  auto create = reinterpret_cast<Entry>(dlsym(library, network::kNetworkEngineEntry));
+  auto create = reinterpret_cast<Entry>(dlsym(library, training::kNetworkEngineEntry));
   ASSERT_NE(create, nullptr) << dlerror();
   {
     std::unique_ptr<NetworkEngine> engine(create());

@@ -20,16 +20,19 @@ declare -A allowed=(
   [database]="platform"
   [job]="platform"
   [input]="job platform workbook database"
-  [network]="job platform"
+  [training]="job platform"
+  [netfile]="job platform"
+  [results]="job platform"
+  [network]="training netfile results job platform"
   [output]="job platform workbook database"
-  [report]="network job platform"
-  [onnx]="job platform"
-  [driver]="input network onnx output report job platform workbook database"
+  [report]="results job platform"
+  [onnx]="training job platform"
+  [driver]="input network training netfile results onnx output report job platform workbook database"
   [engine]=""
   [scriptfix]="platform"
   [packaging]="driver job platform"
 )
-engine_interface="network/network_engine.h"
+engine_interface="training/network_engine.h"
 
 # Sets found to the deepest room that holds the path; empty when none does.
 room_of() {

@@ -19,7 +19,7 @@ fail() {
   exit 1
 }
 
-version=$("$build/bin/tarvex" --version) || fail "tarvex --version"
+version=$("$build/bin/tarvex" --version | head -n 1) || fail "tarvex --version"
 version=${version#tarvex }
 deb=$packages/tarvex_${version}_$(dpkg --print-architecture).deb
 
@@ -72,7 +72,7 @@ contents)
 run)
   dpkg-deb -x "$deb" "$scratch/root" || fail "dpkg-deb -x"
   root=$scratch/root
-  [ "$("$root/usr/bin/tarvex" --version)" = "tarvex $version" ] || fail "installed --version"
+  [ "$("$root/usr/bin/tarvex" --version | head -n 1)" = "tarvex $version" ] || fail "installed --version"
   # The examples as the package installs them, run with the installed tarvex on PATH.
   cp -r "$root/usr/share/doc/tarvex/examples" "$scratch/installed"
   (cd "$scratch/installed" && PATH=$root/usr/bin:$PATH env -u TARVEX ./example-txt.sh >/dev/null) ||
@@ -107,7 +107,7 @@ dpkg)
     --path-include='/usr/share/doc/*' -i "$deb" >"$scratch/dpkg.log" 2>&1 ||
     { cat "$scratch/dpkg.log"; fail "dpkg -i"; }
   dpkg --root="$root" -s tarvex | grep -q '^Status: install ok installed' || fail "not installed"
-  [ "$("$root/usr/bin/tarvex" --version)" = "tarvex $version" ] || fail "installed --version"
+  [ "$("$root/usr/bin/tarvex" --version | head -n 1)" = "tarvex $version" ] || fail "installed --version"
   for page in tarvex scribbon; do
     [ "$(MANPATH=$root/usr/share/man man -w "$page")" = "$root/usr/share/man/man1/$page.1.gz" ] ||
       fail "man does not find $page"

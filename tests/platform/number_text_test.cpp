@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <random>
@@ -127,6 +128,29 @@ TEST(FormatGeneralNumberTest, ReadsBackWithinFifteenDigits) {
     double back;
     ASSERT_TRUE(ConvertLocaleNumber(FormatGeneralNumber(value, "."), ".", back));
     EXPECT_NEAR(back, value, std::fabs(value) * 1e-14);
+  }
+}
+
+// Any count of significant digits against printf's correctly rounded %.*e: the same value, and
+// no more digits than asked for.
+TEST(FormatNumberTest, RoundsLikePrintfToTheDigitsAsked) {
+  std::mt19937_64 random(3);
+  std::uniform_real_distribution<double> exponent(-12, 18), mantissa(1, 10);
+  for (int trial = 0; trial < 20000; ++trial) {
+    const int digits = 1 + trial % 17;
+    const double value = (trial % 2 ? -1 : 1) * mantissa(random) * std::pow(10.0, exponent(random));
+    const std::string text = FormatNumber(value, digits, ".");
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "%.*e", digits - 1, value);
+    double back;
+    ASSERT_TRUE(ConvertLocaleNumber(text, ".", back)) << text;
+    EXPECT_EQ(back, std::strtod(expected, nullptr)) << value << " to " << digits << ": " << text;
+    std::string significant;  // the mantissa's digits without the zeros on either side
+    for (char c : text.substr(0, text.find('E'))) {
+      if (c >= '0' && c <= '9' && (!significant.empty() || c != '0')) significant += c;
+    }
+    while (!significant.empty() && significant.back() == '0') significant.pop_back();
+    EXPECT_LE(significant.size(), static_cast<std::size_t>(digits)) << text;
   }
 }
 

@@ -1,9 +1,10 @@
-// The charts' axes and samples by their properties over many ranges, and the page's text escaping.
+// The charts' axes and samples by their properties over many ranges.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <random>
 
+#include "platform/number_text.h"
 #include "report/axis.h"
 #include "report/html_text.h"
 #include "report/report_charts.h"
@@ -103,17 +104,26 @@ TEST(SamplePositions, EvenlySpacedAscendingAndAllWhenFew) {
   }
 }
 
-TEST(Escaped, MarkupEscapedAndBrokenUtf8Replaced) {
-  const std::pair<std::string, std::string> cases[] = {
-      {"a<b>&\"c'", "a&lt;b&gt;&amp;&quot;c&#39;"},
-      {"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80", "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"},
-      {"\xFF", "\xEF\xBF\xBD"},
-      {"\xC0\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD"},                  // overlong
-      {"\xED\xA0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},  // a surrogate
-      {"\xE2\x82", "\xEF\xBF\xBD\xEF\xBF\xBD"},                  // cut short
-      {"tab\there\r\x01", "tab\there  "},
-  };
-  for (const auto& [text, expected] : cases) EXPECT_EQ(Escaped(text), expected) << text;
+// A tick's label is its value, however many digits the axis's step needs; four where a value
+// has no step to keep to.
+TEST(RunLabels, EachTickLabelIsItsValue) {
+  std::mt19937_64 random(13);
+  for (int trial = 0; trial < 20000; ++trial) {
+    const auto [low, high] = RandomRange(random, trial % 2 == 1);
+    const Axis axis = trial % 2 ? Axis::Logarithmic(std::max(low, 1e-300), std::max(high, 1e-300))
+                                : Axis::Linear(low, high);
+    const std::vector<std::string> labels = RunLabels(axis.Ticks(), ".");
+    ASSERT_EQ(labels.size(), axis.Ticks().size());
+    for (std::size_t i = 0; i < labels.size(); ++i) {
+      const std::string exact = platform::FormatGeneralNumber(axis.Ticks()[i], ".");
+      EXPECT_EQ(labels[i], exact) << low << " " << high;
+    }
+  }
+  const std::vector<std::string> alone = RunLabels(std::vector<double>{52.8008127299928}, ".");
+  EXPECT_EQ(alone, std::vector<std::string>{"52.8"});
+  EXPECT_EQ(RunLabels(std::vector<double>{-1.7e308, 1.0 / 3, 1.7e308}, ","),
+            (std::vector<std::string>{"-1,7E+308", "0,3333", "1,7E+308"}));
+  EXPECT_EQ(ShortNumber(0.0306558447883786, "."), "0.03066");
 }
 
 }  // namespace

@@ -3,8 +3,10 @@
 # every series with its points where the data puts them, read off the chart through its own tick
 # marks and labels; and, with --browser, the page rendered by a headless Chromium without a
 # console message, without horizontal scrolling on a phone or in print, and its best-epoch
-# marks and points where the data says. Prints "ok" and what it checked; exits 1 naming the first
-# thing that is wrong.
+# marks and points where the data says, its charts filling the text column with text that reads at
+# every width. The heading's figures are the summary's to four significant digits, and --title
+# names the job that the heading must show. Prints "ok" and what it checked; exits 1 naming the
+# first thing that is wrong.
 import argparse
 import csv
 import html.parser
@@ -85,7 +87,9 @@ def check_self_contained(text, root):
     for style in root.find_all("style"):
         if re.search(r"url\(|@import", style.all_text()):
             fail("the style sheet refers to something outside")
-    found = re.search(r"(?i)\b(?:https?|ftp|wss?|file|data):|//[a-z0-9.-]+\.[a-z]{2,}", text)
+    # Schemes as addresses have them: the heading's "Parameter file: job.ini" is none.
+    found = re.search(
+        r"(?i)\b(?:https?|ftp|wss?|file):/|\bdata:[a-z-]*[/,;]|//[a-z0-9.-]+\.[a-z]{2,}", text)
     if found:
         fail(f"the page names a network address: {found.group(0)!r}")
 
@@ -268,6 +272,65 @@ def check_residuals(chart, column, predicted, actual):
     return len(bars)
 
 
+def check_heading(root, summary, title):
+    """The job's name in the heading and the page's title; the figures at a glance, each the
+    summary's rounded to four significant digits (as Python rounds them)."""
+    if title is not None:
+        shown = next(root.find_all("h1")).all_text()
+        if shown != title:
+            fail(f"the heading names the job {shown!r}, not {title!r}")
+        if next(root.find_all("title")).all_text() != "Tarvex report: " + title:
+            fail(f"the page's title does not name the job {title!r}")
+    key = next((p for p in root.find_all("p") if p.attrs.get("class") == "key"), None)
+    metrics = summary.get("metrics") or {}
+    kind = "validation" if metrics.get("validation") else "training"
+    if key is None:
+        if metrics.get(kind):
+            fail("the heading shows no figures")
+        return
+    shown = re.findall(r"(Validation|Training) RMSE \(output (\d+)\): ([^,;]+)(?:, R\u00b2 ([^;]+))?",
+                       key.all_text())
+    if not shown:
+        fail(f"no figures in the heading: {key.all_text()!r}")
+    for name, column, rmse, r2 in shown:
+        figures = metrics[kind][int(column) - 1]
+        if name.lower() != kind:
+            fail(f"the heading shows the {name.lower()} figures, the summary has {kind} ones")
+        for text, value in ((rmse, figures["rmse"]), (r2, figures["r2"])):
+            if text and float(text) != float(f"{value:.4g}"):
+                fail(f"the heading shows {text} for {value} (four significant digits: {value:.4g})")
+
+
+def check_layout(page, media):
+    """Charts as wide as the text column, or several abreast that fill it; the charts' text read at
+    11 to 16 pixels (11.5 at the least on the smallest steps' edge), whatever the width."""
+    found = page.evaluate("""(() => {
+      const main = document.querySelector('main'), style = getComputedStyle(main);
+      const column = main.clientWidth - parseFloat(style.paddingLeft) - parseFloat(style.paddingRight);
+      const rows = [...document.querySelectorAll('.charts')].map(charts => {
+        const gap = parseFloat(getComputedStyle(charts).columnGap) || 0, byTop = {};
+        for (const svg of charts.querySelectorAll('svg.chart')) {
+          const box = svg.getBoundingClientRect();
+          (byTop[Math.round(box.top)] ||= []).push(box.width);
+        }
+        return {width: charts.getBoundingClientRect().width, gap, rows: Object.values(byTop)};
+      });
+      const sizes = [...document.querySelectorAll('svg.chart text')].map(text =>
+        parseFloat(getComputedStyle(text).fontSize) * text.ownerSVGElement.getScreenCTM().a);
+      return {column, rows, sizes};
+    })()""")
+    for charts in found["rows"]:
+        if not media and abs(charts["width"] - found["column"]) > 1:
+            fail(f"a row of charts is {charts['width']} pixels wide in a column of {found['column']}")
+        for row in charts["rows"]:
+            filled = sum(row) + charts["gap"] * (len(row) - 1)
+            if not media and abs(filled - charts["width"]) > 1.5:
+                fail(f"charts of {row} pixels leave their row of {charts['width']} unfilled")
+    if found["sizes"] and not 10.5 <= min(found["sizes"]) <= max(found["sizes"]) <= 16.5:
+        fail(f"the charts' text reads at {min(found['sizes']):.1f} to {max(found['sizes']):.1f} "
+             "pixels")
+
+
 def check_in_browser(path, expected, counts, screenshot):
     import browser
     if not browser.chromium_path():
@@ -284,6 +347,7 @@ def check_in_browser(path, expected, counts, screenshot):
             if scroll > inner:
                 fail(f"at {width} pixels{' in print' if media else ''} the page scrolls across "
                      f"({scroll} > {inner})")
+            check_layout(page, media)
             rendered = page.evaluate("""
               [...document.querySelectorAll('svg.chart')].map(svg => {
                 const ctm = svg.getScreenCTM();
@@ -342,6 +406,7 @@ def main():
     parser.add_argument("--training", nargs=2, metavar=("PREDICTED", "ACTUAL"))
     parser.add_argument("--validation", nargs=2, metavar=("PREDICTED", "ACTUAL"))
     parser.add_argument("--failure", help="a part of the failure line the heading must show")
+    parser.add_argument("--title", help="the job's name that the heading must show")
     parser.add_argument("--axes-only", nargs="*", default=[], metavar="KIND",
                         help="kinds of chart (fit, residuals) to check for their axes alone")
     parser.add_argument("--browser", action="store_true")
@@ -369,6 +434,7 @@ def main():
         fail(f"the heading does not say {status!r}")
     if args.failure and args.failure not in header:
         fail(f"the heading does not show the failure {args.failure!r}")
+    check_heading(root, summary, args.title)
 
     charts = {svg.attrs["data-chart"]: svg for svg in root.find_all("svg", **{"class": "chart"})}
     expected, counts, report = [], {}, []

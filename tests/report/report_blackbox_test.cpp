@@ -195,6 +195,51 @@ TEST_F(ReportRun, ReportOverAJobFileIsRefusedAndOneThatCannotBeWrittenFailsTheRu
   EXPECT_TRUE(Exists("po.txt"));
 }
 
+// The heading names the job by the stem of its parameter file, else of its predictions, else of
+// its log; check_report.py also checks the heading's figures at a glance against the summary's and,
+// rendered, that the charts fill the text column with text that reads at every width.
+TEST_F(ReportRun, HeadingNamesTheJobAndItsChartsFillTheColumn) {
+  // One output column too: a section's one chart spans the column, two share it.
+  std::string one_output;
+  for (std::istringstream rows(Read("to.txt")); std::getline(rows, one_output);) {
+    Write("to1.txt", (Exists("to1.txt") ? Read("to1.txt") : "") +
+                         one_output.substr(0, one_output.find('\t')) + "\n");
+  }
+  Write("sweep.ini",
+        "[Parameter]\n/tif=ti.txt\n/tof=to1.txt\n/pif=pi.txt\n/pof=po.txt\n/log=run.log\n");
+  fs::create_directory(folder_ / "out");
+  fs::create_directory(folder_ / "logs");
+  const std::vector<std::string> outputs = {"/sof=summary.json", "/rof=report.html", "/ep=40",
+                                            "/lcf=curve.csv"};
+  const struct {
+    const char* source;
+    std::vector<std::string> options;
+    std::string title;
+    int columns;
+  } cases[] = {
+      {"the parameter file", {"/ini=sweep.ini", "/vf=0.25"}, "sweep", 1},
+      {"the predictions",
+       {"/tif=ti.txt", "/tof=to1.txt", "/pif=pi.txt", "/pof=out\\night.run.csv", "/log=run.log"},
+       "night.run",
+       1},
+      {"the log",
+       {"/tif=ti.txt", "/tof=to.txt", "/nof=net.json", "/log=logs\\tuesday.log"},
+       "tuesday",
+       2},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.source);
+    std::vector<std::string> options = c.options;
+    options.insert(options.end(), outputs.begin(), outputs.end());
+    ASSERT_EQ(Run(options), 0);
+    const std::string answer =
+        Check({"--title", c.title, "--curve", "curve.csv", "--axes-only", "fit", "residuals"});
+    EXPECT_TRUE(
+        answer.starts_with("ok: " + std::to_string(c.columns) + " learning curve(s) of 40 epochs"))
+        << answer;
+  }
+}
+
 // README's example job: its report checked and rendered; the test's picture of it is the one in
 // docs/ (build/tests/report-example.png, copied there by hand when the report changes).
 TEST_F(ReportRun, ExampleJobReport) {

@@ -93,7 +93,7 @@ TEST_F(RunWorkbooksTest, AnOutputKeepsTheCellsOfARunThatWroteAfterTheRead) {
     RunApplication run;
     std::optional<Application> unused;
     ASSERT_TRUE(input::LoadDataSet(job_, path.string(), job_.TrainingInputs, input::Source::kFile,
-                                   input::DataSet::kTrainingInputs, "Data!A1:A3"));
+                                   job::DataSet::kTrainingInputs, "Data!A1:A3"));
     EXPECT_EQ(RunApplication::Shared(unused).Workbooks().Count(), 1u);
     if (other_run_writes) WriteCell(path, "c1", 42);
     job_.PredictionOutputs = job::DataMatrix(1, 2, 1, 1);

@@ -402,25 +402,4 @@ void AppendXmlDecoded(std::string& out, std::string_view raw) {
   out.append(raw, done);
 }
 
-void AppendXmlEscaped(std::string& out, std::string_view text) {
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
-  }
-}
-
 }  // namespace tarvex::workbook::openxml

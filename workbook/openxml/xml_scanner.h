@@ -112,7 +112,4 @@ class XmlScanner {
 // scanner accepted.
 void AppendXmlDecoded(std::string& out, std::string_view raw);
 
-// Escapes "&", "<", ">" and '"' so that text may stand as character data or in an attribute.
-void AppendXmlEscaped(std::string& out, std::string_view text);
-
 }  // namespace tarvex::workbook::openxml

@@ -1,0 +1,182 @@
+#include "driver/option_checks.h"
+
+#include <cmath>
+#include <exception>
+#include <optional>
+#include <string>
+
+#include "driver/export_options.h"
+#include "job/job_file.h"
+#include "job/messages.h"
+#include "job/own_files.h"
+#include "job/parse_number.h"
+#include "job/required_options.h"
+#include "job/run_log.h"
+#include "platform/number_text.h"
+
+namespace tarvex::driver {
+
+using job::JobSettings;
+using job::WriteLog;
+
+namespace {
+
+constexpr double kLargestSeed = 4294967295.0;
+
+// A whole number from 0 to largest, written as the whole-number options are.
+bool ReadCount(const JobSettings& job, const std::string& text, double largest, double& number) {
+  double value;
+  if (!platform::ConvertLocaleNumber(text, job.DecimalSeparator, value)) return false;
+  if (!(value >= 0 && value <= largest) || std::nearbyint(value) != value) return false;
+  number = value;
+  return true;
+}
+
+bool Refuse(const JobSettings& job, const std::string& line) {
+  WriteLog(job.log, line);
+  return false;
+}
+
+std::string Exclusive(std::string_view first, std::string_view second) {
+  return job::FillTemplate(job::kExclusiveParametersTemplate, first, second);
+}
+
+// The validation option that the job gives, for a line that names it.
+std::string_view GivenValidationOption(const JobSettings& job) {
+  if (!job.vif.empty()) return "'/vif'";
+  if (!job.viv.empty()) return "'/viv'";
+  if (!job.vof.empty()) return "'/vof'";
+  return "'/vov'";
+}
+
+// The files about the run that must not replace one of the job's own files: the summary, the
+// report, two new outputs under one name, the saved network.
+bool CheckOutputTargets(JobSettings& job) {
+  try {
+    if (!job.sof.empty()) job::CheckJobFileTarget(job, job.sof, "The run summary file");
+  } catch (const std::exception& failure) {
+    job.SummaryRefused = true;  // the report is still written and names the line
+    return Refuse(job, job::DescribeFailure(failure));
+  }
+  try {
+    if (!job.rof.empty()) job::CheckJobFileTarget(job, job.rof, "The report file");
+  } catch (const std::exception& failure) {
+    job.ReportRefused = true;  // the summary is still written and names the line
+    return Refuse(job, job::DescribeFailure(failure));
+  }
+  // Two outputs under one new name: the first written would be replaced by the second.
+  if (std::optional<job::OutputClash> clash = job::NewOutputsClash(job)) {
+    if (clash->path == &job.sof) job.SummaryRefused = true;
+    if (clash->path == &job.rof) job.ReportRefused = true;
+    return Refuse(job, job::FileNameLine(*clash->path, clash->line + "; nothing was written"));
+  }
+  try {
+    if (!job.nof.empty()) job::CheckJobFileTarget(job, job.nof, "The network output file");
+  } catch (const std::exception& failure) {
+    return Refuse(job, job::DescribeFailure(failure));
+  }
+  return true;
+}
+
+// /vf, /es, /sd and /cv, kept as written, into their numbers.
+bool CheckNumberOptions(JobSettings& job) {
+  if (!job.vf.empty()) {
+    double fraction = 0;
+    if (!job::ParseNumber(job.vf, fraction, job.DecimalSeparator) ||
+        !(fraction > 0 && fraction < 1)) {
+      return Refuse(job,
+                    "The Parameter '/vf' must be a fraction between 0 and 1 (both "
+                    "excluded): " +
+                        job.vf);
+    }
+    job.ValidationFraction = fraction;
+  }
+  if (!job.es.empty()) {
+    double patience = 0;
+    if (!ReadCount(job, job.es, 2147483647.0, patience)) {
+      return Refuse(job,
+                    "The Parameter '/es' must be a whole number of epochs, 0 or more: " + job.es);
+    }
+    job.Patience = static_cast<std::int32_t>(patience);
+  }
+  if (!job.sd.empty()) {
+    double seed = 0;
+    if (!ReadCount(job, job.sd, kLargestSeed, seed)) {
+      return Refuse(job,
+                    "The Parameter '/sd' must be a whole number from 0 to 4294967295: " + job.sd);
+    }
+    job.Seed = static_cast<std::uint32_t>(seed);
+  }
+  if (!job.cv.empty()) {
+    // Whether there are as many training rows as folds is known once they are loaded.
+    double folds = 0;
+    if (!ReadCount(job, job.cv, 2147483647.0, folds) || folds < 2) {
+      return Refuse(job,
+                    "The Parameter '/cv' must be a whole number of folds, 2 or more: " + job.cv);
+    }
+    job.Folds = static_cast<std::int32_t>(folds);
+  }
+  return true;
+}
+
+// The validation options that cannot work together, or with a saved network.
+bool CheckOptionCombinations(const JobSettings& job) {
+  // A saved network is not trained: it has no rows to hold out, no epochs and no curve.
+  if (!job::TrainsNetwork(job)) {
+    if (job.ValidationFraction > 0) return Refuse(job, Exclusive("'/nif'", "'/vf'"));
+    if (job.Patience > 0) return Refuse(job, Exclusive("'/nif'", "'/es'"));
+    if (!job.lcf.empty()) return Refuse(job, Exclusive("'/nif'", "'/lcf'"));
+    if (job.Folds > 0) return Refuse(job, Exclusive("'/nif'", "'/cv'"));
+  }
+  // The folds are the validation data of cross-validation; the final network has none.
+  if (job.Folds > 0 && job.ValidationFraction > 0) return Refuse(job, Exclusive("'/cv'", "'/vf'"));
+  if (job.Folds > 0 && job::HasValidationSource(job)) {
+    return Refuse(job, Exclusive("'/cv'", GivenValidationOption(job)));
+  }
+  if (job.ValidationFraction > 0 && job::HasValidationSource(job)) {
+    return Refuse(job, Exclusive("'/vf'", GivenValidationOption(job)));
+  }
+  if (job::HasValidationSource(job)) {
+    if (job.vif.empty() && job.viv.empty()) {
+      return Refuse(job, job::FillTemplate(job::kEmptyParameterTemplate, "'/vif'"));
+    }
+    if (job.vof.empty() && job.vov.empty()) {
+      return Refuse(job, job::FillTemplate(job::kEmptyParameterTemplate, "'/vof'"));
+    }
+  }
+  if (job.Patience > 0 && !job::HasValidationData(job) && job.Folds == 0) {
+    return Refuse(job,
+                  "The Parameter '/es' needs validation data: '/vif' and '/vof' (or '/viv' "
+                  "and '/vov'), or '/vf'.");
+  }
+  return true;
+}
+
+// Only once the combinations pass: a job with a saved network makes no curve.
+bool CheckCurveTarget(const JobSettings& job) {
+  try {
+    if (!job.lcf.empty()) job::CheckJobFileTarget(job, job.lcf, "The learning curve file");
+  } catch (const std::exception& failure) {
+    return Refuse(job, job::DescribeFailure(failure));
+  }
+  return true;
+}
+
+}  // namespace
+
+bool CheckOptions(JobSettings& job) {
+  // Saving a network needs training; a saved network is not trained.
+  if (!job.nif.empty() && !job.nof.empty()) {
+    return Refuse(job, Exclusive("'/nif'", "'/nof'"));
+  }
+  if (!CheckOutputTargets(job) || !CheckNumberOptions(job) || !CheckOptionCombinations(job) ||
+      !CheckCurveTarget(job)) {
+    return false;
+  }
+  // From here the summary shows the numbers read: the checks below refuse jobs whose numbers are
+  // fine, and their summaries have always said so.
+  job.Options = job::OptionsState::kNumbersAccepted;
+  return CheckExportOptions(job) && job::CheckPredictionTargetGiven(job);
+}
+
+}  // namespace tarvex::driver

@@ -1,0 +1,110 @@
+// What training finds and keeps: the trained network's weights and how it came about, the error
+// figures, the learning curve, the folds of a cross-validation. Training fills them; the log's
+// entries, the run summary, the report and the network file read them.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "job/data_matrix.h"
+
+namespace tarvex::job {
+
+// A trained network as a network file gives it: the layout and every weight and bias, in the
+// order of the engine's GetWeights.
+struct NetworkWeights {
+  std::int32_t InputCount = 0;
+  std::int32_t HiddenCount = 0;
+  std::int32_t OutputCount = 0;
+  std::vector<double> Weights;
+};
+
+// The options a network is trained with, as the job gives them (lr, m, wd, iw, ep, n, af): one
+// record that goes with the network wherever it goes (the training run, the network file, an
+// exported model).
+struct TrainingSettings {
+  double lr = 0, m = 0, wd = 0, iw = 0;
+  std::int32_t ep = 0, n = 0;
+  std::int16_t af = 0;
+};
+
+// Where a training data set came from: a file (its path and selector as the job gave them) or
+// values written into an option.
+enum class SourceKind { kValues, kFile };
+struct DataSource {
+  SourceKind kind = SourceKind::kValues;
+  std::string name;
+  std::string selector;
+};
+
+// How a trained network came about, for the files that describe it (the network file, an
+// exported model): its options, the epochs it ran and where its data came from.
+struct TrainingRecord {
+  TrainingSettings settings;
+  std::int32_t epochs = 0;
+  DataSource inputs, outputs;
+};
+
+// How well a network fits one output column, in the units of the training outputs. R^2 has no
+// value for a column whose actual values are all equal.
+struct ColumnFigures {
+  double rmse = 0;
+  double mae = 0;
+  std::optional<double> r2;
+};
+
+// One epoch of the learning curve. Per output column, in the units of the training outputs: the
+// RMSE of the training rows, each taken as it was trained (before its step), and of the
+// validation rows after the epoch (empty without validation rows).
+struct CurvePoint {
+  std::int32_t epoch = 0;
+  std::vector<double> training_rmse;
+  std::vector<double> validation_rmse;
+  double weight_delta = 0;  // of the epoch's last step, in percent
+};
+
+// Why the epoch loop ended.
+enum class StopReason { kNotTrained, kWeightDeltaTarget, kEpochLimit, kEarlyStop };
+
+// One network of cross-validation: trained on all folds but one, validated on that one.
+struct FoldResult {
+  Index training_rows = 0, validation_rows = 0;
+  std::int32_t last_epoch = 0;
+  std::int32_t best_epoch = 0;
+  StopReason stop = StopReason::kNotTrained;
+  double seconds = 0;  // of its epoch loop
+  std::vector<ColumnFigures> training, validation;
+  std::vector<CurvePoint> curve;  // when a curve was asked for
+};
+
+// Mean and sample standard deviation (divided by n - 1) of each figure over the folds (at least
+// two), per output column. R^2 counts only the folds where it has a value: its mean has none
+// without such a fold, its deviation none with fewer than two.
+struct FoldStatistics {
+  std::vector<ColumnFigures> mean, deviation;
+};
+
+// What training and evaluation found, beyond the training results entry: for the validation
+// entry of the log, the run summary and the report.
+struct TrainingResults {
+  struct Layout {
+    std::int32_t inputs = 0, hidden = 0, outputs = 0;  // 0: not known
+  } network;
+  StopReason stop = StopReason::kNotTrained;
+  std::int32_t best_epoch = 0;  // 0: no validation data, or no epoch ran
+  double seconds = 0;           // of the epoch loop
+  std::vector<ColumnFigures> training, validation;
+  std::vector<CurvePoint> curve;  // the epochs kept, when a curve or a report was asked for
+  // The kept network's predictions in the units of the training outputs, one row per row trained
+  // on and per validation row, in their order: for the report's charts, kept only for a report.
+  DataMatrix training_predictions, validation_predictions;
+  std::vector<FoldResult> folds;  // cross-validation, in the order of the folds
+  // Of the folds' figures, computed once the folds are trained, for every writer.
+  FoldStatistics fold_validation, fold_training;
+  // What the run wrote, for the summary's list of outputs.
+  bool predictions_written = false, network_written = false, curve_written = false;
+};
+
+}  // namespace tarvex::job

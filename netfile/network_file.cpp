@@ -1,0 +1,352 @@
+#include "netfile/network_file.h"
+
+#include <cmath>
+#include <initializer_list>
+#include <limits>
+#include <new>
+
+#include "netfile/network_json.h"
+#include "platform/memory.h"
+
+namespace tarvex::netfile {
+
+namespace {
+
+// ---- Writing ----
+
+Json Row(std::span<const double> values) {
+  return Json(std::vector<double>(values.begin(), values.end()));
+}
+
+// One layer's weights as rows (one per neuron) and its biases, from the engine's order, where
+// each neuron's weights are followed by its bias.
+Json Layer(std::span<const double> weights, std::int32_t neurons, std::int32_t inputs) {
+  Json rows = Json::array();
+  Json biases = Json::array();
+  const std::size_t width = static_cast<std::size_t>(inputs) + 1;
+  for (std::size_t j = 0; j < static_cast<std::size_t>(neurons); ++j) {
+    rows.push_back(Row(weights.subspan(j * width, width - 1)));
+    biases.push_back(weights[j * width + width - 1]);
+  }
+  Json layer;
+  layer["weights"] = std::move(rows);
+  layer["biases"] = std::move(biases);
+  return layer;
+}
+
+Json Source(const job::DataSource& source) {
+  Json json;
+  json["kind"] = source.kind == job::SourceKind::kFile ? "file" : "values";
+  json["name"] = source.name;
+  json["selector"] = source.selector;
+  return json;
+}
+
+// ---- Reading ----
+
+[[noreturn]] void Complain(const std::string& path, const std::string& what) {
+  throw NetworkFileError("Field " + path + ": " + what);
+}
+
+std::string Join(const std::string& path, std::string_view key) {
+  return path.empty() ? std::string(key) : path + "." + std::string(key);
+}
+
+std::string Indexed(const std::string& path, std::size_t index) {
+  return path + "[" + std::to_string(index) + "]";
+}
+
+// The object's fields must be exactly keys: the first missing one, in this order, else the first
+// unknown one, is the complaint.
+const Json& Object(const Json& value, const std::string& path,
+                   std::initializer_list<std::string_view> keys) {
+  if (!value.is_object()) Complain(path, "an object is expected");
+  for (std::string_view key : keys) {
+    if (!value.contains(key)) throw NetworkFileError("Missing field: " + Join(path, key));
+  }
+  for (const auto& item : value.items()) {
+    bool known = false;
+    for (std::string_view key : keys) known = known || item.key() == key;
+    if (!known) throw NetworkFileError("Unknown field: " + Join(path, Printable(item.key())));
+  }
+  return value;
+}
+
+std::int64_t Whole(const Json& object, const std::string& path, std::string_view key,
+                   std::int64_t low, std::int64_t high) {
+  const Json& value = object.at(key);
+  const std::string where = Join(path, key);
+  if (!value.is_number_integer()) Complain(where, "a whole number is expected");
+  if (value.is_number_unsigned() && value.get<std::uint64_t>() > static_cast<std::uint64_t>(high)) {
+    Complain(where, Printable(value.dump()) + " is larger than " + std::to_string(high));
+  }
+  const std::int64_t number = value.get<std::int64_t>();
+  if (number < low || number > high) {
+    Complain(where, std::to_string(number) + " is outside " + std::to_string(low) + " to " +
+                        std::to_string(high));
+  }
+  return number;
+}
+
+double Finite(const Json& value, const std::string& path) {
+  if (!value.is_number()) Complain(path, "a number is expected");
+  const double number = value.get<double>();
+  if (!std::isfinite(number)) Complain(path, "not a finite number");
+  return number;
+}
+
+std::string Text(const Json& object, const std::string& path, std::string_view key) {
+  const Json& value = object.at(key);
+  if (!value.is_string()) Complain(Join(path, key), "a text is expected");
+  return value.get<std::string>();
+}
+
+std::string Counted(std::int64_t count, const char* noun) {
+  return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
+const Json& List(const Json& value, const std::string& path, std::int64_t count, const char* unit,
+                 const std::string& counted) {
+  if (!value.is_array()) Complain(path, "a list is expected");
+  if (static_cast<std::int64_t>(value.size()) != count) {
+    Complain(path, Counted(static_cast<std::int64_t>(value.size()), unit) + ", the layout has " +
+                       counted);
+  }
+  return value;
+}
+
+std::vector<double> Numbers(const Json& value, const std::string& path, std::int64_t count,
+                            const std::string& counted) {
+  const Json& list = List(value, path, count, "value", counted);
+  std::vector<double> numbers;
+  numbers.reserve(list.size());
+  for (const Json& item : list) {
+    numbers.push_back(Finite(item, Indexed(path, numbers.size())));
+  }
+  return numbers;
+}
+
+// A layer's rows and biases into the engine's order: each neuron's weights, then its bias.
+void ReadLayer(const Json& layer, const std::string& path, std::int64_t neurons,
+               const std::string& neurons_counted, std::int64_t inputs,
+               const std::string& inputs_counted, std::vector<double>& weights) {
+  Object(layer, path, {"weights", "biases"});
+  const std::string rows_path = Join(path, "weights");
+  const Json& rows = List(layer.at("weights"), rows_path, neurons, "row", neurons_counted);
+  const std::vector<double> biases =
+      Numbers(layer.at("biases"), Join(path, "biases"), neurons, neurons_counted);
+  for (std::size_t j = 0; j < rows.size(); ++j) {
+    const std::vector<double> row = Numbers(rows[j], Indexed(rows_path, j), inputs, inputs_counted);
+    weights.insert(weights.end(), row.begin(), row.end());
+    weights.push_back(biases[j]);
+  }
+}
+
+// Scaling back and forth subtracts the ends of each range, which must stay finite.
+void CheckRanges(const std::vector<double>& minimum, const std::vector<double>& maximum,
+                 const std::string& path) {
+  for (std::size_t j = 0; j < minimum.size(); ++j) {
+    if (!std::isfinite(maximum[j] - minimum[j])) {
+      Complain(Indexed(path, j), "the range is too wide to compute with");
+    }
+  }
+}
+
+job::DataSource ReadSource(const Json& object, const std::string& path) {
+  Object(object, path, {"kind", "name", "selector"});
+  const std::string kind = Text(object, path, "kind");
+  job::DataSource source{job::SourceKind::kFile, Text(object, path, "name"),
+                         Text(object, path, "selector")};
+  if (kind == "values") {
+    source.kind = job::SourceKind::kValues;
+  } else if (kind != "file") {
+    Complain(Join(path, "kind"), "\"file\" or \"values\" is expected");
+  }
+  return source;
+}
+
+}  // namespace
+
+std::string NetworkFileText(const NetworkFile& file) {
+  const job::NetworkWeights& network = file.network;
+  const std::span<const double> weights = network.Weights;
+  const std::size_t hidden_total =
+      static_cast<std::size_t>(network.HiddenCount) * (network.InputCount + 1);
+  if (weights.size() !=
+      hidden_total + static_cast<std::size_t>(network.OutputCount) * (network.HiddenCount + 1)) {
+    throw NetworkFileError("The network's weights do not match its layout");
+  }
+
+  Json json;
+  json["format"] = kNetworkFileFormat;
+  json["version"] = kNetworkFileVersion;
+  json["layout"]["inputs"] = network.InputCount;
+  json["layout"]["hidden"] = network.HiddenCount;
+  json["layout"]["outputs"] = network.OutputCount;
+  json["layout"]["activation"] = file.activation;
+  json["scaling"]["low"] = file.scale_low;
+  json["scaling"]["high"] = file.scale_high;
+  json["scaling"]["input_min"] = file.input_min;
+  json["scaling"]["input_max"] = file.input_max;
+  json["scaling"]["output_min"] = file.output_min;
+  json["scaling"]["output_max"] = file.output_max;
+  json["hidden_layer"] =
+      Layer(weights.first(hidden_total), network.HiddenCount, network.InputCount);
+  json["output_layer"] =
+      Layer(weights.subspan(hidden_total), network.OutputCount, network.HiddenCount);
+  Json& training = json["training"];
+  training["saved"] = file.saved;
+  training["epochs"] = file.training.epochs;
+  training["last_weight_delta"] = file.last_weight_delta;
+  const job::TrainingSettings& settings = file.training.settings;
+  training["options"] = {{"lr", settings.lr}, {"m", settings.m},   {"wd", settings.wd},
+                         {"ep", settings.ep}, {"iw", settings.iw}, {"af", settings.af},
+                         {"n", settings.n}};
+  training["sources"]["inputs"] = Source(file.training.inputs);
+  training["sources"]["outputs"] = Source(file.training.outputs);
+  // The library writes the shortest digits that read back to the same double, always with ".".
+  return json.dump(2) + "\n";
+}
+
+namespace {
+
+constexpr std::int64_t kMost = std::numeric_limits<std::int32_t>::max();
+
+// The sizes of the layers, and each as a count in words for the complaints.
+struct Layout {
+  std::int64_t inputs = 0, hidden = 0, outputs = 0;
+  std::string input_counted, hidden_counted, output_counted;
+};
+
+void CheckKindAndFields(const Json& json) {
+  // The kind of file first, then its version: a complaint about a field of some other JSON file
+  // would only confuse.
+  if (!json.is_object() || !json.contains("format") || json.at("format") != kNetworkFileFormat) {
+    throw NetworkFileError("Not a Tarvex network file: its \"format\" is not \"" +
+                           std::string(kNetworkFileFormat) + "\"");
+  }
+  if (!json.contains("version") || json.at("version") != kNetworkFileVersion) {
+    throw NetworkFileError(
+        "Network file version " +
+        (json.contains("version") ? Printable(json.at("version").dump()) : "(none)") +
+        " cannot be read; this Tarvex reads version " + std::to_string(kNetworkFileVersion));
+  }
+  Object(json, "",
+         {"format", "version", "layout", "scaling", "hidden_layer", "output_layer", "training"});
+}
+
+Layout ReadLayout(const Json& json, NetworkFile& file) {
+  const Json& layout =
+      Object(json.at("layout"), "layout", {"inputs", "hidden", "outputs", "activation"});
+  Layout sizes;
+  sizes.inputs = Whole(layout, "layout", "inputs", 1, kMost);
+  sizes.hidden = Whole(layout, "layout", "hidden", 1, kMost);
+  sizes.outputs = Whole(layout, "layout", "outputs", 1, kMost);
+  const std::int64_t inputs = sizes.inputs, hidden = sizes.hidden, outputs = sizes.outputs;
+  file.activation = static_cast<std::int16_t>(Whole(layout, "layout", "activation",
+                                                    std::numeric_limits<std::int16_t>::min(),
+                                                    std::numeric_limits<std::int16_t>::max()));
+  sizes.input_counted = Counted(inputs, "input");
+  sizes.hidden_counted = Counted(hidden, "hidden neuron");
+  sizes.output_counted = Counted(outputs, "output neuron");
+  // Below 2^31 each, so the products stay far inside 64 bits. Checked before any list is
+  // compared, so an absurd layout is named as such.
+  const std::uint64_t weight_count = static_cast<std::uint64_t>(hidden) * (inputs + 1) +
+                                     static_cast<std::uint64_t>(outputs) * (hidden + 1);
+  if (weight_count > std::vector<double>().max_size()) {
+    throw NetworkFileError("Out of memory: a network of " + sizes.input_counted + ", " +
+                           sizes.hidden_counted + " and " + sizes.output_counted + " does not fit");
+  }
+  return sizes;
+}
+
+void ReadScaling(const Json& json, const Layout& layout, NetworkFile& file) {
+  const Json& scaling =
+      Object(json.at("scaling"), "scaling",
+             {"low", "high", "input_min", "input_max", "output_min", "output_max"});
+  file.scale_low = Finite(scaling.at("low"), "scaling.low");
+  file.scale_high = Finite(scaling.at("high"), "scaling.high");
+  if (!std::isfinite(file.scale_high - file.scale_low)) {
+    Complain("scaling.high", "the range is too wide to compute with");
+  }
+  file.input_min =
+      Numbers(scaling.at("input_min"), "scaling.input_min", layout.inputs, layout.input_counted);
+  file.input_max =
+      Numbers(scaling.at("input_max"), "scaling.input_max", layout.inputs, layout.input_counted);
+  file.output_min = Numbers(scaling.at("output_min"), "scaling.output_min", layout.outputs,
+                            layout.output_counted);
+  file.output_max = Numbers(scaling.at("output_max"), "scaling.output_max", layout.outputs,
+                            layout.output_counted);
+  CheckRanges(file.input_min, file.input_max, "scaling.input_max");
+  CheckRanges(file.output_min, file.output_max, "scaling.output_max");
+}
+
+void ReadLayers(const Json& json, const Layout& layout, NetworkFile& file) {
+  job::NetworkWeights& network = file.network;
+  network.InputCount = static_cast<std::int32_t>(layout.inputs);
+  network.HiddenCount = static_cast<std::int32_t>(layout.hidden);
+  network.OutputCount = static_cast<std::int32_t>(layout.outputs);
+  ReadLayer(json.at("hidden_layer"), "hidden_layer", layout.hidden, layout.hidden_counted,
+            layout.inputs, layout.input_counted, network.Weights);
+  ReadLayer(json.at("output_layer"), "output_layer", layout.outputs, layout.output_counted,
+            layout.hidden, layout.hidden_counted, network.Weights);
+}
+
+// How the network came about.
+void ReadTraining(const Json& json, NetworkFile& file) {
+  const Json& training = Object(json.at("training"), "training",
+                                {"saved", "epochs", "last_weight_delta", "options", "sources"});
+  file.saved = Text(training, "training", "saved");
+  file.training.epochs = static_cast<std::int32_t>(Whole(training, "training", "epochs", 0, kMost));
+  file.last_weight_delta = Finite(training.at("last_weight_delta"), "training.last_weight_delta");
+  const Json& options =
+      Object(training.at("options"), "training.options", {"lr", "m", "wd", "ep", "iw", "af", "n"});
+  job::TrainingSettings& settings = file.training.settings;
+  settings.lr = Finite(options.at("lr"), "training.options.lr");
+  settings.m = Finite(options.at("m"), "training.options.m");
+  settings.wd = Finite(options.at("wd"), "training.options.wd");
+  settings.iw = Finite(options.at("iw"), "training.options.iw");
+  constexpr std::int64_t kLeast = std::numeric_limits<std::int32_t>::min();
+  settings.ep = static_cast<std::int32_t>(Whole(options, "training.options", "ep", kLeast, kMost));
+  settings.n = static_cast<std::int32_t>(Whole(options, "training.options", "n", kLeast, kMost));
+  settings.af = static_cast<std::int16_t>(Whole(options, "training.options", "af",
+                                                std::numeric_limits<std::int16_t>::min(),
+                                                std::numeric_limits<std::int16_t>::max()));
+  const Json& sources = Object(training.at("sources"), "training.sources", {"inputs", "outputs"});
+  file.training.inputs = ReadSource(sources.at("inputs"), "training.sources.inputs");
+  file.training.outputs = ReadSource(sources.at("outputs"), "training.sources.outputs");
+}
+
+NetworkFile ReadNetworkFields(const Json& json) {
+  CheckKindAndFields(json);
+  NetworkFile file;
+  const Layout layout = ReadLayout(json, file);
+  ReadScaling(json, layout, file);
+  ReadLayers(json, layout, file);
+  ReadTraining(json, file);
+  return file;
+}
+
+}  // namespace
+
+void CheckNetworkFileSize(std::uint64_t file_size, std::uint64_t memory) {
+  const std::uint64_t largest = memory /
+                                (kMostTextPerWeight + kBytesPerValue + kBytesPerWeightToPredict) *
+                                kMostTextPerWeight;
+  if (file_size <= largest) return;
+  throw NetworkFileError("Out of memory: the file of " + platform::ByteSizeText(file_size) +
+                         " is larger than that of any network that fits into the " +
+                         platform::ByteSizeText(memory) + " the process can get (at most " +
+                         platform::ByteSizeText(largest) + ")");
+}
+
+NetworkFile ParseNetworkFile(std::string_view text) {
+  const std::uint64_t memory = platform::MemoryTheProcessCanGet();
+  try {
+    return ReadNetworkFields(ParseBoundedJson(text, memory));
+  } catch (const std::bad_alloc&) {
+    throw NetworkFileError(ReadingOutOfMemory(memory));
+  }
+}
+
+}  // namespace tarvex::netfile

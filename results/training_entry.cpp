@@ -1,0 +1,116 @@
+#include "results/training_entry.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+
+#include "job/data_set.h"
+#include "platform/number_text.h"
+
+namespace tarvex::results {
+
+using job::DataSet;
+using job::JobSettings;
+using job::ShapeField;
+
+namespace {
+
+// A fixed-point text with the given decimals, locale-free, then the locale's separator.
+std::string FixedText(double value, int decimals, std::string_view decimal_separator) {
+  char buffer[400];
+  auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+  std::string text(buffer, result.ptr);
+  size_t point = text.find('.');
+  if (point != std::string::npos) text.replace(point, 1, decimal_separator);
+  return text;
+}
+
+}  // namespace
+
+std::int64_t SecondsOfDay() {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec;
+}
+
+std::int64_t SecondsSince(std::int64_t start) {
+  std::int64_t elapsed = SecondsOfDay() - start;
+  if (elapsed < 0) elapsed += 24 * 3600;  // the run passed midnight
+  return elapsed;
+}
+
+std::string ElapsedTimeText(std::int64_t elapsed_seconds, std::string_view decimal_separator) {
+  char clock[32];
+  std::snprintf(clock, sizeof clock, "%02lld:%02lld:%02lld",
+                static_cast<long long>(elapsed_seconds / 3600),
+                static_cast<long long>(elapsed_seconds / 60 % 60),
+                static_cast<long long>(elapsed_seconds % 60));
+  std::string days =
+      FixedText(static_cast<double>(elapsed_seconds) / 86400.0, 16, decimal_separator);
+  return std::string(clock) + "." + days.substr(7, 3);
+}
+
+std::string FormatWeightDelta(double value, std::string_view decimal_separator) {
+  std::string text = FixedText(std::fabs(value), 7, ".");
+  size_t point = text.find('.');
+  std::string integer = text.substr(0, point);
+  size_t split = integer.size() > 3 ? integer.size() - 3 : 0;
+  std::string sign = (value < 0 && text.find_first_not_of("0.") != std::string::npos) ? "-" : "";
+  return sign + integer.substr(0, split) + " " + integer.substr(split) +
+         std::string(decimal_separator) + text.substr(point + 1);
+}
+
+std::string TrainingResultsEntry(const JobSettings& job, std::int32_t hidden_size,
+                                 std::int32_t output_size, std::int64_t elapsed_seconds) {
+  const std::string_view separator = job.DecimalSeparator;
+  auto number = [separator](double value) {
+    return platform::FormatGeneralNumber(value, separator);
+  };
+  // "Traning" and the trailing blanks are what log readers match on.
+  std::string report;
+  report += "Training results: \r\n";
+  report += "       Training Time: " + ElapsedTimeText(elapsed_seconds, separator) + "\r\n";
+  report += "       " + ShapeField(DataSet::kTrainingInputs, job.TrainingInputs) + "\r\n";
+  report += "       " + ShapeField(DataSet::kTrainingOutputs, job.TrainingOutputs) + "\r\n";
+  if (job::PredictsOutputs(job)) {
+    report += "       " + ShapeField(DataSet::kPredictionInputs, job.PredictionInputs) + "\r\n";
+    report += "       Prediction Outputs: " +
+              job::ArrayText(job.PredictionInputs.RowCount(), job.TrainingOutputs.ColumnCount()) +
+              "\r\n";
+  }
+  report += "       Learning Rate: " + number(job.lr) + "\r\n";
+  report += "       Initial Weights: " + number(job.iw) + "\r\n";
+  report += "       Momentum: " + number(job.m) + "\r\n";
+  report += "       Number of neurons in hidden layer: " + std::to_string(hidden_size) + "\r\n";
+  report += "       Number of neurons in output layer: " + std::to_string(output_size) + "\r\n";
+  report += "       Limit of epochs: " + std::to_string(job.ep) + "\r\n";
+  report += "       Last epoch: " + std::to_string(job.LastEpoch) + "\r\n";
+  report += "       Target Minimum weight delta (%): " + number(job.wd) + "\r\n";
+  report += "       Last Minimum weight delta (%): " +
+            FormatWeightDelta(job.LastMinWeightDelta, separator) + "\r\n";
+  if (!job.nof.empty()) report += "       Network Output file: " + job.nof + "\r\n";
+  return report;
+}
+
+std::string SavedNetworkEntry(const JobSettings& job, std::int64_t elapsed_seconds) {
+  const job::NetworkWeights& network = job.SavedNetwork;
+  std::string report;
+  report += "Training results: \r\n";
+  report +=
+      "       Training Time: " + ElapsedTimeText(elapsed_seconds, job.DecimalSeparator) + "\r\n";
+  report += "       Network Input file: " + job.nif + "\r\n";
+  if (job::PredictsOutputs(job)) {
+    report += "       " + ShapeField(DataSet::kPredictionInputs, job.PredictionInputs) + "\r\n";
+    report += "       Prediction Outputs: " + job::ArrayText(job.PredictionOutputs) + "\r\n";
+  }
+  report +=
+      "       Number of neurons in hidden layer: " + std::to_string(network.HiddenCount) + "\r\n";
+  report +=
+      "       Number of neurons in output layer: " + std::to_string(network.OutputCount) + "\r\n";
+  return report;
+}
+
+}  // namespace tarvex::results
