@@ -65,7 +65,8 @@ def main(tarvex_path, fann_peer, scratch, extra):
     for note in notes:
         print(f"  {note}")
     for column, count, sets in zip(names, at_or_below, ran):
-        print(f"{column}: at or below FANN on {count} of the {sets} sets it ran on")
+        print(f"{column}: at or below FANN on {count} of the {sets} sets it ran on" if sets
+              else f"{column}: ran on no set")
     print(f"load at end: {uptime()}")
     return 0
 
