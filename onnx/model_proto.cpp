@@ -183,10 +183,10 @@ void Encode(Sink& out, const Model& model) {
       sink.Varint(opset_field::kVersion, opset.version);
     });
   }
-  for (const auto& [key, value] : model.metadata) {
-    out.Message(kMetadataProps, [&key, &value](auto& sink) {
-      sink.String(entry_field::kKey, key);
-      sink.String(entry_field::kValue, value);
+  for (const auto& entry : model.metadata) {
+    out.Message(kMetadataProps, [&entry](auto& sink) {
+      sink.String(entry_field::kKey, entry.first);
+      sink.String(entry_field::kValue, entry.second);
     });
   }
 }

@@ -7,7 +7,7 @@
 #include "netfile/network_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  using namespace tarvex::network;
+  using namespace tarvex::netfile;
   NetworkFile file;
   try {
     file = ParseNetworkFile(tarvex::fuzz::AsText(data, size));
@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       std::memcmp(again.network.Weights.data(), weights.data(), weights.size() * sizeof(double)) !=
           0 ||
       again.input_min != file.input_min || again.output_max != file.output_max ||
-      again.activation != file.activation || again.inputs.selector != file.inputs.selector) {
+      again.activation != file.activation || again.training.inputs.selector != file.training.inputs.selector) {
     std::abort();
   }
   return 0;
