@@ -6,6 +6,7 @@
 #include <string>
 
 #include "driver/export_options.h"
+#include "job/class_list.h"
 #include "job/job_file.h"
 #include "job/messages.h"
 #include "job/own_files.h"
@@ -13,6 +14,7 @@
 #include "job/required_options.h"
 #include "job/run_log.h"
 #include "platform/number_text.h"
+#include "platform/text.h"
 
 namespace tarvex::driver {
 
@@ -162,6 +164,22 @@ bool CheckCurveTarget(const JobSettings& job) {
   return true;
 }
 
+// The task and the options that only a classification job takes.
+bool CheckClassificationOptions(const JobSettings& job) {
+  if (!job.task.empty() && !job::IsClassification(job) &&
+      !platform::EqualIgnoringAsciiCase(job.task, "regression")) {
+    return Refuse(job, "The Parameter '/task' must be regression or classification: " + job.task);
+  }
+  if (!job.pp.empty() && job.pp != "0" && job.pp != "1") {
+    return Refuse(job, "The Parameter '/pp' must be 0 or 1: " + job.pp);
+  }
+  if (!job::IsClassification(job)) {
+    if (!job.pp.empty()) return Refuse(job, Exclusive("'/task=regression'", "'/pp'"));
+    if (!job.cw.empty()) return Refuse(job, Exclusive("'/task=regression'", "'/cw'"));
+  }
+  return true;
+}
+
 }  // namespace
 
 bool CheckOptions(JobSettings& job) {
@@ -176,7 +194,8 @@ bool CheckOptions(JobSettings& job) {
   // From here the summary shows the numbers read: the checks below refuse jobs whose numbers are
   // fine, and their summaries have always said so.
   job.Options = job::OptionsState::kNumbersAccepted;
-  return CheckExportOptions(job) && job::CheckPredictionTargetGiven(job);
+  return CheckClassificationOptions(job) && CheckExportOptions(job) &&
+         job::CheckPredictionTargetGiven(job);
 }
 
 }  // namespace tarvex::driver

@@ -90,6 +90,18 @@ struct JobSettings {
   // The training inputs as given: kept only for cross-validation, whose folds scale their own.
   DataMatrix TrainingInputValues;
 
+  // Classification: the task, the class weights and the probabilities option as written.
+  std::string task, cw, pp;
+  // Once the training outputs are read: the classes in class order, and whether every label was
+  // a number (then sorted by value). TrainingOutputs and ValidationOutputs hold one column of 0
+  // and 1 per class, unscaled; PredictionOutputs one probability per class.
+  std::vector<std::string> Classes;
+  bool ClassesAreNumbers = false;
+  std::vector<double> ClassWeights;  // one per class; empty: every row weighs 1
+  // Rows left out for a blank label.
+  std::int64_t UnlabelledTrainingRows = 0;
+  std::int64_t UnlabelledValidationRows = 0;
+
   OptionsState Options = OptionsState::kNotRead;
   TrainingResults Results;
 };

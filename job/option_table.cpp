@@ -169,6 +169,27 @@ constexpr OptionDefinition kOptions[] = {
      .checked = &J::Seed,
      .help = "seed of the initial weights, of the `/vf` draw and of the `/cv` folds, 0 to "
              "4294967295; without it the weights are those of every earlier run"},
+    // Only where given, so that the summaries of regression jobs stay as they were.
+    {.key = "task",
+     .setting = &J::task,
+     .marks = kSummaryWhereGiven,
+     .summary_place = 30,
+     .help = "`regression` (numbers) or `classification`: the training outputs name each row's "
+             "class, as one column of labels or as columns of 0 and 1, and the output layer is "
+             "softmax whatever `/af` says (see \"Classes\")",
+     .default_value = "regression"},
+    {.key = "cw",
+     .setting = &J::cw,
+     .marks = kSummaryWhereGiven,
+     .summary_place = 31,
+     .help = "class weights of a classification job: `balanced`, or `LABEL:W,LABEL:W` (other "
+             "classes 1)"},
+    {.key = "pp",
+     .setting = &J::pp,
+     .marks = kSummaryWhereGiven,
+     .summary_place = 32,
+     .help = "1: each predicted label is followed by one probability per class, in class order",
+     .default_value = "0"},
     {.key = "lcf",
      .setting = &J::lcf,
      .form = kPath,
