@@ -4,6 +4,7 @@
 #include <exception>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "driver/export_options.h"
 #include "job/class_list.h"
@@ -176,6 +177,18 @@ bool CheckClassificationOptions(const JobSettings& job) {
   if (!job::IsClassification(job)) {
     if (!job.pp.empty()) return Refuse(job, Exclusive("'/task=regression'", "'/pp'"));
     if (!job.cw.empty()) return Refuse(job, Exclusive("'/task=regression'", "'/cw'"));
+    return true;
+  }
+  // What a classifier cannot do yet, said before anything is read or written.
+  for (const auto& [given, key] : {std::pair{job.Folds > 0, "'/cv'"},
+                                   std::pair{!job.onnx.empty(), "'/onnx'"},
+                                   std::pair{!job.nof.empty(), "'/nof'"},
+                                   std::pair{!job.nif.empty(), "'/nif'"},
+                                   std::pair{!job.rof.empty(), "'/rof'"}}) {
+    if (given) {
+      return Refuse(job, "The Parameter " + std::string(key) +
+                             " is not available for a classification job yet.");
+    }
   }
   return true;
 }

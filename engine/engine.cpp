@@ -33,6 +33,23 @@ class Engine final : public training::NetworkEngine {
     initial_weights_ = initial_weights;
   }
 
+  void CreateClassifier(std::int32_t input_count, std::int32_t hidden_count,
+                        std::int32_t class_count, double initial_weights,
+                        std::int16_t activation) override {
+    network_.reset();
+    if (class_count < 2) {
+      throw std::invalid_argument("A classifier needs two classes at least; " +
+                                  std::to_string(class_count) + " were given");
+    }
+    network_.emplace(input_count, hidden_count, class_count, initial_weights, activation,
+                     OutputLayer::kSoftmax);
+    initial_weights_ = initial_weights;
+  }
+  void TrainClassSample(std::span<const double> inputs, std::span<const double> targets,
+                        double sample_weight) override {
+    Get().TrainClassSample(inputs, targets, sample_weight);
+  }
+
   void SetMomentum(double momentum) override { Get().SetMomentum(momentum); }
   void SetLearningRate(double learning_rate) override { Get().SetLearningRate(learning_rate); }
   std::span<const double> GetOutputs() override { return Get().Outputs(); }

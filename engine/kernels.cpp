@@ -93,11 +93,32 @@ template <typename V>
   if (v < vectors) HiddenBlock<V, 1>(n, inputs, v);
 }
 
-template <typename V>
+// values[k] = e^(values[k] - max) / sum over the classes: the largest term is 1, so the sum
+// neither overflows nor vanishes. A NaN sum stays NaN, so a broken network still shows as one.
+[[gnu::always_inline]] inline void Softmax(double* values, std::size_t count) {
+  double largest = values[0];
+  for (std::size_t k = 1; k < count; ++k) {
+    if (!(values[k] <= largest)) largest = values[k];
+  }
+  double sum = 0.0;
+  for (std::size_t k = 0; k < count; ++k) {
+    const double term = Exp(Clamped(values[k] - largest, kExpLowest, 0.0));
+    values[k] = term;
+    sum += term;
+  }
+  for (std::size_t k = 0; k < count; ++k) values[k] /= sum;
+}
+
+template <typename V, bool kSoftmax>
 [[gnu::always_inline]] inline void Forward(const Layers& n, const double* inputs) {
   HiddenForward<V>(n, inputs);
-  for (std::size_t k = 0; k < n.outputs; ++k) {
-    n.output_values[k] = Activated(n.activations.output, OutputSum<V>(n, k));
+  if constexpr (kSoftmax) {
+    for (std::size_t k = 0; k < n.outputs; ++k) n.output_values[k] = OutputSum<V>(n, k);
+    Softmax(n.output_values, n.outputs);
+  } else {
+    for (std::size_t k = 0; k < n.outputs; ++k) {
+      n.output_values[k] = Activated(n.activations.output, OutputSum<V>(n, k));
+    }
   }
 }
 
@@ -210,21 +231,32 @@ class FlushSubnormals {
   unsigned saved_;
 };
 
-template <typename V>
+template <typename V, bool kSoftmax>
 [[gnu::always_inline]] inline SquareSums Step(const Layers& n, const double* inputs,
-                                              const double* targets, double rate, double momentum) {
+                                              const double* targets, double rate, double momentum,
+                                              [[maybe_unused]] double sample_weight) {
   const FlushSubnormals flush;
   HiddenForward<V>(n, inputs);
-  // E = 1/2 sum (t - y)^2, so -dE/dy = t - y. Each output and delta stays in a register on its way
-  // on (the first delta all through the output layer's update), since a load right after the
-  // store of a value waits for that store.
   double first_delta = 0.0;
-  for (std::size_t k = 0; k < n.outputs; ++k) {
-    const double y = Activated(n.activations.output, OutputSum<V>(n, k));
-    const double delta = (targets[k] - y) * Derivative(n.activations.output, y);
-    n.output_values[k] = y;
-    n.output_deltas[k] = delta;
-    if (k == 0) first_delta = delta;
+  if constexpr (kSoftmax) {
+    // The cross-entropy E = -w sum t ln p of softmax outputs p has -dE/dz = w (t - p).
+    for (std::size_t k = 0; k < n.outputs; ++k) n.output_values[k] = OutputSum<V>(n, k);
+    Softmax(n.output_values, n.outputs);
+    for (std::size_t k = 0; k < n.outputs; ++k) {
+      n.output_deltas[k] = sample_weight * (targets[k] - n.output_values[k]);
+    }
+    first_delta = n.output_deltas[0];
+  } else {
+    // E = 1/2 sum (t - y)^2, so -dE/dy = t - y. Each output and delta stays in a register on its
+    // way on (the first delta all through the output layer's update), since a load right after
+    // the store of a value waits for that store.
+    for (std::size_t k = 0; k < n.outputs; ++k) {
+      const double y = Activated(n.activations.output, OutputSum<V>(n, k));
+      const double delta = (targets[k] - y) * Derivative(n.activations.output, y);
+      n.output_values[k] = y;
+      n.output_deltas[k] = delta;
+      if (k == 0) first_delta = delta;
+    }
   }
   V weight_squares;
   V change_squares;
@@ -242,62 +274,66 @@ template <typename V>
   return {Total(weight_squares), Total(change_squares)};
 }
 
-template <typename V>
+template <typename V, bool kSoftmax>
 [[gnu::always_inline]] inline void ForwardOnly(const Layers& n, const double* inputs) {
   const FlushSubnormals flush;
-  Forward<V>(n, inputs);
+  Forward<V, kSoftmax>(n, inputs);
 }
 
 // One copy of the loops per instruction set, each with the form of Lanes that stays in its
 // registers; the copy is chosen once, for the processor at hand.
+using StepLoop = SquareSums (*)(const Layers&, const double*, const double*, double, double,
+                                double);
+using ForwardLoop = void (*)(const Layers&, const double*);
 struct Copy {
-  SquareSums (*step)(const Layers&, const double*, const double*, double, double);
-  void (*forward)(const Layers&, const double*);
+  StepLoop step;
+  ForwardLoop forward;
+  StepLoop class_step;
+  ForwardLoop class_forward;
 };
+
+// The four loops of one instruction set, each a function of its own with that set's target.
+#define TARVEX_ENGINE_LOOPS(suffix, target_attribute, V)                                      \
+  target_attribute SquareSums Step##suffix(const Layers& n, const double* inputs,           \
+                                           const double* targets, double rate,              \
+                                           double momentum, double weight) {                \
+    return Step<V, false>(n, inputs, targets, rate, momentum, weight);                      \
+  }                                                                                          \
+  target_attribute void Forward##suffix(const Layers& n, const double* inputs) {             \
+    ForwardOnly<V, false>(n, inputs);                                                        \
+  }                                                                                          \
+  target_attribute SquareSums ClassStep##suffix(const Layers& n, const double* inputs,      \
+                                                const double* targets, double rate,         \
+                                                double momentum, double weight) {           \
+    return Step<V, true>(n, inputs, targets, rate, momentum, weight);                       \
+  }                                                                                          \
+  target_attribute void ClassForward##suffix(const Layers& n, const double* inputs) {        \
+    ForwardOnly<V, true>(n, inputs);                                                         \
+  }                                                                                          \
+  constexpr Copy k##suffix##Copy = {Step##suffix, Forward##suffix, ClassStep##suffix,        \
+                                    ClassForward##suffix};
 
 #ifdef TARVEX_ENGINE_SINGLE_COPY
 // The one copy that the compiler flags choose.
 #ifdef __AVX512F__
-using BuiltLanes = Lanes;
+TARVEX_ENGINE_LOOPS(Built, , Lanes)
 #else
-using BuiltLanes = LanePair;
+TARVEX_ENGINE_LOOPS(Built, , LanePair)
 #endif
-SquareSums BuiltStep(const Layers& n, const double* inputs, const double* targets, double rate,
-                     double momentum) {
-  return Step<BuiltLanes>(n, inputs, targets, rate, momentum);
-}
-void BuiltForward(const Layers& n, const double* inputs) { ForwardOnly<BuiltLanes>(n, inputs); }
-Copy ChooseCopy() { return {BuiltStep, BuiltForward}; }
+Copy ChooseCopy() { return kBuiltCopy; }
 #else
-__attribute__((target("avx512f"))) SquareSums StepAvx512(const Layers& n, const double* inputs,
-                                                         const double* targets, double rate,
-                                                         double momentum) {
-  return Step<Lanes>(n, inputs, targets, rate, momentum);
-}
-__attribute__((target("avx512f"))) void ForwardAvx512(const Layers& n, const double* inputs) {
-  ForwardOnly<Lanes>(n, inputs);
-}
-__attribute__((target("avx2"))) SquareSums StepAvx2(const Layers& n, const double* inputs,
-                                                    const double* targets, double rate,
-                                                    double momentum) {
-  return Step<LanePair>(n, inputs, targets, rate, momentum);
-}
-__attribute__((target("avx2"))) void ForwardAvx2(const Layers& n, const double* inputs) {
-  ForwardOnly<LanePair>(n, inputs);
-}
-SquareSums StepBaseline(const Layers& n, const double* inputs, const double* targets, double rate,
-                        double momentum) {
-  return Step<LanePair>(n, inputs, targets, rate, momentum);
-}
-void ForwardBaseline(const Layers& n, const double* inputs) { ForwardOnly<LanePair>(n, inputs); }
+TARVEX_ENGINE_LOOPS(Avx512, __attribute__((target("avx512f"))), Lanes)
+TARVEX_ENGINE_LOOPS(Avx2, __attribute__((target("avx2"))), LanePair)
+TARVEX_ENGINE_LOOPS(Baseline, , LanePair)
 
 Copy ChooseCopy() {
   __builtin_cpu_init();
-  if (__builtin_cpu_supports("avx512f")) return {StepAvx512, ForwardAvx512};
-  if (__builtin_cpu_supports("avx2")) return {StepAvx2, ForwardAvx2};
-  return {StepBaseline, ForwardBaseline};
+  if (__builtin_cpu_supports("avx512f")) return kAvx512Copy;
+  if (__builtin_cpu_supports("avx2")) return kAvx2Copy;
+  return kBaselineCopy;
 }
 #endif
+#undef TARVEX_ENGINE_LOOPS
 
 const Copy& Chosen() {
   static const Copy copy = ChooseCopy();
@@ -310,7 +346,16 @@ void ForwardPass(const Layers& layers, const double* inputs) { Chosen().forward(
 
 SquareSums TrainStep(const Layers& layers, const double* inputs, const double* targets, double rate,
                      double momentum) {
-  return Chosen().step(layers, inputs, targets, rate, momentum);
+  return Chosen().step(layers, inputs, targets, rate, momentum, 1.0);
+}
+
+void ClassForwardPass(const Layers& layers, const double* inputs) {
+  Chosen().class_forward(layers, inputs);
+}
+
+SquareSums ClassTrainStep(const Layers& layers, const double* inputs, const double* targets,
+                          double rate, double momentum, double sample_weight) {
+  return Chosen().class_step(layers, inputs, targets, rate, momentum, sample_weight);
 }
 
 }  // namespace tarvex::engine

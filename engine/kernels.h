@@ -48,4 +48,14 @@ void ForwardPass(const Layers& layers, const double* inputs);
 SquareSums TrainStep(const Layers& layers, const double* inputs, const double* targets, double rate,
                      double momentum);
 
+// The same for a softmax output layer, whatever the output activation says: output k is
+// e^z_k / sum of e^z over the outputs, z_k the weighted sum of output k.
+void ClassForwardPass(const Layers& layers, const double* inputs);
+
+// One step on the cross-entropy of one sample weighted by sample_weight,
+// E = -sample_weight x sum t_k ln p_k, of softmax outputs p: the output deltas are
+// sample_weight x (t_k - p_k), the rest as TrainStep.
+SquareSums ClassTrainStep(const Layers& layers, const double* inputs, const double* targets,
+                          double rate, double momentum, double sample_weight);
+
 }  // namespace tarvex::engine

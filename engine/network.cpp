@@ -46,8 +46,10 @@ double CheckedRate(double value, const char* what) {
 }  // namespace
 
 Network::Network(std::int32_t input_count, std::int32_t hidden_count, std::int32_t output_count,
-                 double initial_weights, std::int16_t activation_code)
-    : largest_weight_delta_(-std::numeric_limits<double>::infinity()) {
+                 double initial_weights, std::int16_t activation_code,
+                 OutputLayer output_layer)
+    : output_layer_(output_layer),
+      largest_weight_delta_(-std::numeric_limits<double>::infinity()) {
   Layers& n = layers_;
   n.inputs = CheckedCount(input_count, "input");
   n.hidden = CheckedCount(hidden_count, "hidden neuron");
@@ -118,7 +120,11 @@ void Network::SetInputs(std::span<const double> inputs) {
 }
 
 void Network::ComputeOutputs() {
-  ForwardPass(layers_, query_inputs_.data());
+  if (IsClassifier()) {
+    ClassForwardPass(layers_, query_inputs_.data());
+  } else {
+    ForwardPass(layers_, query_inputs_.data());
+  }
   for (double output : Outputs()) {
     if (!std::isfinite(output)) {
       throw std::overflow_error("Overflow: an output of the network is not a finite number");
@@ -129,8 +135,24 @@ void Network::ComputeOutputs() {
 void Network::TrainSample(std::span<const double> inputs, std::span<const double> targets) {
   CheckLength(inputs, layers_.inputs, "input value", "input");
   CheckLength(targets, layers_.outputs, "target value", "output");
-  const SquareSums squares =
-      TrainStep(layers_, inputs.data(), targets.data(), learning_rate_, momentum_);
+  if (IsClassifier()) {
+    throw std::logic_error("A classifier is trained by TrainClassSample");
+  }
+  AfterStep(TrainStep(layers_, inputs.data(), targets.data(), learning_rate_, momentum_));
+}
+
+void Network::TrainClassSample(std::span<const double> inputs, std::span<const double> targets,
+                               double sample_weight) {
+  CheckLength(inputs, layers_.inputs, "input value", "input");
+  CheckLength(targets, layers_.outputs, "target value", "output");
+  if (!IsClassifier()) {
+    throw std::logic_error("A regression network is trained by TrainSample");
+  }
+  AfterStep(ClassTrainStep(layers_, inputs.data(), targets.data(), learning_rate_, momentum_,
+                           CheckedRate(sample_weight, "sample weight")));
+}
+
+void Network::AfterStep(const SquareSums& squares) {
   // The sums of squares are needed for the weight delta anyway; a weight that is inf or NaN, or
   // so large that its square overflows, shows up in them at no extra cost.
   if (!std::isfinite(squares.weights) || !std::isfinite(squares.changes)) {

@@ -31,12 +31,16 @@ struct CacheAligned {
 
 using AlignedBuffer = std::vector<double, CacheAligned<double>>;
 
+// The output layer of a regression network follows the activation code; a classifier's is softmax.
+enum class OutputLayer { kActivated, kSoftmax };
+
 class Network {
  public:
   // Sizes below 1 throw std::invalid_argument; weights and biases start uniform in
   // [-initial_weights, +initial_weights] from the engine's fixed-seed generator.
   Network(std::int32_t input_count, std::int32_t hidden_count, std::int32_t output_count,
-          double initial_weights, std::int16_t activation_code);
+          double initial_weights, std::int16_t activation_code,
+          OutputLayer output_layer = OutputLayer::kActivated);
   // The loops hold pointers into the network's own buffers.
   Network(const Network&) = delete;
   Network& operator=(const Network&) = delete;
@@ -58,6 +62,11 @@ class Network {
   // One backpropagation step on the squared error of one sample. Throws "Overflow..." when a
   // weight stops being a finite number.
   void TrainSample(std::span<const double> inputs, std::span<const double> targets);
+  // The same on the cross-entropy of a softmax network, the sample weighing sample_weight;
+  // targets are the class probabilities (one 1 and zeros for a labelled row).
+  void TrainClassSample(std::span<const double> inputs, std::span<const double> targets,
+                        double sample_weight);
+  bool IsClassifier() const { return output_layer_ == OutputLayer::kSoftmax; }
   // 100 x |change of all weights| / |all weights| of the last step; 0 before the first.
   double LastWeightDelta() const { return last_weight_delta_; }
   // True when no step since the previous call had a weight delta above target_percent.
@@ -84,6 +93,10 @@ class Network {
   double* HiddenSlot(std::size_t neuron, std::size_t from) const;
   double* OutputSlot(std::size_t neuron, std::size_t from) const;
 
+  // Records the step's squares into the weight delta; throws when a weight is no longer finite.
+  void AfterStep(const SquareSums& squares);
+
+  OutputLayer output_layer_;
   double learning_rate_ = 0.3;
   double momentum_ = 0.6;
 

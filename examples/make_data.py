@@ -33,3 +33,34 @@ write("to.txt", [[round(f(*r) + random.gauss(0, 0.02), 4)] for r in training])
 prediction = rows(10)
 write("pi.txt", prediction)
 write("pi_expected.txt", [[round(f(*r), 4)] for r in prediction])
+
+# The classification example: parts measured on a line, named by kind. Bolts are long and thin,
+# nuts short and wide, washers flat and light; the measurements overlap a little. A generator of
+# its own, so that the regression data above stays as it was.
+parts = random.Random(20261208)
+
+
+def part(kind):
+    if kind == "bolt":
+        length, diameter = parts.gauss(40, 8), parts.gauss(8, 1.5)
+    elif kind == "nut":
+        length, diameter = parts.gauss(9, 2.5), parts.gauss(13, 2)
+    else:
+        length, diameter = parts.gauss(2.5, 1), parts.gauss(16, 3)
+    mass = 0.006 * length * diameter * diameter * parts.uniform(0.6, 1.0)
+    return [round(max(length, 0.5), 2), round(max(diameter, 2), 2), round(mass, 2)]
+
+
+def write_csv(name, header, table):
+    with open(os.path.join(here, name), "w", newline="\n") as out:
+        out.write(",".join(header) + "\n")
+        for row in table:
+            out.write(",".join(str(v) for v in row) + "\n")
+
+
+kinds = ["bolt"] * 140 + ["nut"] * 100 + ["washer"] * 60
+parts.shuffle(kinds)
+write_csv("parts.csv", ["length", "diameter", "mass", "kind"], [part(k) + [k] for k in kinds])
+new_kinds = ["bolt", "nut", "washer", "bolt", "washer", "nut", "bolt", "nut"]
+write_csv("parts_new.csv", ["length", "diameter", "mass"], [part(k) for k in new_kinds])
+write_csv("parts_new_expected.csv", ["kind"], [[k] for k in new_kinds])

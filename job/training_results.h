@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "job/class_results.h"
 #include "job/data_matrix.h"
 
 namespace tarvex::job {
@@ -63,6 +64,9 @@ struct CurvePoint {
   std::vector<double> training_rmse;
   std::vector<double> validation_rmse;
   double weight_delta = 0;  // of the epoch's last step, in percent
+  // A classifier's curve instead of the RMSEs: log loss and error rate of the same rows.
+  double training_log_loss = 0, training_error_rate = 0;
+  double validation_log_loss = 0, validation_error_rate = 0;
 };
 
 // Why the epoch loop ended.
@@ -105,6 +109,8 @@ struct TrainingResults {
   FoldStatistics fold_validation, fold_training;
   // What the run wrote, for the summary's list of outputs.
   bool predictions_written = false, network_written = false, curve_written = false;
+  // A classifier's figures of the kept network instead of the column figures.
+  std::optional<ClassificationFigures> class_training, class_validation;
 };
 
 }  // namespace tarvex::job

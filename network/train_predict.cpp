@@ -3,13 +3,16 @@
 #include <exception>
 #include <optional>
 
+#include "job/class_list.h"
 #include "job/job_file.h"
 #include "job/run_log.h"
 #include "netfile/network_store.h"
 #include "platform/paths.h"
+#include "results/class_entry.h"
 #include "results/curve_file.h"
 #include "results/training_entry.h"
 #include "results/validation_entry.h"
+#include "training/class_training.h"
 #include "training/cross_validation.h"
 #include "training/engine_loader.h"
 #include "training/fit_figures.h"
@@ -87,9 +90,38 @@ void Predict(JobSettings& job, training::NetworkEngine& engine) {
   PredictRows(job, engine, prediction_row);
 }
 
+// The class weights of /cw, from the rows that are trained on (after any held out); a value
+// that names no class or gives no weight fails the run with its line.
+void ResolveClassWeights(JobSettings& job) {
+  std::vector<std::int64_t> rows_per_class(job.Classes.size(), 0);
+  for (std::int32_t k : training::ClassesOfRows(job.TrainingOutputs)) {
+    ++rows_per_class[static_cast<std::size_t>(k)];
+  }
+  job.ClassWeights =
+      job::ClassWeightsFor(job.cw, job.Classes, rows_per_class, job.DecimalSeparator);
+}
+
+// A classifier's figures: its outputs are probabilities and its actual outputs one-hot rows.
+void EvaluateClassifier(JobSettings& job, training::NetworkEngine& engine,
+                        const StageRows& rows) {
+  const bool report = !job.rof.empty();
+  job.Results.class_training =
+      training::ClassifierFigures(engine, job.TrainingInputs, job.TrainingOutputs,
+                                  report ? &job.Results.training_predictions : nullptr);
+  if (rows.validates) {
+    job.Results.class_validation =
+        training::ClassifierFigures(engine, job.ValidationInputs, job.ValidationOutputs,
+                                    report ? &job.Results.validation_predictions : nullptr);
+  }
+}
+
 // The error figures of the kept network, and its predictions for the report's charts.
 void Evaluate(JobSettings& job, training::NetworkEngine& engine, const OutputMapping& mapping,
               const StageRows& rows) {
+  if (job::IsClassification(job)) {
+    EvaluateClassifier(job, engine, rows);
+    return;
+  }
   const bool report = !job.rof.empty();
   job.Results.training =
       ComputeFigures(engine, {&job.TrainingInputs, &job.TrainingOutputValues}, mapping,
@@ -114,9 +146,11 @@ void SaveTrainingFiles(JobSettings& job, training::NetworkEngine& engine, const 
     job.Results.network_written = true;
   }
   if (!job.lcf.empty()) {
-    job::WriteJobFile(
-        job, job.lcf, "The learning curve file",
-        LearningCurveText(job.Results.curve, mapping.Columns(), rows.validates, job.Results.folds));
+    job::WriteJobFile(job, job.lcf, "The learning curve file",
+                      job::IsClassification(job)
+                          ? results::ClassCurveText(job.Results.curve, rows.validates)
+                          : LearningCurveText(job.Results.curve, mapping.Columns(),
+                                              rows.validates, job.Results.folds));
     job.Results.curve_written = true;
   }
 }
@@ -130,6 +164,7 @@ bool TrainAndPredict(JobSettings& job) {
   TrainingOutcome outcome;
   try {
     const std::int64_t start = SecondsOfDay();
+    if (job::IsClassification(job)) ResolveClassWeights(job);
     const TrainingPlan plan = TrainingPlanFor(job);
     job.Results.network = {plan.input_count, plan.hidden_size, plan.output_size};
     // Before anything is allocated: a network too large ends with a reason, not by the kernel.
@@ -151,6 +186,9 @@ bool TrainAndPredict(JobSettings& job) {
     WriteLog(job.log,
              TrainingResultsEntry(job, plan.hidden_size, plan.output_size, SecondsSince(start)),
              job::LogEntry::kReport);
+    if (job::IsClassification(job)) {
+      WriteLog(job.log, results::ClassificationEntry(job), job::LogEntry::kReport);
+    }
     if (rows.validates || job.Folds > 0) {
       WriteLog(job.log, ValidationEntry(job), job::LogEntry::kReport);
     }

@@ -4,10 +4,12 @@
 #include <string>
 #include <vector>
 
+#include "job/class_list.h"
 #include "job/console.h"
 #include "job/data_set.h"
 #include "job/messages.h"
 #include "job/run_log.h"
+#include "training/class_training.h"
 #include "training/row_draw.h"
 
 namespace tarvex::network {
@@ -22,6 +24,7 @@ using training::HeldOutPositions;
 using training::RowsAt;
 using training::RowSplit;
 using training::SplitRows;
+using training::StratifiedHeldOutPositions;
 
 namespace {
 
@@ -29,8 +32,12 @@ namespace {
 // those held out.
 void HoldOutRows(JobSettings& job) {
   const Index rows = job.TrainingInputs.RowCount();
-  const RowSplit split =
-      SplitRows(rows, HeldOutPositions(rows, job.ValidationFraction, DrawSeed(job.Seed)));
+  const RowSplit split = SplitRows(
+      rows, job::IsClassification(job)
+                ? StratifiedHeldOutPositions(training::ClassesOfRows(job.TrainingOutputs),
+                                             static_cast<std::int32_t>(job.Classes.size()),
+                                             job.ValidationFraction, DrawSeed(job.Seed))
+                : HeldOutPositions(rows, job.ValidationFraction, DrawSeed(job.Seed)));
   job.ValidationInputs = RowsAt(job.TrainingInputs, split.held_out);
   job.ValidationOutputs = RowsAt(job.TrainingOutputs, split.held_out);
   job.TrainingInputs = RowsAt(job.TrainingInputs, split.trained);

@@ -92,4 +92,27 @@ std::string LearningCurveText(const std::vector<CurvePoint>& points, std::size_t
   return text;
 }
 
+std::string ClassCurveText(const std::vector<CurvePoint>& points, bool validation) {
+  std::string text = "epoch,training_log_loss,training_error_rate";
+  if (validation) text += ",validation_log_loss,validation_error_rate";
+  text += ",weight_delta\r\n";
+  for (const CurvePoint& point : points) {
+    text += std::to_string(point.epoch);
+    for (double value : {point.training_log_loss, point.training_error_rate}) {
+      text += ',';
+      AppendNumber(text, value);
+    }
+    if (validation) {
+      for (double value : {point.validation_log_loss, point.validation_error_rate}) {
+        text += ',';
+        AppendNumber(text, value);
+      }
+    }
+    text += ',';
+    AppendNumber(text, point.weight_delta);
+    text += "\r\n";
+  }
+  return text;
+}
+
 }  // namespace tarvex::results

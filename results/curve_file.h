@@ -20,4 +20,8 @@ using job::CurvePoint;
 std::string LearningCurveText(const std::vector<CurvePoint>& points, std::size_t outputs,
                               bool validation, const std::vector<job::FoldResult>& folds = {});
 
+// A classifier's curve in the same form: epoch, training_log_loss, training_error_rate, then
+// with validation rows validation_log_loss and validation_error_rate, then weight_delta.
+std::string ClassCurveText(const std::vector<CurvePoint>& points, bool validation);
+
 }  // namespace tarvex::results

@@ -7,6 +7,7 @@
 #include <variant>
 #include <vector>
 
+#include "job/class_list.h"
 #include "job/job_file.h"
 #include "job/option_table.h"
 
@@ -180,6 +181,39 @@ Json Figures(const std::vector<ColumnFigures>& figures) {
   return list;
 }
 
+Json Optional(const std::optional<double>& value) { return value ? Json(*value) : Json(nullptr); }
+
+// A classifier's figures; null where they were not computed.
+Json ClassFiguresJson(const JobSettings& job,
+                      const std::optional<job::ClassificationFigures>& computed) {
+  if (!computed) return nullptr;
+  const job::ClassificationFigures& figures = *computed;
+  Json entry;
+  entry["rows"] = figures.rows;
+  entry["accuracy"] = figures.accuracy;
+  entry["error_rate"] = figures.error_rate;
+  entry["majority_error_rate"] = figures.majority_error_rate;
+  entry["balanced_accuracy"] = figures.balanced_accuracy;
+  entry["log_loss"] = figures.log_loss;
+  entry["macro_f1"] = figures.macro_f1;
+  entry["kappa"] = Optional(figures.kappa);
+  entry["auc"] = Optional(figures.auc);
+  Json& classes = entry["classes"] = Json::array();
+  for (std::size_t k = 0; k < figures.classes.size(); ++k) {
+    const job::ClassFigures& figure = figures.classes[k];
+    Json item;
+    item["label"] = job.Classes[k];
+    item["precision"] = figure.precision;
+    item["recall"] = figure.recall;
+    item["f1"] = figure.f1;
+    item["support"] = figure.support;
+    item["auc"] = Optional(figure.auc);
+    classes.push_back(item);
+  }
+  entry["confusion"] = figures.confusion;
+  return entry;
+}
+
 // Each fold's rows, training and figures, and the mean and standard deviation of the figures;
 // null when the run ended before the folds were trained.
 Json CrossValidation(const JobSettings& job) {
@@ -227,8 +261,20 @@ Json RunSummary(const JobSettings& job, int exit_status,
   summary["data"] = Data(job);
   summary["network"] = Network(job);
   summary["training"] = Training(job);
-  summary["metrics"]["training"] = Figures(job.Results.training);
-  summary["metrics"]["validation"] = Figures(job.Results.validation);
+  if (job::IsClassification(job)) {
+    summary["metrics"]["training"] = ClassFiguresJson(job, job.Results.class_training);
+    summary["metrics"]["validation"] = ClassFiguresJson(job, job.Results.class_validation);
+    Json& classification = summary["classification"];
+    classification["classes"] = job.Classes;
+    classification["labels_are_numbers"] = job.ClassesAreNumbers;
+    classification["class_weights"] =
+        job.ClassWeights.empty() ? Json(nullptr) : Json(job.ClassWeights);
+    classification["unlabelled_training_rows"] = job.UnlabelledTrainingRows;
+    classification["unlabelled_validation_rows"] = job.UnlabelledValidationRows;
+  } else {
+    summary["metrics"]["training"] = Figures(job.Results.training);
+    summary["metrics"]["validation"] = Figures(job.Results.validation);
+  }
   if (!job.cv.empty()) summary["cross_validation"] = CrossValidation(job);
   Json& outputs = summary["outputs"];
   outputs["predictions"] = job.Results.predictions_written ? Json(job.pof) : Json(nullptr);

@@ -1,7 +1,7 @@
 // The network engine as Tarvex sees it: the nine operations that the training stage drives, after
-// them the two that hand out and take in the weights of a saved network, and last the one that
-// seeds the initial weights. The engine lives in its own shared library (libnetworkengine.so)
-// and is loaded at run time.
+// them the two that hand out and take in the weights of a saved network, the one that seeds the
+// initial weights, and last the two of a classifier. The engine lives in its own shared library
+// (libnetworkengine.so) and is loaded at run time.
 #pragma once
 
 #include <cstdint>
@@ -44,6 +44,18 @@ class NetworkEngine {
   // Draws every weight and bias again, uniform in [-iw, +iw] of CreateNetwork, from the engine's
   // generator started at seed instead of its fixed start; called right after CreateNetwork.
   virtual void SeedWeights(std::uint64_t seed) = 0;
+
+  // Added after the operations above, so that a caller of those sees the engine unchanged.
+  // A classifier: the hidden layer as CreateNetwork makes it for the activation code, then one
+  // softmax output per class; GetOutputs gives the class probabilities, which sum to 1. Every
+  // operation above works on it, except TrainSample: it learns by TrainClassSample.
+  virtual void CreateClassifier(std::int32_t input_count, std::int32_t hidden_count,
+                                std::int32_t class_count, double initial_weights,
+                                std::int16_t activation) = 0;
+  // One online step with momentum on the cross-entropy of one sample, weighted by
+  // sample_weight; targets holds one probability per class (a 1 for a labelled row's class).
+  virtual void TrainClassSample(std::span<const double> inputs, std::span<const double> targets,
+                                double sample_weight) = 0;
 };
 
 inline constexpr const char* kNetworkEngineLibrary = "libnetworkengine.so";

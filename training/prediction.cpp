@@ -4,6 +4,8 @@
 #include <cmath>
 #include <string>
 
+#include "job/class_list.h"
+
 namespace tarvex::training {
 
 using job::Failure;
@@ -63,6 +65,7 @@ void OutputMapping::Map(std::span<const double> outputs, std::span<double> value
 void PredictRows(JobSettings& job, NetworkEngine& engine, job::BoundedVector& prediction_row) {
   const job::DataMatrix& prediction_inputs = job.PredictionInputs;
   const OutputMapping mapping(job);
+  const bool classifier = job::IsClassification(job);
   for (Index row = prediction_inputs.RowLow(); row <= prediction_inputs.RowHigh(); ++row) {
     for (Index column = prediction_inputs.ColumnLow(); column <= prediction_inputs.ColumnHigh();
          ++column) {
@@ -70,7 +73,13 @@ void PredictRows(JobSettings& job, NetworkEngine& engine, job::BoundedVector& pr
     }
     engine.SetInputs(prediction_row.Values());
     engine.ComputeOutputs();
-    mapping.Map(engine.GetOutputs(), job.PredictionOutputs.Row(row));
+    if (classifier) {
+      // A classifier's outputs are the class probabilities themselves.
+      const std::span<const double> probabilities = engine.GetOutputs();
+      std::copy(probabilities.begin(), probabilities.end(), job.PredictionOutputs.Row(row).begin());
+    } else {
+      mapping.Map(engine.GetOutputs(), job.PredictionOutputs.Row(row));
+    }
   }
 }
 

@@ -55,6 +55,35 @@ std::vector<Index> HeldOutPositions(Index count, double fraction, std::uint64_t 
   return held_out;
 }
 
+std::vector<Index> StratifiedHeldOutPositions(std::span<const std::int32_t> classes,
+                                              std::int32_t class_count, double fraction,
+                                              std::uint64_t seed) {
+  const auto count = static_cast<Index>(classes.size());
+  HeldOutCount(count, fraction);  // refuses fewer than 2 rows
+  std::vector<Index> rows_of(static_cast<size_t>(class_count), 0);
+  for (std::int32_t k : classes) ++rows_of[static_cast<size_t>(k)];
+  std::vector<Index> share(rows_of.size());
+  Index total = 0;
+  for (size_t k = 0; k < rows_of.size(); ++k) {
+    share[k] = static_cast<Index>(std::floor(fraction * static_cast<double>(rows_of[k]) + 0.5));
+    total += share[k];
+  }
+  const auto largest =
+      static_cast<size_t>(std::max_element(rows_of.begin(), rows_of.end()) - rows_of.begin());
+  if (total < 1) ++share[largest];
+  if (total > count - 1) --share[largest];
+  std::vector<Index> held_out;
+  for (Index position : ShuffledPositions(count, seed)) {
+    Index& left = share[static_cast<size_t>(classes[static_cast<size_t>(position)])];
+    if (left > 0) {
+      --left;
+      held_out.push_back(position);
+    }
+  }
+  std::sort(held_out.begin(), held_out.end());
+  return held_out;
+}
+
 RowSplit SplitRows(Index count, std::span<const Index> held_out) {
   RowSplit split;
   split.held_out.assign(held_out.begin(), held_out.end());

@@ -42,4 +42,12 @@ job::Index HeldOutCount(job::Index count, double fraction);
 // permutation.
 std::vector<job::Index> HeldOutPositions(job::Index count, double fraction, std::uint64_t seed);
 
+// The same for rows of classes (classes[position] from 0 to class_count - 1): the permutation is
+// walked and each class gives its own share, round(fraction x its rows), so that every class is
+// held out in proportion. Together at least 1 row and at most count - 1; where the shares' sum
+// leaves that range, the largest class gives one more or one less.
+std::vector<job::Index> StratifiedHeldOutPositions(std::span<const std::int32_t> classes,
+                                                   std::int32_t class_count, double fraction,
+                                                   std::uint64_t seed);
+
 }  // namespace tarvex::training

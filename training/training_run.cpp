@@ -6,7 +6,9 @@
 #include <optional>
 #include <vector>
 
+#include "job/class_list.h"
 #include "job/progress.h"
+#include "training/class_training.h"
 
 namespace tarvex::training {
 
@@ -62,6 +64,8 @@ TrainingPlan TrainingPlanFor(const job::JobSettings& job) {
     plan.curve_points = LearningCurve::kEvenPoints / (static_cast<std::size_t>(job.Folds) + 1);
   }
   plan.show_progress = true;
+  plan.classifier = job::IsClassification(job);
+  plan.class_weights = job.ClassWeights;
   return plan;
 }
 
@@ -86,22 +90,54 @@ void TrainEpoch(NetworkEngine& engine, const TrainingRows& training, const Outpu
   }
 }
 
+// A classifier's epoch, in the same order: each row weighs its class's weight, and the training
+// log loss and error rate add each row's probabilities before its step.
+struct ClassRows {
+  std::vector<std::int32_t> classes;
+  std::vector<double> weights;
+};
+
+void TrainClassEpoch(NetworkEngine& engine, const TrainingRows& training, const ClassRows& rows,
+                     ClassErrorSums* errors, TrainingOutcome& outcome) {
+  const DataMatrix& inputs = *training.inputs;
+  const DataMatrix& targets = *training.targets;
+  if (errors) errors->Clear();
+  std::size_t next = 0;
+  for (Index row = inputs.RowLow(); row <= inputs.RowHigh(); ++row, ++next) {
+    engine.TrainClassSample(inputs.Row(row), targets.Row(row), rows.weights[next]);
+    outcome.last_weight_delta = engine.GetMinWeightDelta();
+    if (errors) errors->Add(engine.GetOutputs(), rows.classes[next]);
+  }
+}
+
 // The validation rows watched after every epoch: the best epoch so far and, with early
 // stopping, its weights.
 class ValidationWatch {
  public:
-  ValidationWatch(const LabelledRows* rows, const OutputMapping& mapping, bool keeps_weights)
-      : rows_(rows), mapping_(mapping), errors_(mapping), keeps_weights_(keeps_weights) {}
+  ValidationWatch(const LabelledRows* rows, const OutputMapping& mapping, bool keeps_weights,
+                  bool classifier)
+      : rows_(rows), mapping_(mapping), errors_(mapping), keeps_weights_(keeps_weights),
+        classifier_(classifier) {
+    if (classifier_ && rows_) classes_ = ClassesOfRows(*rows_->actual);
+  }
 
   bool Watches() const { return rows_ != nullptr; }
   const ErrorSums& Errors() const { return errors_; }
+  const ClassErrorSums& ClassErrors() const { return class_errors_; }
   const std::vector<double>& BestWeights() const { return best_weights_; }
 
   // Whether the network in engine is the best so far.
   bool Observe(NetworkEngine& engine) {
-    errors_.Clear();
-    errors_.AddPredictions(engine, *rows_, mapping_);
-    const double score = Score(errors_, mapping_.Ranges());
+    double score = 0;
+    if (classifier_) {
+      class_errors_.Clear();
+      class_errors_.AddPredictions(engine, *rows_->inputs, classes_);
+      score = class_errors_.LogLossSum();
+    } else {
+      errors_.Clear();
+      errors_.AddPredictions(engine, *rows_, mapping_);
+      score = Score(errors_, mapping_.Ranges());
+    }
     if (!(score < best_score_)) return false;
     best_score_ = score;
     if (keeps_weights_) {
@@ -116,6 +152,9 @@ class ValidationWatch {
   const OutputMapping& mapping_;
   ErrorSums errors_;
   bool keeps_weights_;
+  bool classifier_;
+  std::vector<std::int32_t> classes_;
+  ClassErrorSums class_errors_;
   double best_score_ = std::numeric_limits<double>::infinity();
   std::vector<double> best_weights_;
 };
@@ -139,7 +178,15 @@ void TrainNetwork(NetworkEngine& engine, const TrainingPlan& plan, const Trainin
                   TrainingOutcome& outcome) {
   const std::array<std::int32_t, 2> layer_sizes = {plan.hidden_size, plan.output_size};
   const job::TrainingSettings& settings = plan.settings;
-  engine.CreateNetwork(2, plan.input_count, layer_sizes, settings.iw, settings.af);
+  ClassRows class_rows;
+  if (plan.classifier) {
+    engine.CreateClassifier(plan.input_count, plan.hidden_size, plan.output_size, settings.iw,
+                            settings.af);
+    class_rows.classes = ClassesOfRows(*training.targets);
+    class_rows.weights = RowWeights(class_rows.classes, plan.class_weights);
+  } else {
+    engine.CreateNetwork(2, plan.input_count, layer_sizes, settings.iw, settings.af);
+  }
   if (plan.seed) engine.SeedWeights(*plan.seed);
   engine.SetLearningRate(settings.lr);
   engine.SetMomentum(settings.m);
@@ -147,19 +194,34 @@ void TrainNetwork(NetworkEngine& engine, const TrainingPlan& plan, const Trainin
   outcome.curve = LearningCurve(plan.curve_points);
   ErrorSums training_errors(mapping);
   std::vector<double> predicted(mapping.Columns());
-  ValidationWatch watch(validation, mapping, plan.patience > 0);
+  ClassErrorSums class_errors;
+  ValidationWatch watch(validation, mapping, plan.patience > 0, plan.classifier);
 
   if (plan.show_progress) job::ShowTraining(settings.ep, settings.wd);
   const auto start = std::chrono::steady_clock::now();
   for (std::int64_t epoch = 1; epoch <= settings.ep; ++epoch) {
-    TrainEpoch(engine, training, mapping, plan.record_curve ? &training_errors : nullptr, predicted,
-               outcome);
+    if (plan.classifier) {
+      TrainClassEpoch(engine, training, class_rows, plan.record_curve ? &class_errors : nullptr,
+                      outcome);
+    } else {
+      TrainEpoch(engine, training, mapping, plan.record_curve ? &training_errors : nullptr,
+                 predicted, outcome);
+    }
     outcome.last_epoch = static_cast<std::int32_t>(epoch);
     if (plan.show_progress) job::ShowEpoch(epoch, outcome.last_weight_delta);
 
     const bool best = watch.Watches() && watch.Observe(engine);
     if (best) outcome.best_epoch = outcome.last_epoch;
-    if (plan.record_curve) {
+    if (plan.record_curve && plan.classifier) {
+      job::CurvePoint point{outcome.last_epoch, {}, {}, outcome.last_weight_delta};
+      point.training_log_loss = class_errors.LogLoss();
+      point.training_error_rate = class_errors.ErrorRate();
+      if (watch.Watches()) {
+        point.validation_log_loss = watch.ClassErrors().LogLoss();
+        point.validation_error_rate = watch.ClassErrors().ErrorRate();
+      }
+      outcome.curve.Add(std::move(point), best);
+    } else if (plan.record_curve) {
       outcome.curve.Add({outcome.last_epoch, Rmses(training_errors),
                          watch.Watches() ? Rmses(watch.Errors()) : std::vector<double>{},
                          outcome.last_weight_delta},

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "job/job_settings.h"
 #include "training/fit_figures.h"
@@ -26,6 +27,10 @@ struct TrainingPlan {
   bool record_curve = false;
   std::size_t curve_points = LearningCurve::kEvenPoints;  // evenly spaced epochs kept at most
   bool show_progress = false;  // the terminal's progress line: for one training at a time
+  // A classifier: softmax outputs trained on the cross-entropy, each row weighing the weight of
+  // its class (none: every row 1); output_size is the class count and the targets are one-hot.
+  bool classifier = false;
+  std::vector<double> class_weights;
 };
 
 // The plan of the job's own training: its options, the layout from its training data (throws
@@ -53,8 +58,8 @@ struct TrainingOutcome {
 // Creates the network in engine, trains it and leaves in it the network to predict with: that of
 // the best epoch with early stopping, else the last one. The validation error that decides the
 // best epoch is the sum over output columns of the mean squared residual in units of the column's
-// training range (with one output column: the smallest validation RMSE); ties go to the earlier
-// epoch. outcome is filled as training goes, so after a failure (an exception from the engine or
+// training range (with one output column: the smallest validation RMSE), for a classifier the
+// validation log loss; ties go to the earlier epoch. outcome is filled as training goes, so after a failure (an exception from the engine or
 // an overflow) it tells how far training got.
 void TrainNetwork(NetworkEngine& engine, const TrainingPlan& plan, const TrainingRows& training,
                   const LabelledRows* validation, const OutputMapping& mapping,

@@ -4,10 +4,12 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -27,6 +29,7 @@ struct Job {
   std::int16_t af;
   int rows;
   int epochs;
+  bool classifier = false;  // softmax outputs, one-hot targets, rows of weight 1 and 2.5
 };
 
 // Shapes that fill their vectors and shapes that do not, one and several outputs, every code.
@@ -34,6 +37,8 @@ constexpr Job kJobs[] = {
     {3, 8, 1, 0, 12, 40}, {3, 8, 1, 1, 12, 40}, {3, 8, 1, 2, 12, 40},   {3, 8, 1, 3, 12, 40},
     {3, 8, 1, 4, 12, 40}, {3, 8, 1, 5, 12, 40}, {13, 28, 1, 1, 30, 10}, {13, 28, 1, 2, 30, 10},
     {7, 9, 3, 2, 20, 15}, {7, 9, 3, 4, 20, 15}, {1, 1, 1, 0, 5, 50},    {50, 102, 5, 0, 8, 3},
+    {3, 8, 2, 0, 12, 40, true}, {7, 9, 3, 2, 20, 15, true}, {13, 28, 5, 1, 30, 10, true},
+    {50, 102, 19, 4, 8, 3, true},
 };
 
 // Every weight delta of the training, then every weight, then the predictions of fresh rows.
@@ -49,7 +54,11 @@ std::vector<double> Results(const std::string& path, const Job& job) {
   {
     std::unique_ptr<NetworkEngine> engine(create());
     const std::array<std::int32_t, 2> sizes = {job.hidden, job.outputs};
-    engine->CreateNetwork(2, job.inputs, sizes, 0.5, job.af);
+    if (job.classifier) {
+      engine->CreateClassifier(job.inputs, job.hidden, job.outputs, 0.5, job.af);
+    } else {
+      engine->CreateNetwork(2, job.inputs, sizes, 0.5, job.af);
+    }
     engine->SetLearningRate(0.4);
     engine->SetMomentum(0.7);
     WeightGenerator generator(static_cast<std::uint64_t>(job.inputs * 1000 + job.af));
@@ -57,12 +66,22 @@ std::vector<double> Results(const std::string& path, const Job& job) {
     std::vector<double> targets(static_cast<std::size_t>(job.rows * job.outputs));
     for (double& v : inputs) v = generator.NextWeight(0.9);
     for (double& v : targets) v = 0.45 + generator.NextWeight(0.4);
+    if (job.classifier) {
+      std::fill(targets.begin(), targets.end(), 0.0);
+      for (int r = 0; r < job.rows; ++r) targets[static_cast<std::size_t>(r * job.outputs + r % job.outputs)] = 1.0;
+    }
     for (int epoch = 0; epoch < job.epochs; ++epoch) {
       for (int r = 0; r < job.rows; ++r) {
-        engine->TrainSample({&inputs[static_cast<std::size_t>(r * job.inputs)],
-                             static_cast<std::size_t>(job.inputs)},
-                            {&targets[static_cast<std::size_t>(r * job.outputs)],
-                             static_cast<std::size_t>(job.outputs)});
+        const std::span<const double> row_inputs(&inputs[static_cast<std::size_t>(r * job.inputs)],
+                                                 static_cast<std::size_t>(job.inputs));
+        const std::span<const double> row_targets(
+            &targets[static_cast<std::size_t>(r * job.outputs)],
+            static_cast<std::size_t>(job.outputs));
+        if (job.classifier) {
+          engine->TrainClassSample(row_inputs, row_targets, r % 3 == 0 ? 2.5 : 1.0);
+        } else {
+          engine->TrainSample(row_inputs, row_targets);
+        }
         results.push_back(engine->GetMinWeightDelta());
       }
     }
