@@ -30,8 +30,12 @@ void Command::Execute() {
   sqlite3_stmt* statement = statement_.get();
   for (size_t i = 0; i < parameters_.size(); ++i) {
     const int slot = static_cast<int>(i + 1);
-    if (parameters_[i].has_value_) {
-      sqlite3_bind_double(statement, slot, parameters_[i].value_);
+    const Parameter& parameter = parameters_[i];
+    if (parameter.text_) {
+      sqlite3_bind_text64(statement, slot, parameter.text_->data(), parameter.text_->size(),
+                          SQLITE_TRANSIENT, SQLITE_UTF8);
+    } else if (parameter.has_value_) {
+      sqlite3_bind_double(statement, slot, parameter.value_);
     } else {
       sqlite3_bind_null(statement, slot);
     }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,6 +20,12 @@ class Parameter {
   const std::string& Name() const { return name_; }
   void Value(double value) {
     value_ = value;
+    text_.reset();
+    has_value_ = true;
+  }
+  // Bound as text, never spliced into the statement: quotes in it are only characters.
+  void Value(std::string_view text) {
+    text_ = std::string(text);
     has_value_ = true;
   }
 
@@ -26,6 +33,7 @@ class Parameter {
   friend class Command;
   std::string name_;
   double value_ = 0;
+  std::optional<std::string> text_;
   bool has_value_ = false;  // a parameter never given a value is null
 };
 

@@ -4,7 +4,9 @@
 
 #include "database/command.h"
 #include "database/connection.h"
+#include "job/class_list.h"
 #include "job/failure.h"
+#include "output/class_rows.h"
 #include "output/statement.h"
 #include "platform/text.h"
 
@@ -28,6 +30,15 @@ namespace {
         std::string(failure.what()) + "; the rows before it were not kept (" + commit.what() + ")");
   }
   throw failure;
+}
+
+// A classification job's statement takes the label, then with /pp=1 one probability per class;
+// with any other count the values would land in the wrong columns.
+void CheckValueCount(const JobSettings& job, size_t values) {
+  if (static_cast<Index>(values) == ClassRowWidth(job)) return;
+  throw job::Failure("The insert statement takes " + std::to_string(values) +
+                     (values == 1 ? " value" : " values") + "; a row of predicted labels takes " +
+                     ClassRowWidthText(job));
 }
 
 }  // namespace
@@ -57,6 +68,7 @@ std::string WriteDatabaseOutput(const JobSettings& job) {
   std::vector<std::string> names;
   const std::string statement = BuildInsertStatement(job.pos, names);
   const DataMatrix& outputs = job.PredictionOutputs;
+  const bool labels = job::IsClassification(job);
 
   database::Connection connection;
   AtStatement(kOpenDatabase, [&] {
@@ -87,8 +99,16 @@ std::string WriteDatabaseOutput(const JobSettings& job) {
               "No insert statement can be built from pos: it needs the column names in "
               "parentheses before the keyword VALUES");
         }
+        if (labels) CheckValueCount(job, names.size());
         for (size_t i = parameters.size(); i < names.size(); ++i) {
           parameters.push_back(&command.Parameters("@" + names[i]));
+        }
+        if (labels) {
+          parameters[0]->Value(PredictedLabel(job, row));
+          for (size_t k = 1; k < parameters.size(); ++k) {
+            parameters[k]->Value(outputs.At(row, outputs.ColumnLow() + static_cast<Index>(k) - 1));
+          }
+          return;
         }
         // Names beyond the matrix's columns take the row's last value.
         double value = 0;

@@ -26,8 +26,10 @@ std::string BuildInsertStatement(std::string_view pos, std::vector<std::string>&
 
 // Inserts every row of PredictionOutputs with the statement built from pos and returns that
 // statement. All rows go into one transaction that is committed after the last row, and also when
-// a row fails, so the table keeps exactly the rows before the failing one. Throws
-// StatementFailure with the failing statement.
+// a row fails, so the table keeps exactly the rows before the failing one. A classification job
+// binds each row's predicted label as text (then with /pp=1 its probabilities); a statement with
+// another count of values fails at kSetInsertParameter before any row. Throws StatementFailure
+// with the failing statement.
 std::string WriteDatabaseOutput(const job::JobSettings& job);
 
 }  // namespace tarvex::output

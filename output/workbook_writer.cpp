@@ -7,9 +7,11 @@
 #include <optional>
 #include <string>
 
+#include "job/class_list.h"
 #include "job/failure.h"
 #include "job/messages.h"
 #include "job/run_log.h"
+#include "output/class_rows.h"
 #include "output/statement.h"
 #include "platform/file_replacement.h"
 #include "platform/paths.h"
@@ -29,6 +31,28 @@ namespace {
 // workbook (about a second for a range of a million cells), so several runs of a sweep that
 // write into one workbook each get theirs.
 constexpr std::chrono::seconds kWorkbookLockWait{30};
+
+// A classification job's rows from the range's top-left cell: the label as text, then with /pp=1
+// the probabilities. A range of another width is refused before any cell changes: a label in a
+// column of numbers, or numbers cut off, would be read back as something else.
+void PutClassRows(const JobSettings& job, workbook::Range& range) {
+  const Index width = ClassRowWidth(job);
+  if (range.ColumnCount() != width) {
+    throw job::Failure("The range " + job.pos + " is " + std::to_string(range.ColumnCount()) +
+                       (range.ColumnCount() == 1 ? " column" : " columns") +
+                       " wide; a row of predicted labels takes " + ClassRowWidthText(job));
+  }
+  const DataMatrix& outputs = job.PredictionOutputs;
+  workbook::ValueBlock block(range.RowCount(), width);
+  const Index rows = std::min<Index>(range.RowCount(), outputs.RowCount());
+  for (Index r = 0; r < rows; ++r) {
+    const Index row = outputs.RowLow() + r;
+    block.SetText(r + 1, 1, PredictedLabel(job, row));
+    std::span<const double> probabilities = outputs.Row(row);
+    for (Index k = 0; k + 1 < width; ++k) block.Set(r + 1, k + 2, probabilities[k]);
+  }
+  range.SetValue(block);
+}
 
 }  // namespace
 
@@ -56,13 +80,17 @@ WorkbookOutcome WriteWorkbookOutput(const JobSettings& job) {
 
   const DataMatrix& outputs = job.PredictionOutputs;
   AtStatement(kWriteRange, [&] {
+    if (job::IsClassification(job)) {
+      PutClassRows(job, range);
+      return;
+    }
     if (range.Count() == 1) {
       range.SetValue(outputs.At(outputs.RowLow(), outputs.ColumnLow()));
       return;
     }
     // The matrix goes in from the range's top-left cell; what does not fit is dropped. Cells
     // of the range beyond the matrix get no number, so they keep their values and formulas.
-    workbook::NumberBlock block(range.RowCount(), range.ColumnCount());
+    workbook::ValueBlock block(range.RowCount(), range.ColumnCount());
     const Index rows = std::min<Index>(range.RowCount(), outputs.RowCount());
     const Index columns = std::min<Index>(range.ColumnCount(), outputs.ColumnCount());
     for (Index r = 0; r < rows; ++r) {

@@ -20,7 +20,9 @@ enum class WorkbookOutcome {
 };
 
 // Puts PredictionOutputs into the range that pos names in the workbook pof, from its top-left
-// cell, and saves the workbook. Only the cells that receive a value change. Throws
+// cell, and saves the workbook. Only the cells that receive a value change. A classification job
+// writes each row's predicted label as text (then with /pp=1 its probabilities) into a range of
+// exactly that width; any other width fails at kWriteRange with nothing saved. Throws
 // StatementFailure with the failing statement.
 WorkbookOutcome WriteWorkbookOutput(const job::JobSettings& job);
 

@@ -65,4 +65,13 @@ std::string CutText(std::string_view text, std::size_t most) {
   return std::string(text.substr(0, end)) + "...";
 }
 
+std::string DelimitedField(std::string_view text, char delimiter) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  const bool quoted =
+      text.find_first_of(std::string{delimiter, '"', '\r', '\n'}) != std::string_view::npos ||
+      (!text.empty() && (blank(text.front()) || blank(text.back())));
+  if (!quoted) return std::string(text);
+  return '"' + ReplaceAll(text, "\"", "\"\"") + '"';
+}
+
 }  // namespace tarvex::platform

@@ -24,6 +24,11 @@ std::string_view TrimBlanks(std::string_view text);
 // was cut: for what a file or a user gave, quoted in a log line.
 std::string CutText(std::string_view text, std::size_t most);
 
+// A field of delimited text that reads back as the same text: as it is, or between double quotes
+// with every quote doubled when it holds the delimiter, a quote or a line end, or begins or ends
+// with a space or TAB (which readers trim).
+std::string DelimitedField(std::string_view text, char delimiter);
+
 // ASCII letters only: other bytes stay, so UTF-8 sequences are never broken.
 inline char AsciiLower(char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;

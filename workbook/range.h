@@ -1,10 +1,11 @@
 // A range of cells on one sheet, as the workbook application's object model offers it: its value
-// read as one value or a two-dimensional array, and numbers written into it.
+// read as one value or a two-dimensional array, and numbers and texts written into it.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/large_memory.h"
@@ -31,24 +32,37 @@ class RangeValue {
   std::vector<CellValue> cells_;
 };
 
-// Numbers to put into a range, by position from 1. A cell that is given no number keeps what it
-// holds, its formula included.
-class NumberBlock {
+// Numbers and texts to put into a range, by position from 1. A cell that is given no value keeps
+// what it holds, its formula included.
+class ValueBlock {
  public:
   // Throws WorkbookError when the block would not fit into memory.
-  NumberBlock(std::int64_t rows, std::int64_t columns);
+  ValueBlock(std::int64_t rows, std::int64_t columns);
 
   std::int64_t RowCount() const { return rows_; }
   std::int64_t ColumnCount() const { return columns_; }
-  // Row and column from 1; throws WorkbookError "Subscript out of range" outside.
+  // Row and column from 1; throw WorkbookError "Subscript out of range" outside. A later value
+  // of a cell replaces the earlier one.
   void Set(std::int64_t row, std::int64_t column, double value);
-  const std::optional<double>& At(std::int64_t row, std::int64_t column) const;
+  void SetText(std::int64_t row, std::int64_t column, std::string text);
+  // The cell's value as a write into the sheet cell at (row, column) counted from 0, or nothing
+  // for a cell that was given none. Its text stays the block's.
+  std::optional<CellWrite> WriteAt(std::int64_t row, std::int64_t column, std::int64_t sheet_row,
+                                   std::int64_t sheet_column) const;
 
  private:
+  // kNoValue, kNumber, or the index of the cell's text.
+  static constexpr std::int64_t kNoValue = -2;
+  static constexpr std::int64_t kNumber = -1;
+  struct Slot {
+    double number = 0;
+    std::int64_t kind = kNoValue;
+  };
   size_t Offset(std::int64_t row, std::int64_t column) const;
 
   std::int64_t rows_, columns_;
-  std::vector<std::optional<double>, platform::LargeAllocator<std::optional<double>>> numbers_;
+  std::vector<Slot, platform::LargeAllocator<Slot>> slots_;
+  std::vector<std::string> texts_;
 };
 
 class Range {
@@ -67,9 +81,9 @@ class Range {
 
   // Every cell of the range takes the number.
   void SetValue(double value);
-  // The block's numbers go into the cells at the same positions from the range's top-left cell;
-  // cells without a number, and numbers outside the range, are left alone.
-  void SetValue(const NumberBlock& block);
+  // The block's values go into the cells at the same positions from the range's top-left cell;
+  // cells without a value, and values outside the range, are left alone.
+  void SetValue(const ValueBlock& block);
 
  private:
   std::shared_ptr<WorkbookFile> File() const;

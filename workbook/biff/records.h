@@ -68,12 +68,14 @@ inline constexpr size_t kWindow1ActiveTab = 10;   // WINDOW1.itabCur
 inline constexpr size_t kRecalcIdEngine = 4;      // RECALCID.dwBuild
 // Every cell record opens with its row, column and style: NUMBER, RK, LABELSST, LABEL, BOOLERR,
 // FORMULA, BLANK; MULRK and MULBLANK with the first column.
-inline constexpr size_t kCellRow = 0;         // rw
-inline constexpr size_t kCellColumn = 2;      // col, colFirst
-inline constexpr size_t kCellStyle = 4;       // ixfe
-inline constexpr size_t kCellValue = 6;       // NUMBER.num, RK.rk, LABELSST.isst
-inline constexpr size_t kLabelSize = 6;       // LABEL.cch
-inline constexpr size_t kLabelText = 8;       // LABEL.rgb, after its flags byte
+inline constexpr size_t kCellRow = 0;     // rw
+inline constexpr size_t kCellColumn = 2;  // col, colFirst
+inline constexpr size_t kCellStyle = 4;   // ixfe
+inline constexpr size_t kCellValue = 6;   // NUMBER.num, RK.rk, LABELSST.isst
+inline constexpr size_t kLabelSize = 6;   // LABEL.cch
+inline constexpr size_t kLabelText = 8;   // LABEL.rgb, after its flags byte
+// A LABEL record holds at most this many characters (UTF-16 code units).
+inline constexpr size_t kMostLabelCharacters = 255;
 inline constexpr size_t kBoolErrValue = 6;    // BOOLERR.bBoolErr
 inline constexpr size_t kBoolErrIsError = 7;  // BOOLERR.fError
 inline constexpr size_t kMulCells = 4;  // MULRK.rgrkrec (ixfe and rk, 6 bytes), MULBLANK.rgixfe

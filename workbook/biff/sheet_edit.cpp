@@ -1,4 +1,4 @@
-// Writing one sheet substream again with the target cells holding numbers, row blocks and
+// Writing one sheet substream again with the target cells holding numbers and texts, row blocks and
 // the INDEX and DIMENSIONS records fixed, every other record copied as it was.
 #include "platform/little_endian.h"
 #include "workbook/biff/edit.h"
@@ -24,6 +24,7 @@ namespace {
 constexpr size_t kNone = std::numeric_limits<size_t>::max();
 constexpr std::uint16_t kRowDefaults = 0x0100;  // ROW flags: the bit the format sets always
 constexpr std::uint16_t kStandardHeight = 0x00FF;
+constexpr char kUncompressedCharacters = 0x01;  // XLUnicodeString.fHighByte
 
 void AppendRecord(std::string& out, std::uint16_t type, std::string_view data) {
   AppendU16(out, type);
@@ -83,14 +84,23 @@ class SheetEditor {
     }
   }
 
-  void AppendNumber(std::uint16_t row, std::uint16_t column, std::uint16_t style, double value) {
+  // A NUMBER record, or a LABEL record of UTF-16 characters for a text.
+  void AppendCell(std::uint16_t row, std::uint16_t column, std::uint16_t style,
+                  const Target& target) {
     NoteCell(row);
     std::string data;
     AppendU16(data, row);
     AppendU16(data, column);
     AppendU16(data, style);
-    AppendF64(data, value);
-    AppendRecord(out_, kNumber, data);
+    if (target.text == nullptr) {
+      AppendF64(data, target.value);
+      AppendRecord(out_, kNumber, data);
+      return;
+    }
+    AppendU16(data, static_cast<std::uint16_t>(target.text->size()));
+    data.push_back(kUncompressedCharacters);
+    for (char16_t unit : *target.text) AppendU16(data, static_cast<std::uint16_t>(unit));
+    AppendRecord(out_, kLabel, data);
   }
 
   // The cells first..end-1 of a MULRK or MULBLANK record that stay as they were.
@@ -120,7 +130,7 @@ class SheetEditor {
       std::uint16_t column = targets_[t].column;
       AppendRun(record, run, column);
       size_t at = kMulCells + each * (column - position.first_column);
-      AppendNumber(position.row, column, ReadU16(record.data, at), targets_[t].value);
+      AppendCell(position.row, column, ReadU16(record.data, at), targets_[t]);
       run = static_cast<std::uint16_t>(column + 1);
     }
     AppendRun(record, run, static_cast<std::uint16_t>(position.last_column + 1));
@@ -136,8 +146,8 @@ class SheetEditor {
           AppendSplit(record, begin, end);
         } else {
           // A formula's own records (its STRING result) go with it.
-          AppendNumber(position.row, position.first_column, ReadU16(record.data, kCellStyle),
-                       targets_[begin].value);
+          AppendCell(position.row, position.first_column, ReadU16(record.data, kCellStyle),
+                     targets_[begin]);
         }
         return;
       }
@@ -216,7 +226,7 @@ class SheetEditor {
       while (cell < plan.new_cells.size() &&
              (!position || CellBefore(plan.new_cells[cell], *position))) {
         const Target& target = targets_[plan.new_cells[cell++]];
-        AppendNumber(target.row, target.column, plan_.NewCellStyle(target), target.value);
+        AppendCell(target.row, target.column, plan_.NewCellStyle(target), target);
       }
     };
     if (block) {

@@ -2,6 +2,8 @@
 // and saved into a copy of its compound document.
 #include "workbook/biff/workbook.h"
 
+#include <algorithm>
+
 #include "platform/file_replacement.h"
 #include "platform/files.h"
 #include "platform/index_errors.h"
@@ -10,6 +12,8 @@
 #include "workbook/biff/globals.h"
 #include "workbook/biff/sheet.h"
 #include "workbook/compound/compound_file.h"
+#include "workbook/compound/utf16_text.h"
+#include "workbook/format/address.h"
 
 namespace tarvex::workbook::biff {
 
@@ -78,13 +82,28 @@ class BiffWorkbook : public WorkbookFile {
     size_t tab = worksheet_tabs_.at(CheckSheet(sheet));
     std::vector<biff::Target> targets;
     targets.reserve(cells.size());
+    // The targets point into texts, which therefore never grows beyond its first reservation.
+    std::vector<std::u16string> texts;
+    texts.reserve(static_cast<size_t>(std::count_if(
+        cells.begin(), cells.end(), [](const CellWrite& cell) { return cell.text != nullptr; })));
     for (const CellWrite& cell : cells) {
       if (cell.row < 0 || cell.row >= biff::kRowLimit || cell.column < 0 ||
           cell.column >= biff::kColumnLimit) {
         throw WorkbookError(std::string("A cell lies outside ") + biff::kLimitsText);
       }
+      const std::u16string* text = nullptr;
+      if (cell.text != nullptr) {
+        texts.push_back(compound::Utf16Of(*cell.text));
+        if (texts.back().size() > biff::kMostLabelCharacters) {
+          throw WorkbookError("The text for cell " + CellName(cell.row, cell.column) + " has " +
+                              std::to_string(texts.back().size()) +
+                              " characters; a cell of an .xls workbook is written with at most " +
+                              std::to_string(biff::kMostLabelCharacters));
+        }
+        text = &texts.back();
+      }
       targets.push_back({static_cast<std::uint16_t>(cell.row),
-                         static_cast<std::uint16_t>(cell.column), cell.value});
+                         static_cast<std::uint16_t>(cell.column), cell.value, text});
     }
     biff::EditedStream edited =
         biff::WriteNumbersToStream(stream_, globals_, tab, std::move(targets));

@@ -32,11 +32,13 @@ struct CellArea {
   std::int64_t last_column = 0;
 };
 
-// One number to put into a cell; every other cell stays as it is.
+// One value to put into a cell: the number, or the text where text is set (it stays the
+// caller's and must outlive the write). Every other cell stays as it is.
 struct CellWrite {
   std::int64_t row = 0;
   std::int64_t column = 0;
   double value = 0;
+  const std::string* text = nullptr;
 };
 
 // A workbook-level defined name that refers to one rectangle of one sheet.
@@ -72,10 +74,10 @@ class WorkbookFile {
   // the limits (the caller checked). Throws WorkbookError for a damaged sheet.
   virtual std::vector<CellValue> ReadCells(size_t sheet, const CellArea& area) = 0;
 
-  // Puts the numbers into the cells, in memory; each cell keeps its style, a formula there is
-  // replaced by the number. Refuses the whole write with WorkbookError, changing nothing, when a
-  // cell cannot take a number on its own (inside an array or data-table formula, the master of a
-  // shared formula).
+  // Puts the numbers and texts into the cells, in memory; each cell keeps its style, a formula
+  // there is replaced by the value. Refuses the whole write with WorkbookError, changing nothing,
+  // when a cell cannot take a value on its own (inside an array or data-table formula, the master
+  // of a shared formula) or the format cannot hold a text.
   virtual void WriteNumbers(size_t sheet, std::span<const CellWrite> cells) = 0;
 
   // Writes the workbook back to its file: to a temporary file in the same folder that is renamed

@@ -1,4 +1,4 @@
-// Worksheet parts of Office Open XML: cells read from the part's text and numbers written into
+// Worksheet parts of Office Open XML: cells read from the part's text and values written into
 // it by splicing, so that everything the write does not touch stays byte for byte.
 #pragma once
 
@@ -41,12 +41,13 @@ inline constexpr size_t kBytesPerNewCell = 32;
 
 struct SheetEdit {
   platform::LargeText xml;
-  bool formula_replaced = false;  // a cell that held a formula now holds a number
+  bool formula_replaced = false;  // a cell that held a formula now holds a value
 };
 
-// The part with the numbers put into their cells: existing cells keep their attributes (the
-// style above all) and lose their formula and type; missing cells and rows are inserted in
-// order with the style of their row or column; the dimension and the row spans are widened.
+// The part with the numbers and texts (as inline strings) put into their cells: existing cells
+// keep their attributes (the style above all) and lose their formula and type; missing cells and
+// rows are inserted in order with the style of their row or column; the dimension and the row
+// spans are widened.
 // Throws WorkbookError, with nothing written, when a cell lies inside an array or data-table
 // formula or holds the master of a shared formula, or when a number is not finite.
 SheetEdit WriteSheetNumbers(std::string_view xml, std::string_view part, std::string_view sheet,

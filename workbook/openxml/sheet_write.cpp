@@ -1,10 +1,11 @@
-// Writing numbers into a worksheet part by splicing its text: cells replaced or added in place,
-// the rest kept byte for byte.
+// Writing numbers and texts into a worksheet part by splicing its text: cells replaced or added in
+// place, the rest kept byte for byte.
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <optional>
 
+#include "platform/markup_text.h"
 #include "workbook/openxml/sheet.h"
 
 namespace tarvex::workbook::openxml {
@@ -17,6 +18,41 @@ void AppendNumber(platform::LargeText& out, double value) {
   char buffer[32];
   auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
   out.append(buffer, end);
+}
+
+// A text goes in as an inline string, which needs no change to the shared-strings part: its type
+// attribute (with the space before it) and its content; a number has no type and its value.
+void AppendType(platform::LargeText& out, const CellWrite& write) {
+  if (write.text != nullptr) out += " t=\"inlineStr\"";
+}
+
+void AppendContent(platform::LargeText& out, std::string_view prefix, const CellWrite& write) {
+  const auto element = [&](std::string_view name, bool end) {
+    out += end ? "</" : "<";
+    out += prefix;
+    out += name;
+  };
+  if (write.text == nullptr) {
+    element("v", false);
+    out += '>';
+    AppendNumber(out, write.value);
+    element("v", true);
+    out += '>';
+    return;
+  }
+  const std::string_view text = *write.text;
+  element("is", false);
+  out += '>';
+  element("t", false);
+  // Readers drop spaces at either end of a text unless they are told to keep them.
+  const auto space = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+  const bool edge_space = !text.empty() && (space(text.front()) || space(text.back()));
+  out += edge_space ? " xml:space=\"preserve\">" : ">";
+  out += platform::MarkupEscaped(text);
+  element("t", true);
+  out += '>';
+  element("is", true);
+  out += '>';
 }
 
 // The value of an attribute as it lies in the text: [begin, end).
@@ -158,13 +194,10 @@ void SheetWriter::EmitNewCell(const CellWrite& write) {
     out += style;
     out += '"';
   }
-  out += "><";
-  out += prefix_;
-  out += "v>";
-  AppendNumber(out, write.value);
+  AppendType(out, write);
+  out += '>';
+  AppendContent(out, prefix_, write);
   out += "</";
-  out += prefix_;
-  out += "v></";
   out += prefix_;
   out += "c>";
 }
@@ -378,13 +411,9 @@ void SheetWriter::RewriteCell(const XmlScanner& end_of_cell) {
     out.append(xml_.substr(attribute.begin, attribute.end - attribute.begin));
   }
   const std::string_view prefix = std::string_view(cell_name_).substr(0, cell_name_.size() - 1);
-  out += "><";
-  out += prefix;
-  out += "v>";
-  AppendNumber(out, writes_[next_].value);
-  out += "</";
-  out += prefix;
-  out += "v>";
+  AppendType(out, writes_[next_]);
+  out += '>';
+  AppendContent(out, prefix, writes_[next_]);
   if (extension_end_ > extension_begin_) {
     out.append(xml_.substr(extension_begin_, extension_end_ - extension_begin_));
   }
@@ -449,7 +478,7 @@ SheetEdit SheetWriter::Run() {
 SheetEdit WriteSheetNumbers(std::string_view xml, std::string_view part, std::string_view sheet,
                             const SheetLimits& limits, std::span<const CellWrite> writes) {
   for (const CellWrite& write : writes) {
-    if (!std::isfinite(write.value)) {
+    if (write.text == nullptr && !std::isfinite(write.value)) {
       throw WorkbookError("The value for cell " + CellName(write.row, write.column) +
                           " is not a finite number");
     }

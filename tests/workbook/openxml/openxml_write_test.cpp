@@ -55,7 +55,7 @@ std::vector<Written> WriteBlock(const std::string& path, const std::string& addr
   Application application;
   std::unique_ptr<Workbook> book = application.Workbooks().Open(path);
   Range range = book->WorkSheets("results").Range(address);
-  NumberBlock block(static_cast<std::int64_t>(values.size()),
+  ValueBlock block(static_cast<std::int64_t>(values.size()),
                     static_cast<std::int64_t>(values[0].size()));
   std::vector<Written> written;
   for (size_t r = 0; r < values.size(); ++r) {
@@ -307,7 +307,7 @@ TEST(OpenXmlWriteTest, RowsAndCellsAreInsertedInOrderAndTheBoundsWiden) {
     Application application;
     std::unique_ptr<Workbook> book = application.Workbooks().Open(path);
     // Before the first row, into the self-closed row 6, after the last row, past the spans.
-    NumberBlock block(1, 1);
+    ValueBlock block(1, 1);
     block.Set(1, 1, 0.5);
     for (const char* address : {"E1", "A6", "C6", "F9", "C1"}) {
       book->WorkSheets("Results").Range(address).SetValue(block);
