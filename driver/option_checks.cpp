@@ -174,16 +174,18 @@ bool CheckClassificationOptions(const JobSettings& job) {
   if (!job.pp.empty() && job.pp != "0" && job.pp != "1") {
     return Refuse(job, "The Parameter '/pp' must be 0 or 1: " + job.pp);
   }
+  // A saved network trains nothing; its file says whether it is a classifier.
+  if (!job.nif.empty() && !job.cw.empty()) return Refuse(job, Exclusive("'/nif'", "'/cw'"));
   if (!job::IsClassification(job)) {
-    if (!job.pp.empty()) return Refuse(job, Exclusive("'/task=regression'", "'/pp'"));
+    if (!job.pp.empty() && job.nif.empty()) {
+      return Refuse(job, Exclusive("'/task=regression'", "'/pp'"));
+    }
     if (!job.cw.empty()) return Refuse(job, Exclusive("'/task=regression'", "'/cw'"));
     return true;
   }
   // What a classifier cannot do yet, said before anything is read or written.
   for (const auto& [given, key] : {std::pair{job.Folds > 0, "'/cv'"},
                                    std::pair{!job.onnx.empty(), "'/onnx'"},
-                                   std::pair{!job.nof.empty(), "'/nof'"},
-                                   std::pair{!job.nif.empty(), "'/nif'"},
                                    std::pair{!job.rof.empty(), "'/rof'"}}) {
     if (given) {
       return Refuse(job, "The Parameter " + std::string(key) +

@@ -179,7 +179,11 @@ std::string NetworkFileText(const NetworkFile& file) {
 
   Json json;
   json["format"] = kNetworkFileFormat;
-  json["version"] = kNetworkFileVersion;
+  const bool classifier = !file.classes.empty();
+  if (classifier && file.classes.size() != static_cast<std::size_t>(network.OutputCount)) {
+    throw NetworkFileError("The classifier's classes do not match its outputs");
+  }
+  json["version"] = classifier ? kClassifierFileVersion : kNetworkFileVersion;
   json["layout"]["inputs"] = network.InputCount;
   json["layout"]["hidden"] = network.HiddenCount;
   json["layout"]["outputs"] = network.OutputCount;
@@ -204,6 +208,10 @@ std::string NetworkFileText(const NetworkFile& file) {
                          {"n", settings.n}};
   training["sources"]["inputs"] = Source(file.training.inputs);
   training["sources"]["outputs"] = Source(file.training.outputs);
+  if (classifier) {
+    json["classification"]["classes"] = file.classes;
+    json["classification"]["labels_are_numbers"] = file.labels_are_numbers;
+  }
   // The library writes the shortest digits that read back to the same double, always with ".".
   return json.dump(2) + "\n";
 }
@@ -218,21 +226,52 @@ struct Layout {
   std::string input_counted, hidden_counted, output_counted;
 };
 
-void CheckKindAndFields(const Json& json) {
+// Returns whether the file is a classifier's.
+bool CheckKindAndFields(const Json& json) {
   // The kind of file first, then its version: a complaint about a field of some other JSON file
   // would only confuse.
   if (!json.is_object() || !json.contains("format") || json.at("format") != kNetworkFileFormat) {
     throw NetworkFileError("Not a Tarvex network file: its \"format\" is not \"" +
                            std::string(kNetworkFileFormat) + "\"");
   }
-  if (!json.contains("version") || json.at("version") != kNetworkFileVersion) {
+  const bool classifier = json.contains("version") && json.at("version") == kClassifierFileVersion;
+  if (!json.contains("version") || (json.at("version") != kNetworkFileVersion && !classifier)) {
     throw NetworkFileError(
         "Network file version " +
         (json.contains("version") ? Printable(json.at("version").dump()) : "(none)") +
-        " cannot be read; this Tarvex reads version " + std::to_string(kNetworkFileVersion));
+        " cannot be read; this Tarvex reads versions " + std::to_string(kNetworkFileVersion) +
+        " and " + std::to_string(kClassifierFileVersion));
   }
-  Object(json, "",
-         {"format", "version", "layout", "scaling", "hidden_layer", "output_layer", "training"});
+  if (classifier) {
+    Object(json, "",
+           {"format", "version", "layout", "scaling", "hidden_layer", "output_layer", "training",
+            "classification"});
+  } else {
+    Object(json, "",
+           {"format", "version", "layout", "scaling", "hidden_layer", "output_layer", "training"});
+  }
+  return classifier;
+}
+
+// The classes, one per output, each a distinct text.
+void ReadClasses(const Json& json, const Layout& layout, NetworkFile& file) {
+  const Json& classification =
+      Object(json.at("classification"), "classification", {"classes", "labels_are_numbers"});
+  const Json& classes = List(classification.at("classes"), "classification.classes",
+                             layout.outputs, "class", layout.output_counted);
+  for (std::size_t k = 0; k < classes.size(); ++k) {
+    const std::string path = Indexed("classification.classes", k);
+    if (!classes[k].is_string()) Complain(path, "a text is expected");
+    std::string label = classes[k].get<std::string>();
+    for (const std::string& earlier : file.classes) {
+      if (earlier == label) Complain(path, "the class \"" + Printable(label) + "\" is there twice");
+    }
+    file.classes.push_back(std::move(label));
+  }
+  if (file.classes.size() < 2) Complain("classification.classes", "two classes at least are needed");
+  const Json& numbers = classification.at("labels_are_numbers");
+  if (!numbers.is_boolean()) Complain("classification.labels_are_numbers", "true or false is expected");
+  file.labels_are_numbers = numbers.get<bool>();
 }
 
 Layout ReadLayout(const Json& json, NetworkFile& file) {
@@ -318,12 +357,13 @@ void ReadTraining(const Json& json, NetworkFile& file) {
 }
 
 NetworkFile ReadNetworkFields(const Json& json) {
-  CheckKindAndFields(json);
+  const bool classifier = CheckKindAndFields(json);
   NetworkFile file;
   const Layout layout = ReadLayout(json, file);
   ReadScaling(json, layout, file);
   ReadLayers(json, layout, file);
   ReadTraining(json, file);
+  if (classifier) ReadClasses(json, layout, file);
   return file;
 }
 

@@ -16,6 +16,9 @@ namespace tarvex::netfile {
 
 inline constexpr std::string_view kNetworkFileFormat = "tarvex-network";
 inline constexpr std::int64_t kNetworkFileVersion = 1;
+// A classifier's file: version 1 and a "classification" field with the classes in class order.
+// Regression networks are still written as version 1, which every Tarvex reads.
+inline constexpr std::int64_t kClassifierFileVersion = 2;
 
 // Everything a network file holds. The column ranges have one value per input or output column.
 struct NetworkFile {
@@ -24,6 +27,9 @@ struct NetworkFile {
   double scale_low = 0;
   double scale_high = 0;
   std::vector<double> input_min, input_max, output_min, output_max;
+  // A classifier's classes in class order, one per output; empty for a regression network.
+  std::vector<std::string> classes;
+  bool labels_are_numbers = false;
 
   // How the network came about; kept for people, not needed to predict.
   std::string saved;  // UTC, as 2026-12-07T15:11:09Z

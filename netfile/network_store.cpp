@@ -6,6 +6,7 @@
 #include <new>
 #include <string>
 
+#include "job/class_list.h"
 #include "job/job_file.h"
 #include "job/messages.h"
 #include "job/run_log.h"
@@ -61,6 +62,8 @@ void SaveNetworkFile(const JobSettings& job, std::int32_t hidden_size,
     file.saved = UtcTimeText();
     file.last_weight_delta = job.LastMinWeightDelta;
     file.training = job::TrainingRecordOf(job);
+    file.classes = job.Classes;
+    file.labels_are_numbers = job.ClassesAreNumbers;
     text = NetworkFileText(file);
   } catch (const std::exception& failure) {
     throw job::Failure(job::FileNameLine(job.nof, job::DescribeFailure(failure)));
@@ -86,6 +89,16 @@ bool ReadNetworkFile(JobSettings& job) {
       throw NetworkFileError(ReadingOutOfMemory(memory));
     }
     NetworkFile file = ParseNetworkFile(text);
+    if (file.classes.empty() && (job::IsClassification(job) || !job.pp.empty())) {
+      throw job::Failure(
+          "The network input file holds a regression network; a classification job ('/task', "
+          "'/pp') needs a classifier's");
+    }
+    if (!file.classes.empty()) {
+      job.task = "classification";
+      job.Classes = std::move(file.classes);
+      job.ClassesAreNumbers = file.labels_are_numbers;
+    }
     job.af = file.activation;
     job.ScaleLow = file.scale_low;
     job.ScaleHigh = file.scale_high;

@@ -4,10 +4,13 @@
 #include <exception>
 #include <optional>
 
+#include "job/class_list.h"
 #include "job/run_log.h"
 #include "platform/paths.h"
+#include "results/class_entry.h"
 #include "results/training_entry.h"
 #include "results/validation_entry.h"
+#include "training/class_training.h"
 #include "training/engine_loader.h"
 #include "training/fit_figures.h"
 #include "training/network_size.h"
@@ -44,7 +47,13 @@ bool PredictWithSavedNetwork(JobSettings& job) {
     component.emplace(platform::ProgramFolder());
     NetworkEngine& engine = component->engine();
     // The initial weights do not matter: every one is replaced.
-    engine.CreateNetwork(2, network.InputCount, layer_sizes, 0.0, job.af);
+    const bool classifier = job::IsClassification(job);
+    if (classifier) {
+      engine.CreateClassifier(network.InputCount, network.HiddenCount, network.OutputCount, 0.0,
+                              job.af);
+    } else {
+      engine.CreateNetwork(2, network.InputCount, layer_sizes, 0.0, job.af);
+    }
     engine.SetWeights(network.Weights);
 
     // A job that only exports the network has no prediction inputs.
@@ -58,7 +67,11 @@ bool PredictWithSavedNetwork(JobSettings& job) {
     }
     // A kept network evaluated on new labelled rows.
     const bool validates = job::HasValidationData(job);
-    if (validates) {
+    if (validates && classifier) {
+      job.Results.class_validation = training::ClassifierFigures(
+          engine, job.ValidationInputs, job.ValidationOutputs,
+          job.rof.empty() ? nullptr : &job.Results.validation_predictions);
+    } else if (validates) {
       job.Results.validation = ComputeFigures(
           engine, {&job.ValidationInputs, &job.ValidationOutputValues}, OutputMapping(job),
           job.rof.empty() ? nullptr : &job.Results.validation_predictions);
@@ -66,6 +79,9 @@ bool PredictWithSavedNetwork(JobSettings& job) {
     result = true;
 
     job::WriteLog(job.log, SavedNetworkEntry(job, SecondsSince(start)), job::LogEntry::kReport);
+    if (classifier) {
+      job::WriteLog(job.log, results::ClassificationEntry(job), job::LogEntry::kReport);
+    }
     if (validates) job::WriteLog(job.log, ValidationEntry(job), job::LogEntry::kReport);
   } catch (const std::exception& failure) {
     job::WriteLog(job.log, job::DescribeFailure(failure));
