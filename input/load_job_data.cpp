@@ -142,8 +142,9 @@ bool LoadForSavedNetwork(JobSettings& job) {
 
 bool LoadForTraining(JobSettings& job) {
   // The error figures and the curve compare predictions with the outputs as given.
+  const bool keeps_outputs = job::WantsFigures(job) || !job.lcf.empty();
   BeforeScaling keep_outputs;
-  if (job::WantsFigures(job) || !job.lcf.empty()) {
+  if (keeps_outputs) {
     keep_outputs = [&job](const DataMatrix& values) {
       job.TrainingOutputValues = values;
       return true;
@@ -166,8 +167,7 @@ bool LoadForTraining(JobSettings& job) {
     DataMatrix labels_read;
     job::TextCells labels;
     if (!LoadSet(job, DataSet::kTrainingOutputs, nullptr, &labels, &labels_read) ||
-        !SetTrainingClasses(job, labels_read, labels, input_values,
-                            static_cast<bool>(keep_outputs))) {
+        !SetTrainingClasses(job, labels_read, labels, input_values, keeps_outputs)) {
       return false;
     }
   } else if (!LoadSet(job, DataSet::kTrainingOutputs, keep_outputs)) {

@@ -18,7 +18,6 @@ class TextCells {
  public:
   // The cells of matrix, every one a number until Keep says otherwise.
   void Dimension(const DataMatrix& matrix);
-  bool HasDimensions() const { return columns_ > 0; }
 
   // A cell that is no number: its text without blanks at both ends, or a blank cell when nothing
   // is left. The matrix beside it keeps 0 there.

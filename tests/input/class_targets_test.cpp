@@ -259,5 +259,24 @@ TEST_F(ClassTargetsTest, EverySourceGivesTheSameClasses) {
   }
 }
 
+// A query's field names name one-hot columns as a header line does.
+TEST_F(ClassTargetsTest, OneHotColumnsNamedByHeaderAndByQueryFields) {
+  const fs::path mdb = folder_ / "hot.mdb";
+  tarvex::testing::RunSql(mdb, "CREATE TABLE t (dog, cat); INSERT INTO t VALUES (1, 0), (0, 1);");
+  job_.tiv = "1;2";
+  job::JobSettings from_text = job_;
+  from_text.tof = File("hot.csv", "dog,cat\n1,0\n0,1\n");
+  from_text.tofh = "dog,cat";
+  job::JobSettings from_query = job_;
+  from_query.tof = mdb.string();
+  from_query.tofh = "SELECT dog, cat FROM t";
+  ASSERT_TRUE(LoadJobData(from_text));
+  ASSERT_TRUE(LoadJobData(from_query));
+  EXPECT_EQ(from_query.Classes, (Texts{"cat", "dog"}));
+  EXPECT_EQ(from_query.Classes, from_text.Classes);
+  EXPECT_EQ(RowsOf(from_query.TrainingOutputs), (Rows{{0, 1}, {1, 0}}));
+  EXPECT_EQ(RowsOf(from_query.TrainingOutputs), RowsOf(from_text.TrainingOutputs));
+}
+
 }  // namespace
 }  // namespace tarvex::input
