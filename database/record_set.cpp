@@ -12,6 +12,8 @@ namespace tarvex::database {
 
 FieldValue Field::Value() const { return records_.ValueAt(index_); }
 
+const std::string& Field::Name() const { return records_.NameAt(index_); }
+
 int FieldList::Count() const {
   records_.RequireOpen();
   return records_.field_count_;
@@ -20,6 +22,10 @@ int FieldList::Count() const {
 RecordSet::RecordSet(StatementHandle statement, bool jet_types)
     : statement_(std::move(statement)), field_count_(sqlite3_column_count(statement_.get())) {
   declared_.assign(field_count_, FieldKind::kNull);
+  for (int i = 0; i < field_count_; ++i) {
+    const char* name = sqlite3_column_name(statement_.get(), i);
+    names_.emplace_back(name != nullptr ? name : "");
+  }
   if (jet_types) {
     for (int i = 0; i < field_count_; ++i) {
       const char* declared = sqlite3_column_decltype(statement_.get(), i);
@@ -130,6 +136,14 @@ void RecordSet::FetchRecord() {
     block.kinds.push_back(kind);
   }
   ++fetched_;
+}
+
+const std::string& RecordSet::NameAt(int index) const {
+  RequireOpen();
+  if (index < 0 || index >= field_count_) {
+    throw DatabaseError("The record has no field " + std::to_string(index));
+  }
+  return names_[static_cast<std::size_t>(index)];
 }
 
 FieldValue RecordSet::ValueAt(int index) const {

@@ -18,6 +18,8 @@ class Field {
  public:
   Field(const RecordSet& records, int index) : records_(records), index_(index) {}
   FieldValue Value() const;
+  // The name of the statement's result column ("a" for SELECT a, "x" for SELECT b AS x).
+  const std::string& Name() const;
 
  private:
   const RecordSet& records_;
@@ -72,10 +74,12 @@ class RecordSet {
   void RequireRecord() const;
   void FetchRecord();
   FieldValue ValueAt(int index) const;
+  const std::string& NameAt(int index) const;
 
   StatementHandle statement_;
   std::vector<FieldKind> declared_;  // kBoolean or kDate where the declaration says so
   int field_count_ = 0;
+  std::vector<std::string> names_;  // kept: the statement is finalized once every record is in
   std::vector<Block> blocks_;
   std::size_t block_ = 0;  // the block of the current record
   std::string bytes_;

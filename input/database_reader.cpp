@@ -46,17 +46,60 @@ bool IsAccepted(const FieldList& fields, int field_count, const std::string& dec
   return false;
 }
 
+// The label reading of a field; false for a date or binary value, which names no class.
+bool FieldLabel(const FieldValue& value, const std::string& decimal_separator, Index row,
+                Index column, DataMatrix& cells, job::TextCells& labels) {
+  switch (value.kind) {
+    case FieldKind::kNull:
+      labels.Keep(row, column, "");
+      return true;
+    case FieldKind::kText:
+      if (!platform::ConvertLocaleNumber(value.bytes, decimal_separator, cells.At(row, column))) {
+        labels.Keep(row, column, value.bytes);
+      }
+      return true;
+    default:
+      return IsNumber(value, decimal_separator, cells.At(row, column));
+  }
+}
+
+// Labels are rarely numbers other than 0, so no record is passed over and no field packed.
+bool ReadLabelRecords(const JobSettings& job, database::RecordSet& records, DataMatrix& values,
+                      job::TextCells& labels, const std::string& path) {
+  const int field_count = records.Fields().Count();
+  Index count = 0;
+  for (records.MoveFirst(); !records.Eof(); records.MoveNext()) ++count;
+  values = DataMatrix(1, count, 1, field_count);
+  labels.Dimension(values);
+  for (int i = 0; i < field_count; ++i)
+    labels.column_names.push_back(records.Fields().Item(i).Name());
+  records.MoveFirst();
+  for (Index row = 1; !records.Eof(); records.MoveNext(), ++row) {
+    const FieldList fields = records.Fields();
+    for (int i = 0; i < field_count; ++i) {
+      if (!FieldLabel(fields.Item(i).Value(), job.DecimalSeparator, row, i + 1, values, labels)) {
+        WriteLog(job.log, job::FillTemplate(job::kInvalidDataTemplate, path));
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 bool ReadDatabaseQuery(const JobSettings& job, const std::string& selector, DataMatrix& matrix,
-                       const std::string& path) {
+                       const std::string& path, job::TextCells* labels) {
   try {
     // The connection stays open for the run's other data sets from the same file.
     std::unique_ptr<database::Connection> own;
     database::Connection& connection = database::RunConnections::OpenForReading(path, own);
     database::RecordSet records = connection.Execute(selector);
     DataMatrix values;  // stays without dimensions when there are no records
-    if (!records.Eof()) {
+    if (!records.Eof() && labels != nullptr) {
+      if (!ReadLabelRecords(job, records, values, *labels, path)) return false;
+      records.Close();
+    } else if (!records.Eof()) {
       records.MoveFirst();
       const int field_count = records.Fields().Count();
       Index accepted = 0;

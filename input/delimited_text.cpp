@@ -181,10 +181,86 @@ void ParseStretch(Stretch& stretch, DataMatrix& cells, char delimiter,
   }
 }
 
+// The file column of each header name, matched without regard to letter case; -1 for a name
+// that matches no field (the first row then fails at that name).
+std::vector<Index> HeaderColumns(const std::vector<std::string_view>& header_names,
+                                 const std::vector<std::string_view>& header_fields) {
+  if (static_cast<Index>(header_names.size()) > kColumnLimit) throw Failure(job::kOverflow);
+  std::vector<std::string> lowered_fields;
+  lowered_fields.reserve(header_fields.size());
+  for (std::string_view field : header_fields) {
+    lowered_fields.push_back(platform::LowerCaseText(field));
+  }
+  std::vector<Index> column_map;
+  for (std::string_view name : header_names) {
+    std::string lowered = platform::LowerCaseText(name);
+    Index found = -1;
+    for (size_t c = 0; c < lowered_fields.size(); ++c) {
+      if (lowered_fields[c] == lowered) {
+        found = static_cast<Index>(c);
+        break;
+      }
+    }
+    if (found > kColumnLimit) throw Failure(job::kOverflow);
+    column_map.push_back(found);
+  }
+  return column_map;
+}
+
+// The label reading: the lines one after another (label sets are one or a few columns), each
+// field a number, a text or a blank. Blank lines are skipped as for every set, so that the rows
+// stay in step with the inputs.
+void ParseLabelLines(const JobSettings& job, std::string_view first_line, LineReader& lines,
+                     Index width, const std::vector<std::string_view>* header_names,
+                     const std::vector<std::string_view>& header_fields, char delimiter,
+                     DataMatrix& matrix, job::TextCells& labels) {
+  std::vector<std::string_view> rows;
+  // Without a header the first line is data, and a byte order mark is no part of its label.
+  if (header_names == nullptr) {
+    rows.push_back(first_line.starts_with(kByteOrderMark) ? first_line.substr(kByteOrderMark.size())
+                                                          : first_line);
+  }
+  for (std::string_view line; lines.Next(line);) {
+    if (!IsBlank(line)) rows.push_back(line);
+  }
+  std::vector<Index> columns;
+  if (header_names != nullptr) {
+    columns = HeaderColumns(*header_names, header_fields);
+  } else {
+    for (Index c = 0; c < width; ++c) columns.push_back(c);
+  }
+  DataMatrix cells(0, static_cast<Index>(rows.size()) - 1, 0,
+                   static_cast<Index>(columns.size()) - 1);
+  labels.Dimension(cells);
+  for (Index column : columns) {
+    if (column < 0) throw Failure(job::kSubscriptOutOfRange);
+    if (header_names != nullptr) {
+      labels.column_names.emplace_back(
+          platform::TrimBlanks(header_fields[static_cast<size_t>(column)]));
+    }
+  }
+  for (Index r = 0; r < cells.RowCount(); ++r) {
+    const std::vector<std::string_view> fields = platform::SplitAll(rows[r], delimiter);
+    // A line longer than the first non-blank line does not fit the cells.
+    if (static_cast<Index>(fields.size()) > width) throw Failure(job::kSubscriptOutOfRange);
+    for (size_t k = 0; k < columns.size(); ++k) {
+      const auto at = static_cast<size_t>(columns[k]);
+      const std::string_view field = at < fields.size() ? fields[at] : std::string_view();
+      const auto c = static_cast<Index>(k);
+      if (platform::TrimBlanks(field).empty() ||
+          !job::ParseNumber(field, cells.At(r, c), job.DecimalSeparator)) {
+        labels.Keep(r, c, field);
+      }
+    }
+  }
+  matrix = std::move(cells);
+}
+
 }  // namespace
 
 bool ParseDelimitedText(const JobSettings& job, std::string_view text, DataMatrix& matrix,
-                        const std::string& path, char delimiter, const std::string& selector) {
+                        const std::string& path, char delimiter, const std::string& selector,
+                        job::TextCells* labels) {
   try {
     const bool header_mode = !selector.empty();
     std::vector<std::string_view> header_names;
@@ -202,6 +278,11 @@ bool ParseDelimitedText(const JobSettings& job, std::string_view text, DataMatri
     if (header_mode) {
       header_line = platform::ReplaceAll(first_line, kByteOrderMark, "");
       header_fields = platform::SplitAll(header_line, delimiter);
+    }
+    if (labels != nullptr) {
+      ParseLabelLines(job, first_line, lines, width, header_mode ? &header_names : nullptr,
+                      header_fields, delimiter, matrix, *labels);
+      return true;
     }
 
     // The rest in stretches of whole lines, read in parallel: first the non-blank lines are
@@ -251,26 +332,7 @@ bool ConvertCellMatrix(const JobSettings& job, DataMatrix& cells, bool has_text_
       return true;
     }
 
-    if (static_cast<Index>(header_names.size()) > kColumnLimit) throw Failure(job::kOverflow);
-    std::vector<std::string> lowered_fields;
-    lowered_fields.reserve(header_fields.size());
-    for (std::string_view field : header_fields) {
-      lowered_fields.push_back(platform::LowerCaseText(field));
-    }
-    // -1 for a name that matches no field; the first row then fails at that name.
-    std::vector<Index> column_map;
-    for (std::string_view name : header_names) {
-      std::string lowered = platform::LowerCaseText(name);
-      Index found = -1;
-      for (size_t c = 0; c < lowered_fields.size(); ++c) {
-        if (lowered_fields[c] == lowered) {
-          found = static_cast<Index>(c);
-          break;
-        }
-      }
-      if (found > kColumnLimit) throw Failure(job::kOverflow);
-      column_map.push_back(found);
-    }
+    const std::vector<Index> column_map = HeaderColumns(header_names, header_fields);
 
     DataMatrix result(cells.RowLow(), cells.RowHigh(), 0,
                       static_cast<Index>(header_names.size()) - 1);

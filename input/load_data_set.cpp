@@ -35,7 +35,8 @@ namespace {
 
 // The file step: the existence test and the hand-over to the reader that the extension chose.
 bool ReadDataFile(const JobSettings& job, const std::string& path, DataMatrix& matrix,
-                  const job::FileFormat& format, const std::string& selector) {
+                  const job::FileFormat& format, const std::string& selector,
+                  job::TextCells* labels) {
   std::string native;
   try {
     native = platform::ToNativePath(path);
@@ -50,9 +51,9 @@ bool ReadDataFile(const JobSettings& job, const std::string& path, DataMatrix& m
   job::ShowLoading(path);
   switch (format.kind) {
     case job::FileKind::kWorkbook:
-      return ReadWorkbookRange(job, selector, matrix, path);
+      return ReadWorkbookRange(job, selector, matrix, path, labels);
     case job::FileKind::kDatabase:
-      return ReadDatabaseQuery(job, selector, matrix, path);
+      return ReadDatabaseQuery(job, selector, matrix, path, labels);
     case job::FileKind::kText:
       break;
   }
@@ -63,15 +64,16 @@ bool ReadDataFile(const JobSettings& job, const std::string& path, DataMatrix& m
     WriteLog(job.log, job::FileNameLine(path, job::DescribeFailure(failure)));
     return false;
   }
-  return ParseDelimitedText(job, text->view(), matrix, path, format.delimiter, selector);
+  return ParseDelimitedText(job, text->view(), matrix, path, format.delimiter, selector, labels);
 }
 
 bool IsBlankText(std::string_view text) { return platform::TrimSpaces(text).empty(); }
 
 // Rows at ";", values at ","; blank rows are skipped and the first non-blank row fixes the width.
-// Throws for what fails silently (a longer later row, no row at all).
+// Throws for what fails silently (a longer later row, no row at all). With labels, a value that
+// is not a number is kept there; a blank row is still skipped, as it is in the inputs.
 bool ReadDirectValues(const JobSettings& job, std::string_view source, DataSet set,
-                      DataMatrix& matrix) {
+                      DataMatrix& matrix, job::TextCells* labels) {
   std::vector<std::string_view> rows = platform::SplitAll(source, ';');
   Index blank_rows = 0;
   for (std::string_view row : rows) {
@@ -85,14 +87,20 @@ bool ReadDirectValues(const JobSettings& job, std::string_view source, DataSet s
     if (!values.HasDimensions()) {
       values = DataMatrix(0, static_cast<Index>(rows.size()) - blank_rows - 1, 0,
                           static_cast<Index>(texts.size()) - 1);
+      if (labels != nullptr) labels->Dimension(values);
     }
     for (size_t c = 0; c < texts.size(); ++c) {
       double& cell = values.At(r, static_cast<Index>(c));
-      if (!job::ParseNumber(texts[c], cell, job.DecimalSeparator)) {
-        // The label brings its own quotes, so it stands between doubled quotes.
-        WriteLog(job.log, job::FillTemplate(job::kInvalidDataTemplate, job::QuotedLabel(set)));
-        return false;
+      // A blank value reads as 0, except as a label.
+      const bool blank_label = labels != nullptr && IsBlankText(texts[c]);
+      if (!blank_label && job::ParseNumber(texts[c], cell, job.DecimalSeparator)) continue;
+      if (labels != nullptr) {
+        labels->Keep(r, static_cast<Index>(c), texts[c]);
+        continue;
       }
+      // The label brings its own quotes, so it stands between doubled quotes.
+      WriteLog(job.log, job::FillTemplate(job::kInvalidDataTemplate, job::QuotedLabel(set)));
+      return false;
     }
     ++r;
   }
@@ -104,7 +112,8 @@ bool ReadDirectValues(const JobSettings& job, std::string_view source, DataSet s
 }  // namespace
 
 bool LoadDataSet(JobSettings& job, const std::string& source, DataMatrix& target, Source kind,
-                 DataSet set, const std::string& selector, const BeforeScaling& before_scaling) {
+                 DataSet set, const std::string& selector, const BeforeScaling& before_scaling,
+                 job::TextCells* labels) {
   try {
     DataMatrix matrix;
     if (kind == Source::kFile) {
@@ -114,11 +123,16 @@ bool LoadDataSet(JobSettings& job, const std::string& source, DataMatrix& target
                                " has no extension to say how to read it");
         return false;
       }
-      if (!ReadDataFile(job, source, matrix, *format, selector)) return false;
-    } else if (!ReadDirectValues(job, source, set, matrix)) {
+      if (!ReadDataFile(job, source, matrix, *format, selector, labels)) return false;
+    } else if (!ReadDirectValues(job, source, set, matrix, labels)) {
       return false;
     }
     if (before_scaling && !before_scaling(matrix)) return false;
+    if (labels != nullptr) {
+      // Labels become classes, which are not scaled.
+      target = std::move(matrix);
+      return true;
+    }
 
     switch (set) {
       case DataSet::kTrainingInputs:

@@ -8,6 +8,7 @@
 
 #include "job/data_set.h"
 #include "job/job_settings.h"
+#include "job/text_cells.h"
 
 namespace tarvex::input {
 
@@ -18,9 +19,11 @@ using BeforeScaling = std::function<bool(const job::DataMatrix& values)>;
 enum class Source { kFile, kValues };
 
 // On success target holds the scaled matrix and, for the training sets, the job holds the new
-// column ranges. On failure target is unchanged.
+// column ranges. On failure target is unchanged. With labels (the outputs of a classification
+// job), cells that are not numbers are kept there instead of refused, blank cells are told apart
+// from 0, and target holds the numbers as read, not scaled.
 bool LoadDataSet(job::JobSettings& job, const std::string& source, job::DataMatrix& target,
                  Source kind, job::DataSet set, const std::string& selector,
-                 const BeforeScaling& before_scaling = nullptr);
+                 const BeforeScaling& before_scaling = nullptr, job::TextCells* labels = nullptr);
 
 }  // namespace tarvex::input

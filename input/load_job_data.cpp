@@ -2,7 +2,9 @@
 
 #include <string>
 
+#include "input/class_targets.h"
 #include "input/load_data_set.h"
+#include "job/class_list.h"
 #include "job/data_set.h"
 #include "job/messages.h"
 #include "job/run_log.h"
@@ -52,16 +54,19 @@ SetSource SourceOf(DataSet set) {
           &JobSettings::ValidationOutputs};
 }
 
-// A file given for a data set wins over values given for it.
-bool LoadSet(JobSettings& job, DataSet set, const BeforeScaling& before_scaling = nullptr) {
+// A file given for a data set wins over values given for it. With labels, the set goes into
+// target as read, not into the job's matrix.
+bool LoadSet(JobSettings& job, DataSet set, const BeforeScaling& before_scaling = nullptr,
+             job::TextCells* labels = nullptr, DataMatrix* target = nullptr) {
   const SetSource source = SourceOf(set);
+  DataMatrix& into = target != nullptr ? *target : job.*source.matrix;
   if (!(job.*source.file).empty()) {
-    return LoadDataSet(job, job.*source.file, job.*source.matrix, Source::kFile, set,
-                       job.*source.selector, before_scaling);
+    return LoadDataSet(job, job.*source.file, into, Source::kFile, set, job.*source.selector,
+                       before_scaling, labels);
   }
   if (!(job.*source.values).empty()) {
-    return LoadDataSet(job, job.*source.values, job.*source.matrix, Source::kValues, set, "",
-                       before_scaling);
+    return LoadDataSet(job, job.*source.values, into, Source::kValues, set, "", before_scaling,
+                       labels);
   }
   WriteLog(job.log, job::FillTemplate(job::kEmptyParameterTemplate, job::FileOptionLabel(set)));
   return false;
@@ -94,13 +99,22 @@ bool LoadValidationData(JobSettings& job) {
     }
     return false;
   };
-  return LoadSet(job, DataSet::kValidationInputs,
-                 [&fits](const DataMatrix& values) { return fits(values, true); }) &&
-         LoadSet(job, DataSet::kValidationOutputs, [&job, &fits](const DataMatrix& values) {
-           if (!fits(values, false)) return false;
-           job.ValidationOutputValues = values;
-           return true;
-         });
+  if (!LoadSet(job, DataSet::kValidationInputs,
+               [&fits](const DataMatrix& values) { return fits(values, true); })) {
+    return false;
+  }
+  if (job::IsClassification(job)) {
+    // Labels are checked against the training classes, not a width.
+    DataMatrix labels_read;
+    job::TextCells labels;
+    return LoadSet(job, DataSet::kValidationOutputs, nullptr, &labels, &labels_read) &&
+           SetValidationClasses(job, labels_read, labels);
+  }
+  return LoadSet(job, DataSet::kValidationOutputs, [&job, &fits](const DataMatrix& values) {
+    if (!fits(values, false)) return false;
+    job.ValidationOutputValues = values;
+    return true;
+  });
 }
 
 // In place of the training data: the saved network's ranges, then the prediction inputs scaled
@@ -128,25 +142,39 @@ bool LoadForSavedNetwork(JobSettings& job) {
 
 bool LoadForTraining(JobSettings& job) {
   // The error figures and the curve compare predictions with the outputs as given.
+  const bool keeps_outputs = job::WantsFigures(job) || !job.lcf.empty();
   BeforeScaling keep_outputs;
-  if (job::WantsFigures(job) || !job.lcf.empty()) {
+  if (keeps_outputs) {
     keep_outputs = [&job](const DataMatrix& values) {
       job.TrainingOutputValues = values;
       return true;
     };
   }
-  // Cross-validation scales each fold's rows with ranges of their own.
+  // Cross-validation scales each fold's rows with ranges of their own; a classification job
+  // scales its inputs afresh when rows without a label are left out.
+  const bool classifies = job::IsClassification(job);
+  DataMatrix input_values;
   BeforeScaling keep_inputs;
-  if (job.Folds > 0) {
-    keep_inputs = [&job](const DataMatrix& values) {
-      job.TrainingInputValues = values;
+  if (job.Folds > 0 || classifies) {
+    keep_inputs = [&job, &input_values, classifies](const DataMatrix& values) {
+      if (job.Folds > 0) job.TrainingInputValues = values;
+      if (classifies) input_values = values;
       return true;
     };
   }
+  if (!LoadSet(job, DataSet::kTrainingInputs, keep_inputs)) return false;
+  if (classifies) {
+    DataMatrix labels_read;
+    job::TextCells labels;
+    if (!LoadSet(job, DataSet::kTrainingOutputs, nullptr, &labels, &labels_read) ||
+        !SetTrainingClasses(job, labels_read, labels, input_values, keeps_outputs)) {
+      return false;
+    }
+  } else if (!LoadSet(job, DataSet::kTrainingOutputs, keep_outputs)) {
+    return false;
+  }
   // The prediction inputs are scaled with the training inputs' ranges, so the order is fixed.
-  return LoadSet(job, DataSet::kTrainingInputs, keep_inputs) &&
-         LoadSet(job, DataSet::kTrainingOutputs, keep_outputs) &&
-         (!job::PredictsOutputs(job) || LoadSet(job, DataSet::kPredictionInputs));
+  return !job::PredictsOutputs(job) || LoadSet(job, DataSet::kPredictionInputs);
 }
 
 }  // namespace

@@ -43,10 +43,27 @@ bool CellNumber(const workbook::CellValue& cell, const JobSettings& job, double&
   return false;
 }
 
+// The label reading of a cell: texts and empty cells are kept in labels, not refused or read as 0.
+bool CellLabel(const workbook::CellValue& cell, const JobSettings& job, Index row, Index column,
+               DataMatrix& cells, job::TextCells& labels) {
+  switch (cell.kind) {
+    case workbook::CellKind::kEmpty:
+      labels.Keep(row, column, "");
+      return true;
+    case workbook::CellKind::kText:
+      if (!platform::ConvertLocaleNumber(cell.text, job.DecimalSeparator, cells.At(row, column))) {
+        labels.Keep(row, column, cell.text);
+      }
+      return true;
+    default:
+      return CellNumber(cell, job, cells.At(row, column));
+  }
+}
+
 }  // namespace
 
 bool ReadWorkbookRange(const JobSettings& job, const std::string& selector, DataMatrix& matrix,
-                       const std::string& path) {
+                       const std::string& path, job::TextCells* labels) {
   try {
     // The workbook stays open for the run's other data sets and its output.
     std::optional<workbook::Application> own;
@@ -64,9 +81,12 @@ bool ReadWorkbookRange(const JobSettings& job, const std::string& selector, Data
     }
     // Workbook matrices count from 1 in both dimensions, whatever the range's place.
     DataMatrix cells(1, value.RowCount(), 1, value.ColumnCount());
+    if (labels != nullptr) labels->Dimension(cells);
     for (Index row = 1; row <= value.RowCount(); ++row) {
       for (Index column = 1; column <= value.ColumnCount(); ++column) {
-        if (!CellNumber(value.At(row, column), job, cells.At(row, column))) {
+        const workbook::CellValue& cell = value.At(row, column);
+        if (labels != nullptr ? !CellLabel(cell, job, row, column, cells, *labels)
+                              : !CellNumber(cell, job, cells.At(row, column))) {
           WriteLog(job.log, job::FillTemplate(job::kInvalidDataTemplate, path));
           return false;
         }
