@@ -258,7 +258,7 @@ void ReadClasses(const Json& json, const Layout& layout, NetworkFile& file) {
   const Json& classification =
       Object(json.at("classification"), "classification", {"classes", "labels_are_numbers"});
   const Json& classes = List(classification.at("classes"), "classification.classes",
-                             layout.outputs, "class", layout.output_counted);
+                             layout.outputs, "label", layout.output_counted);
   for (std::size_t k = 0; k < classes.size(); ++k) {
     const std::string path = Indexed("classification.classes", k);
     if (!classes[k].is_string()) Complain(path, "a text is expected");

@@ -92,8 +92,17 @@ TEST_F(BadNetworkFileTest, EachEndsTheRunWithItsLineAndWritesNothing) {
        at + "Not a JSON text: parse error at line 1, column 13"},
       {"JSON of another kind", [](Json) { return "[1, 2, 3]"; },
        at + "Not a Tarvex network file: its \"format\" is not \"tarvex-network\""},
-      {"another version", changed([](Json& j) { j["version"] = 2; }),
-       at + "Network file version 2 cannot be read; this Tarvex reads version 1"},
+      {"another version", changed([](Json& j) { j["version"] = 3; }),
+       at + "Network file version 3 cannot be read; this Tarvex reads versions 1 and 2"},
+      {"a classifier's version without its classes", changed([](Json& j) { j["version"] = 2; }),
+       at + "Missing field: classification"},
+      {"classes that do not match the outputs",
+       changed([](Json& j) {
+         j["version"] = 2;
+         j["classification"] = {{"classes", {"a", "b", "c"}}, {"labels_are_numbers", false}};
+       }),
+       at + "Field classification.classes: 3 labels, the layout has " +
+           std::to_string(1) + " output neuron"},
       {"missing field", changed([](Json& j) { j["layout"].erase("hidden"); }),
        at + "Missing field: layout.hidden"},
       {"extra field", changed([](Json& j) { j["scaling"]["offset"] = 1; }),
