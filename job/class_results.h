@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <limits>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace tarvex::job {
@@ -69,6 +70,14 @@ struct ClassificationFigures {
   std::optional<double> auc;
   std::vector<ClassFigures> classes;                 // in class order
   std::vector<std::vector<std::int64_t>> confusion;  // [actual][predicted] counts
+};
+
+// The mean and standard deviation over the folds of a cross-validation of one of a classifier's
+// figures (accuracy, log loss, ...), named as the run summary names it; no value where no fold
+// (for the deviation: fewer than two) has one.
+struct ClassFigureStatistics {
+  const char* name = "";
+  std::optional<double> mean, deviation;
 };
 
 }  // namespace tarvex::job

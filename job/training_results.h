@@ -81,6 +81,7 @@ struct FoldResult {
   double seconds = 0;  // of its epoch loop
   std::vector<ColumnFigures> training, validation;
   std::vector<CurvePoint> curve;  // when a curve was asked for
+  std::optional<ClassificationFigures> class_training, class_validation;  // a classifier's
 };
 
 // Mean and sample standard deviation (divided by n - 1) of each figure over the folds (at least
@@ -111,6 +112,7 @@ struct TrainingResults {
   bool predictions_written = false, network_written = false, curve_written = false;
   // A classifier's figures of the kept network instead of the column figures.
   std::optional<ClassificationFigures> class_training, class_validation;
+  std::vector<ClassFigureStatistics> class_fold_validation, class_fold_training;
 };
 
 }  // namespace tarvex::job

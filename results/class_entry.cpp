@@ -1,6 +1,7 @@
 #include "results/class_entry.h"
 
 #include <optional>
+#include <vector>
 
 #include "platform/number_text.h"
 
@@ -45,6 +46,29 @@ std::string FigureLines(const JobSettings& job, const std::string& rows,
   return lines;
 }
 
+// Each fold's validation figures in one line, then their mean and deviation over the folds.
+std::string FoldLines(const JobSettings& job) {
+  auto number = [&job](double value) {
+    return platform::FormatGeneralNumber(value, job.DecimalSeparator);
+  };
+  std::string lines;
+  const std::vector<job::FoldResult>& folds = job.Results.folds;
+  for (std::size_t index = 0; index < folds.size(); ++index) {
+    if (!folds[index].class_validation) continue;
+    const ClassificationFigures& figures = *folds[index].class_validation;
+    lines += kIndent + "Fold " + std::to_string(index + 1) +
+             " Validation accuracy: " + number(figures.accuracy) +
+             "   log loss: " + number(figures.log_loss) +
+             "   balanced accuracy: " + number(figures.balanced_accuracy) + "\r\n";
+  }
+  for (const job::ClassFigureStatistics& figure : job.Results.class_fold_validation) {
+    lines += kIndent + "Folds' validation " + figure.name + ": mean " +
+             (figure.mean ? number(*figure.mean) : "not defined") + "   standard deviation " +
+             (figure.deviation ? number(*figure.deviation) : "not defined") + "\r\n";
+  }
+  return lines;
+}
+
 }  // namespace
 
 std::string ClassificationEntry(const JobSettings& job) {
@@ -64,6 +88,7 @@ std::string ClassificationEntry(const JobSettings& job) {
   if (job.Results.class_validation) {
     entry += FigureLines(job, "Validation", *job.Results.class_validation);
   }
+  if (!job.Results.folds.empty()) entry += FoldLines(job);
   return entry;
 }
 

@@ -233,14 +233,27 @@ Json CrossValidation(const JobSettings& job) {
     const char* stop = StopName(fold.stop);
     entry["stop"] = stop != nullptr ? Json(stop) : Json(nullptr);
     entry["seconds"] = fold.seconds;
-    entry["metrics"]["training"] = Figures(fold.training);
-    entry["metrics"]["validation"] = Figures(fold.validation);
+    if (job::IsClassification(job)) {
+      entry["metrics"]["training"] = ClassFiguresJson(job, fold.class_training);
+      entry["metrics"]["validation"] = ClassFiguresJson(job, fold.class_validation);
+    } else {
+      entry["metrics"]["training"] = Figures(fold.training);
+      entry["metrics"]["validation"] = Figures(fold.validation);
+    }
     list.push_back(entry);
   }
   for (const bool validation : {true, false}) {
     const job::FoldStatistics& statistics =
         validation ? job.Results.fold_validation : job.Results.fold_training;
     const char* rows = validation ? "validation" : "training";
+    if (job::IsClassification(job)) {
+      for (const job::ClassFigureStatistics& figure :
+           validation ? job.Results.class_fold_validation : job.Results.class_fold_training) {
+        result["mean"][rows][figure.name] = Optional(figure.mean);
+        result["standard_deviation"][rows][figure.name] = Optional(figure.deviation);
+      }
+      continue;
+    }
     result["mean"][rows] = Figures(statistics.mean);
     result["standard_deviation"][rows] = Figures(statistics.deviation);
   }

@@ -6,10 +6,12 @@
 #include <optional>
 #include <string>
 
+#include "job/class_list.h"
 #include "job/failure.h"
 #include "job/scaling.h"
 #include "platform/parallel.h"
 #include "platform/paths.h"
+#include "training/class_training.h"
 #include "training/engine_loader.h"
 #include "training/fit_figures.h"
 #include "training/prediction.h"
@@ -38,7 +40,30 @@ std::vector<std::vector<Index>> FoldPositions(Index count, std::int32_t folds, s
   return parts;
 }
 
+std::vector<std::vector<Index>> StratifiedFoldPositions(std::span<const std::int32_t> classes,
+                                                        std::int32_t class_count,
+                                                        std::int32_t folds, std::uint64_t seed) {
+  const auto count = static_cast<Index>(classes.size());
+  const std::vector<Index> shuffled = ShuffledPositions(count, seed);
+  std::vector<std::vector<Index>> parts(static_cast<size_t>(folds));
+  size_t next_fold = 0;
+  for (std::int32_t k = 0; k < class_count; ++k) {
+    for (Index position : shuffled) {
+      if (classes[static_cast<size_t>(position)] != k) continue;
+      parts[next_fold].push_back(position);
+      next_fold = (next_fold + 1) % parts.size();
+    }
+  }
+  for (std::vector<Index>& part : parts) std::sort(part.begin(), part.end());
+  return parts;
+}
+
 std::vector<std::vector<Index>> FoldsOf(const JobSettings& job) {
+  if (job::IsClassification(job)) {
+    return StratifiedFoldPositions(ClassesOfRows(job.TrainingOutputValues),
+                                   static_cast<std::int32_t>(job.Classes.size()), job.Folds,
+                                   DrawSeed(job.Seed));
+  }
   return FoldPositions(job.TrainingInputValues.RowCount(), job.Folds, DrawSeed(job.Seed));
 }
 
@@ -63,7 +88,10 @@ FoldResult TrainFold(NetworkEngine& engine, const JobSettings& job, const Traini
   const DataMatrix inputs =
       ScaledOwnRanges(job, RowsAt(job.TrainingInputValues, trained), input_min, input_max);
   const DataMatrix actual = RowsAt(job.TrainingOutputValues, trained);
-  const DataMatrix targets = ScaledOwnRanges(job, actual, output_min, output_max);
+  // A classifier's targets are its one-hot rows as they are.
+  const DataMatrix targets =
+      plan.classifier ? actual : ScaledOwnRanges(job, actual, output_min, output_max);
+  if (plan.classifier) job::ComputeColumnRanges(actual, output_min, output_max);
   // The held-out rows are validation data: scaled with the training rows' ranges.
   DataMatrix validation_inputs = RowsAt(job.TrainingInputValues, validated);
   job::ScaleColumns(validation_inputs, input_min, input_max, job.ScaleLow, job.ScaleHigh);
@@ -81,8 +109,13 @@ FoldResult TrainFold(NetworkEngine& engine, const JobSettings& job, const Traini
   result.best_epoch = outcome.best_epoch;
   result.stop = outcome.stop;
   result.seconds = outcome.seconds;
-  result.training = ComputeFigures(engine, {&inputs, &actual}, mapping);
-  result.validation = ComputeFigures(engine, validation, mapping);
+  if (plan.classifier) {
+    result.class_training = ClassifierFigures(engine, inputs, actual);
+    result.class_validation = ClassifierFigures(engine, validation_inputs, validation_actual);
+  } else {
+    result.training = ComputeFigures(engine, {&inputs, &actual}, mapping);
+    result.validation = ComputeFigures(engine, validation, mapping);
+  }
   result.curve = outcome.curve.Points();
   return result;
 }
@@ -108,6 +141,10 @@ void CrossValidate(JobSettings& job, const TrainingPlan& plan,
   });
   job.Results.fold_validation = StatisticsOfFolds(results, true);
   job.Results.fold_training = StatisticsOfFolds(results, false);
+  if (plan.classifier) {
+    job.Results.class_fold_validation = ClassStatisticsOfFolds(results, true);
+    job.Results.class_fold_training = ClassStatisticsOfFolds(results, false);
+  }
   job.Results.folds = std::move(results);
 }
 
@@ -155,6 +192,36 @@ job::FoldStatistics StatisticsOfFolds(const std::vector<FoldResult>& folds, bool
     statistics.mean[column] = {rmses.mean.value_or(0), maes.mean.value_or(0), r2s.mean};
     statistics.deviation[column] = {rmses.deviation.value_or(0), maes.deviation.value_or(0),
                                     r2s.deviation};
+  }
+  return statistics;
+}
+
+std::vector<job::ClassFigureStatistics> ClassStatisticsOfFolds(const std::vector<FoldResult>& folds,
+                                                               bool validation) {
+  using Figures = job::ClassificationFigures;
+  struct Figure {
+    const char* name;
+    std::optional<double> (*value)(const Figures&);
+  };
+  static constexpr Figure kFigures[] = {
+      {"accuracy", [](const Figures& f) -> std::optional<double> { return f.accuracy; }},
+      {"balanced_accuracy",
+       [](const Figures& f) -> std::optional<double> { return f.balanced_accuracy; }},
+      {"log_loss", [](const Figures& f) -> std::optional<double> { return f.log_loss; }},
+      {"macro_f1", [](const Figures& f) -> std::optional<double> { return f.macro_f1; }},
+      {"kappa", [](const Figures& f) { return f.kappa; }},
+      {"auc", [](const Figures& f) { return f.auc; }},
+  };
+  std::vector<job::ClassFigureStatistics> statistics;
+  for (const Figure& figure : kFigures) {
+    std::vector<double> values;
+    for (const FoldResult& fold : folds) {
+      const std::optional<Figures>& figures = validation ? fold.class_validation : fold.class_training;
+      if (!figures) continue;
+      if (const std::optional<double> value = figure.value(*figures)) values.push_back(*value);
+    }
+    const MeanAndDeviation result = Statistics(values);
+    statistics.push_back({figure.name, result.mean, result.deviation});
   }
   return statistics;
 }

@@ -21,7 +21,16 @@ namespace tarvex::training {
 std::vector<std::vector<job::Index>> FoldPositions(job::Index count, std::int32_t folds,
                                                    std::uint64_t seed);
 
-// The job's folds: drawn by /sd, or by the fixed seed of a job without it.
+// The same for rows of classes (classes[position] from 0 to class_count - 1): the permutation is
+// walked and each class's rows are dealt to the folds in turn, the next class going on where the
+// last one stopped, so that every class is shared out in proportion (within one row per fold)
+// and the folds' sizes still differ by at most one.
+std::vector<std::vector<job::Index>> StratifiedFoldPositions(std::span<const std::int32_t> classes,
+                                                             std::int32_t class_count,
+                                                             std::int32_t folds,
+                                                             std::uint64_t seed);
+
+// The job's folds (stratified for a classification job): drawn by /sd, or by the fixed seed of a job without it.
 std::vector<std::vector<job::Index>> FoldsOf(const job::JobSettings& job);
 
 // Trains the network that leaves out the rows at held_out (positions of the training rows as
@@ -42,5 +51,8 @@ void CrossValidate(job::JobSettings& job, const TrainingPlan& plan,
 // The statistics of the folds' figures (job::FoldStatistics) of their validation rows, or of
 // their training rows.
 job::FoldStatistics StatisticsOfFolds(const std::vector<job::FoldResult>& folds, bool validation);
+// The same of a classifier's figures.
+std::vector<job::ClassFigureStatistics> ClassStatisticsOfFolds(
+    const std::vector<job::FoldResult>& folds, bool validation);
 
 }  // namespace tarvex::training
