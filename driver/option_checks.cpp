@@ -4,7 +4,6 @@
 #include <exception>
 #include <optional>
 #include <string>
-#include <utility>
 
 #include "driver/export_options.h"
 #include "job/class_list.h"
@@ -182,14 +181,6 @@ bool CheckClassificationOptions(const JobSettings& job) {
     }
     if (!job.cw.empty()) return Refuse(job, Exclusive("'/task=regression'", "'/cw'"));
     return true;
-  }
-  // What a classifier cannot do yet, said before anything is read or written.
-  for (const auto& [given, key] : {std::pair{!job.onnx.empty(), "'/onnx'"},
-                                   std::pair{!job.rof.empty(), "'/rof'"}}) {
-    if (given) {
-      return Refuse(job, "The Parameter " + std::string(key) +
-                             " is not available for a classification job yet.");
-    }
   }
   return true;
 }

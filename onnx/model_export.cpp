@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "job/class_list.h"
 #include "job/failure.h"
 #include "job/file_kind.h"
 #include "job/job_file.h"
@@ -45,6 +46,7 @@ std::optional<std::vector<std::string>> ColumnNames(const std::string& file,
 std::string OptionsText(const JobSettings& job, const job::TrainingRecord& record) {
   nlohmann::ordered_json options;
   if (!job::TrainsNetwork(job)) options["nif"] = job.nif;
+  if (job::IsClassification(job)) options["task"] = "classification";
   const job::TrainingSettings& settings = record.settings;
   options["lr"] = settings.lr;
   options["m"] = settings.m;
@@ -58,6 +60,7 @@ std::string OptionsText(const JobSettings& job, const job::TrainingRecord& recor
     if (!job.vf.empty()) options["vf"] = job.vf;
     if (!job.es.empty()) options["es"] = job.es;
     if (!job.cv.empty()) options["cv"] = job.cv;
+    if (!job.cw.empty()) options["cw"] = job.cw;
   }
   for (const auto& [key, source] : {std::pair{"tif", &record.inputs}, {"tof", &record.outputs}}) {
     options[key] = source->kind == job::SourceKind::kValues ? "values" : source->name;
@@ -65,6 +68,12 @@ std::string OptionsText(const JobSettings& job, const job::TrainingRecord& recor
   }
   options["epochs"] = record.epochs;
   return options.dump();
+}
+
+// A label's bytes are the data file's own and need not be UTF-8: JSON takes U+FFFD for a byte
+// that is not, where the graph's strings keep them as they are.
+std::string JsonList(const std::vector<std::string>& texts) {
+  return nlohmann::json(texts).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
 std::string Count(std::int64_t count, const char* noun) {
@@ -83,29 +92,35 @@ std::string FloatModelPath(std::string_view path) {
 
 std::string ModelBytes(const JobSettings& job, ElementType type, std::string_view version) {
   const job::NetworkWeights& network = NetworkOf(job);
+  const bool classifier = job::IsClassification(job);
   GraphBuilder graph(type);
+  const std::span<const std::string> classes =
+      classifier ? std::span<const std::string>(job.Classes) : std::span<const std::string>();
   AddNetwork(graph, {network.InputCount, network.HiddenCount, network.OutputCount, network.Weights,
                      job.af, job.ScaleLow, job.ScaleHigh, job.TrainingInputMin.Values(),
                      job.TrainingInputMax.Values(), job.TrainingOutputMin.Values(),
-                     job.TrainingOutputMax.Values()});
+                     job.TrainingOutputMax.Values(), classes});
   graph.graph().name = "tarvex_network";
 
   Model model;
   model.producer_name = "Tarvex";
   model.producer_version = version;
+  const std::string outputs = std::to_string(network.OutputCount);
   model.doc_string = "A network trained by Tarvex: inputs [N, " +
-                     std::to_string(network.InputCount) + "] to outputs [N, " +
-                     std::to_string(network.OutputCount) + "]";
+                     std::to_string(network.InputCount) + "] to " +
+                     (classifier ? "probabilities [N, " + outputs + "] and label [N]"
+                                 : "outputs [N, " + outputs + "]");
   model.opsets = graph.Opsets();
   const job::TrainingRecord record = RecordOf(job);
   model.metadata.emplace_back("tarvex.version", version);
   model.metadata.emplace_back("tarvex.precision", type == ElementType::kFloat ? "float" : "double");
   if (auto names = ColumnNames(record.inputs.name, record.inputs.selector)) {
-    model.metadata.emplace_back("tarvex.input_columns", nlohmann::json(*names).dump());
+    model.metadata.emplace_back("tarvex.input_columns", JsonList(*names));
   }
   if (auto names = ColumnNames(record.outputs.name, record.outputs.selector)) {
-    model.metadata.emplace_back("tarvex.output_columns", nlohmann::json(*names).dump());
+    model.metadata.emplace_back("tarvex.output_columns", JsonList(*names));
   }
+  if (classifier) model.metadata.emplace_back("tarvex.classes", JsonList(job.Classes));
   model.metadata.emplace_back("tarvex.options", OptionsText(job, record));
   model.graph = graph.graph();
 

@@ -7,6 +7,7 @@
 #include "job/activation_table.h"
 #include "job/failure.h"
 #include "job/messages.h"
+#include "onnx/class_outputs.h"
 
 namespace tarvex::onnx {
 
@@ -122,10 +123,12 @@ std::string ScaledInputs(GraphBuilder& graph, const NetworkDescription& network)
   return Rescale(graph, scaling, std::string(kInputName), "input_scaling", "scaled_inputs");
 }
 
-// The output layer's values, in the activation's range.
+// The output layer's values, in the activation's range; a classifier's sums, which the softmax
+// takes whatever the code's output function is.
 std::string LayerOutputs(GraphBuilder& graph, const NetworkDescription& network,
                          const std::string& scaled) {
-  const LayerFunctions functions = job::LayerFunctionsOfCode(network.activation);
+  LayerFunctions functions = job::LayerFunctionsOfCode(network.activation);
+  if (!network.classes.empty()) functions.output = Function::kLinear;
   const double* hidden_rows = network.weights.data();
   const double* output_rows = hidden_rows + std::size_t{1} * network.hidden * (network.inputs + 1);
   const std::string hidden =
@@ -134,8 +137,7 @@ std::string LayerOutputs(GraphBuilder& graph, const NetworkDescription& network,
                "output");
 }
 
-// The outputs of a numeric job. A classification job puts its probabilities and labels here
-// instead.
+// The outputs of a numeric job.
 void UnscaledOutputs(GraphBuilder& graph, const NetworkDescription& network,
                      const std::string& values) {
   ColumnMapping unscaling;
@@ -158,12 +160,21 @@ void AddNetwork(GraphBuilder& graph, const NetworkDescription& network) {
       network.weights.size() !=
           static_cast<std::size_t>(hidden * (inputs + 1) + outputs * (hidden + 1)) ||
       network.input_min.size() != static_cast<std::size_t>(inputs) ||
-      network.input_max.size() != static_cast<std::size_t>(inputs) ||
-      network.output_min.size() != static_cast<std::size_t>(outputs) ||
-      network.output_max.size() != static_cast<std::size_t>(outputs)) {
+      network.input_max.size() != static_cast<std::size_t>(inputs)) {
     throw job::Failure(job::kSubscriptOutOfRange);
   }
-  UnscaledOutputs(graph, network, LayerOutputs(graph, network, ScaledInputs(graph, network)));
+  const bool classifier = !network.classes.empty();
+  if (classifier ? network.classes.size() != static_cast<std::size_t>(outputs)
+                 : network.output_min.size() != static_cast<std::size_t>(outputs) ||
+                       network.output_max.size() != static_cast<std::size_t>(outputs)) {
+    throw job::Failure(job::kSubscriptOutOfRange);
+  }
+  const std::string values = LayerOutputs(graph, network, ScaledInputs(graph, network));
+  if (classifier) {
+    AddClassOutputs(graph, values, network.classes);
+  } else {
+    UnscaledOutputs(graph, network, values);
+  }
 }
 
 }  // namespace tarvex::onnx

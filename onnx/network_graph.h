@@ -1,10 +1,12 @@
 // The graph of a trained network: the raw input columns scaled into the activation's range as
 // Tarvex scales them, the hidden and the output layer with the job's activation code, and the
-// outputs mapped back into the units of the training outputs.
+// outputs mapped back into the units of the training outputs, or for a classifier its class
+// probabilities and labels.
 #pragma once
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "onnx/graph_builder.h"
@@ -23,10 +25,14 @@ struct NetworkDescription {
   std::int16_t activation = 0;      // the job's af
   double scale_low = 0, scale_high = 0;
   std::span<const double> input_min, input_max, output_min, output_max;  // one per column
+  // A classifier's labels in class order, one per output neuron; empty for a numeric network,
+  // whose outputs are unscaled. A classifier needs no output ranges.
+  std::span<const std::string> classes = {};
 };
 
 // Adds the network to the graph: the graph input "inputs" [N, inputs] and the graph output
-// "outputs" [N, outputs], both of the builder's element type. Throws job::Failure when the
+// "outputs" [N, outputs], both of the builder's element type; for a classifier the outputs of
+// AddClassOutputs instead of "outputs". Throws job::Failure when the
 // weights do not fit the layout or a range is too wide for the arithmetic ("Overflow").
 void AddNetwork(GraphBuilder& graph, const NetworkDescription& network);
 

@@ -1,6 +1,7 @@
 // Runs an ONNX model in onnxruntime-node: node run_model.js MODULE MODEL ROWS.json prints the
-// session's input and output names and the first output's dimensions and values as JSON (numbers
-// in their shortest round-trip form, so doubles arrive whole).
+// session's input and output names, the first output's dimensions and values, and every output's
+// by name as JSON (numbers in their shortest round-trip form, so doubles arrive whole; strings as
+// strings).
 const fs = require('fs');
 const ort = require(process.argv[2]);
 const [model, rowsFile] = process.argv.slice(3);
@@ -16,6 +17,9 @@ const [model, rowsFile] = process.argv.slice(3);
   process.stdout.write(JSON.stringify({
     inputNames: session.inputNames, outputNames: session.outputNames, type,
     dims: output.dims, data: Array.from(output.data),
+    outputs: Object.fromEntries(session.outputNames.map(
+        (name) => [name, {type: results[name].type, dims: results[name].dims,
+                          data: Array.from(results[name].data)}])),
   }));
 })().catch((error) => {
   process.stderr.write(String(error) + '\n');

@@ -2,7 +2,8 @@
 """The exported models in real runtimes: every model passes Debian's onnx checker (full_check) and,
 run in onnxruntime-node on the rows that a /nif job predicts, gives Tarvex's own predictions within
 1e-12 of each output column's range (the float model within 1e-5); a model converted from the
-saved network by a /nif job gives them as well. Then the bad inputs of /onnx.
+saved network by a /nif job gives them as well. A classifier's models give its /pp=1 probabilities
+within 1e-12 (float 1e-5) and its labels. Then the bad inputs of /onnx.
   runtime_test.py BIN-FOLDER NODE-MODULES-FOLDER
 Exits 77 (skipped) when onnx or onnxruntime-node is missing, unless TARVEX_ONNX_REQUIRED is set
 (scripts/test installs both and sets it). Prints the largest difference seen per activation code."""
@@ -121,6 +122,7 @@ def job(folder, af, training_rows, prediction_rows, outputs, header):
         check(model.producer_name == "Tarvex" and "tarvex.version" in meta,
               f"af {af}: {name} names Tarvex and its version")
         check(json.loads(meta["tarvex.options"])["af"] == af, f"af {af}: {name} keeps /af")
+        check([o.domain for o in model.opset_import] == [""], f"af {af}: {name} needs no ai.onnx.ml")
         if header:
             check(json.loads(meta.get("tarvex.input_columns", "null")) == names,
                   f"af {af}: {name} names the input columns")
@@ -130,6 +132,68 @@ def job(folder, af, training_rows, prediction_rows, outputs, header):
         figures[name] = largest_difference(result, expected, ranges, "float" in name)
         limit = FLOAT_TOLERANCE if "float" in name else TOLERANCE
         check(figures[name] <= limit, f"af {af}: {name} within {limit}: {figures[name]:.3g}")
+    return figures
+
+
+def classifier_job(folder, af, labels, csv):
+    """Trains a classifier and predicts with /pp=1 into a text file, converts the saved network
+    with /nif; returns the largest difference of the probabilities of the three models."""
+    rng = random.Random(7 + af)
+    inputs = [[rng.uniform(0, 1), 0.75, rng.uniform(-2, 3)] for _ in range(60)]
+    # Bands of x0 + x2 give the classes, so that the network has something to learn.
+    kinds = [labels[min(int((x[0] + (x[2] + 2) / 5) / 2 * len(labels)), len(labels) - 1)]
+             for x in inputs]
+    rows = [[rng.uniform(-1, 2), rng.choice([0.75, 3.0]), rng.uniform(-5, 6)] for _ in range(40)]
+    os.mkdir(os.path.join(folder, "data"))
+    if csv:
+        with open(os.path.join(folder, "data", "train.csv"), "w", encoding="utf-8") as out:
+            out.write("a,b,c,kind\n")
+            out.writelines(",".join(map(repr, x)) + "," + k + "\n" for x, k in zip(inputs, kinds))
+        data = ["/tif=data\\train.csv", "/tifh=a,b,c", "/tof=data\\train.csv", "/tofh=kind"]
+    else:
+        write_rows(os.path.join(folder, "data", "ti.txt"), inputs)
+        with open(os.path.join(folder, "data", "to.txt"), "w", encoding="utf-8") as out:
+            out.writelines(k + "\n" for k in kinds)
+        data = ["/tif=data\\ti.txt", "/tof=data\\to.txt"]
+    write_rows(os.path.join(folder, "pi.txt"), rows)
+    what = f"classifier af {af} {labels}"
+    status = tarvex(folder, *data, "/task=classification", f"/af={af}", "/ep=300", "/n=6",
+                    "/pif=pi.txt", "/pof=po.txt", "/pp=1", "/nof=net.json", "/onnx=trained.onnx",
+                    "/onnxf=1", "/log=run.log")
+    check(status == 0, f"{what}: the training job exits 0")
+    with open(os.path.join(folder, "po.txt"), encoding="utf-8") as predictions:
+        fields = [line.rstrip("\n").split("\t") for line in predictions]
+    labels_expected = [f[0] for f in fields]
+    expected = [[float(v) for v in f[1:]] for f in fields]
+    status = tarvex(folder, "/nif=net.json", "/onnx=converted.onnx", "/log=run.log")
+    check(status == 0, f"{what}: the conversion exits 0")
+    numbers = all(k.lstrip("-").replace(".", "", 1).isdigit() for k in labels)
+    classes = sorted(set(kinds), key=float if numbers else None)  # by value, else code point
+
+    figures = {}
+    for name in ["trained.onnx", "converted.onnx", "trained_float.onnx"]:
+        path = os.path.join(folder, name)
+        model = onnx.load(path)
+        onnx.checker.check_model(model, full_check=True)
+        meta = {p.key: p.value for p in model.metadata_props}
+        check(json.loads(meta.get("tarvex.classes", "null")) == classes,
+              f"{what}: {name} names the classes in class order: {meta.get('tarvex.classes')}")
+        result = run_model(folder, path, rows)
+        outputs = result["outputs"]
+        check(result["outputNames"] == ["probabilities", "label"] and
+              outputs["probabilities"]["dims"] == [len(rows), len(classes)] and
+              outputs["label"]["dims"] == [len(rows)] and outputs["label"]["type"] == "string",
+              f"{what}: {name} names and shapes: {result['outputNames']}")
+        got = outputs["probabilities"]["data"]
+        figures[name] = max(abs(got[i * len(classes) + k] - p)
+                            for i, row in enumerate(expected) for k, p in enumerate(row))
+        limit = FLOAT_TOLERANCE if "float" in name else TOLERANCE
+        check(figures[name] <= limit, f"{what}: {name} within {limit}: {figures[name]:.3g}")
+        # A float model may pick the other of two classes closer than float tells apart.
+        close = [sorted(row)[-1] - sorted(row)[-2] <= limit for row in expected]
+        wrong = [i for i, (a, b) in enumerate(zip(outputs["label"]["data"], labels_expected))
+                 if a != b and not ("float" in name and close[i])]
+        check(not wrong, f"{what}: {name} gives Tarvex's labels, not in rows {wrong}")
     return figures
 
 
@@ -182,6 +246,15 @@ for af, training_rows, prediction_rows, outputs, header in JOBS:
         f = job(folder, af, training_rows, prediction_rows, outputs, header)
         print(f"{af:>3} {f['models/trained.onnx']:10.3g} {f['converted.onnx']:10.3g} "
               f"{f['models/trained_float.onnx']:10.3g}")
+# Two classes and several, labels of text (one not ASCII, from a CSV file with a header) and of
+# numbers (whose class order is by value: -1, 2.5, 10).
+CLASS_JOBS = [(1, ["no", "yes"], False), (3, ["10", "2.5", "-1"], False),
+              (2, ["Äpfel", "zebra", "Birne", "élan"], True)]
+for af, labels, csv in CLASS_JOBS:
+    with tempfile.TemporaryDirectory() as folder:
+        f = classifier_job(folder, af, labels, csv)
+        print(f"{af:>3} {f['trained.onnx']:10.3g} {f['converted.onnx']:10.3g} "
+              f"{f['trained_float.onnx']:10.3g}  classes {labels}")
 with tempfile.TemporaryDirectory() as folder:
     bad_inputs(folder)
 print(f"{0 if failures else 1} passed, {len(failures)} failed")
