@@ -184,9 +184,8 @@ bool CheckClassificationOptions(const JobSettings& job) {
     return true;
   }
   // What a classifier cannot do yet, said before anything is read or written.
-  for (const auto& [given, key] : {std::pair{job.Folds > 0, "'/cv'"},
-                                   std::pair{!job.onnx.empty(), "'/onnx'"},
-                                   std::pair{!job.rof.empty(), "'/rof'"}}) {
+  for (const auto& [given, key] :
+       {std::pair{job.Folds > 0, "'/cv'"}, std::pair{!job.onnx.empty(), "'/onnx'"}}) {
     if (given) {
       return Refuse(job, "The Parameter " + std::string(key) +
                              " is not available for a classification job yet.");
