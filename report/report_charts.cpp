@@ -4,8 +4,8 @@
 #include <cmath>
 #include <limits>
 
-#include "platform/markup_text.h"
 #include "report/html_text.h"
+#include "report/page_parts.h"
 #include "results/validation_entry.h"
 
 namespace tarvex::report {
@@ -18,36 +18,6 @@ using job::JobSettings;
 namespace {
 
 std::string Output(std::size_t column) { return "output " + std::to_string(column + 1); }
-
-// A figure of the page: the chart and its caption.
-std::string Figure(const Chart& chart, std::string_view caption) {
-  return "<figure>" + ChartSvg(chart) + "<figcaption>" + platform::MarkupEscaped(caption) +
-         "</figcaption></figure>";
-}
-
-std::string Paragraph(std::string_view text, std::string_view type = {}) {
-  return (type.empty() ? std::string("<p>") : "<p class=\"" + std::string(type) + "\">") +
-         platform::MarkupEscaped(text) + "</p>";
-}
-
-std::string Section(std::string_view id, std::string_view heading, std::string_view body) {
-  return "<section id=\"" + std::string(id) + "\"><h2>" + std::string(heading) + "</h2>" +
-         std::string(body) + "</section>\n";
-}
-
-// The indices of the points that a curve's chart draws: every stride-th, the best and the last.
-std::vector<std::size_t> DrawnPoints(std::span<const CurvePoint> points, std::int32_t best,
-                                     std::size_t most = kMostCurvePoints) {
-  const std::size_t stride = (points.size() + most - 1) / most;
-  std::vector<std::size_t> drawn;
-  for (std::size_t i = 0; i < points.size(); ++i) {
-    if (i % std::max<std::size_t>(stride, 1) == 0 || i + 1 == points.size() ||
-        points[i].epoch == best) {
-      drawn.push_back(i);
-    }
-  }
-  return drawn;
-}
 
 struct Range {
   double low = std::numeric_limits<double>::infinity();
@@ -78,6 +48,19 @@ std::string SampleNote(const FitRows& rows) {
 }
 
 }  // namespace
+
+std::vector<std::size_t> DrawnPoints(std::span<const CurvePoint> points, std::int32_t best,
+                                     std::size_t most) {
+  const std::size_t stride = (points.size() + most - 1) / most;
+  std::vector<std::size_t> drawn;
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    if (i % std::max<std::size_t>(stride, 1) == 0 || i + 1 == points.size() ||
+        points[i].epoch == best) {
+      drawn.push_back(i);
+    }
+  }
+  return drawn;
+}
 
 std::vector<Index> SamplePositions(Index rows, Index most) {
   const Index count = std::min(rows, most);

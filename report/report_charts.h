@@ -22,6 +22,11 @@ inline constexpr job::Index kMostSampleRows = 2000;
 // evenly spaced, the i-th being floor(i x rows / most).
 std::vector<job::Index> SamplePositions(job::Index rows, job::Index most);
 
+// The indices of the points of a curve that its chart draws: every stride-th for at most most
+// points, the best epoch's and the last.
+std::vector<std::size_t> DrawnPoints(std::span<const job::CurvePoint> points, std::int32_t best,
+                                     std::size_t most = kMostCurvePoints);
+
 // One training's curve, named in the legend when several are drawn together (such as the folds
 // of a cross-validation); best_epoch 0 when it has none.
 struct CurveToDraw {

@@ -1,8 +1,11 @@
 #include "report/report_page.h"
 
+#include "job/class_list.h"
 #include "job/job_file.h"
 #include "platform/locale_text.h"
 #include "platform/markup_text.h"
+#include "report/class_charts.h"
+#include "report/class_tables.h"
 #include "report/html_text.h"
 #include "report/report_charts.h"
 #include "report/report_tables.h"
@@ -64,6 +67,19 @@ std::string JobName(const JobSettings& job) {
 // tables have them in full): of the validation rows where there are some, else of the training
 // rows.
 std::string KeyFigures(const JobSettings& job) {
+  if (job::IsClassification(job)) {
+    const bool validation = job.Results.class_validation.has_value();
+    const std::optional<job::ClassificationFigures>& figures =
+        validation ? job.Results.class_validation : job.Results.class_training;
+    if (!figures) return "";
+    const std::string& separator = job.DecimalSeparator;
+    const std::string text = std::string(validation ? "Validation" : "Training") +
+                             " rows: accuracy " + ShortNumber(figures->accuracy, separator) +
+                             ", log loss " + ShortNumber(figures->log_loss, separator) +
+                             ", balanced accuracy " +
+                             ShortNumber(figures->balanced_accuracy, separator);
+    return "<p class=\"key\">" + platform::MarkupEscaped(text) + "</p>";
+  }
   const bool validation = !job.Results.validation.empty();
   const std::vector<job::ColumnFigures>& figures =
       validation ? job.Results.validation : job.Results.training;
@@ -111,6 +127,7 @@ std::string Heading(const JobSettings& job, int exit_status,
 std::string ReportText(const JobSettings& job, int exit_status,
                        const std::optional<std::string>& failure_line) {
   const std::string title = "Tarvex report: " + JobName(job);
+  const bool classifier = job::IsClassification(job);
   std::string page =
       "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
       // A browser fetches nothing for this page, even should something ever ask it to.
@@ -119,12 +136,20 @@ std::string ReportText(const JobSettings& job, int exit_status,
       "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
       "<title>" +
       platform::MarkupEscaped(title) + "</title><style>" + kStyle + ChartTextStyle() +
-      "</style></head>\n<body><main>\n";
+      (classifier ? ClassTableStyle() : "") + "</style></head>\n<body><main>\n";
   page += Heading(job, exit_status, failure_line);
-  page += LearningCurveSection(job);
-  page += FitSection(job);
-  page += ResidualSection(job);
-  page += TablesSection(job, results::RunSummary(job, exit_status, failure_line));
+  const nlohmann::ordered_json summary = results::RunSummary(job, exit_status, failure_line);
+  if (classifier) {
+    page += ClassCurveSection(job);
+    page += ClassesSection(job, summary);
+    page += RocSection(job);
+    page += ReliabilitySection(job);
+  } else {
+    page += LearningCurveSection(job);
+    page += FitSection(job);
+    page += ResidualSection(job);
+  }
+  page += TablesSection(job, summary);
   page += "</main></body></html>\n";
   return page;
 }

@@ -4,8 +4,10 @@
 #include <vector>
 
 #include "job/activation_table.h"
+#include "job/class_list.h"
 #include "platform/markup_text.h"
 #include "platform/number_text.h"
+#include "report/class_tables.h"
 #include "results/validation_entry.h"
 
 namespace tarvex::report {
@@ -168,7 +170,8 @@ std::vector<Row> FileRows(const JobSettings& job, const Json& summary) {
 }  // namespace
 
 std::string TablesSection(const JobSettings& job, const Json& summary) {
-  std::string body = FiguresTables(job);
+  std::string body =
+      job::IsClassification(job) ? ClassFiguresTable(job, summary) : FiguresTables(job);
   const std::vector<Row> network = NetworkRows(job, summary);
   body += network.empty() ? "<p>The run ended before the network was laid out.</p>"
                           : Table("Network and training", network);

@@ -167,15 +167,17 @@ def read_rows(path):
             for line in open(path) if line.strip()]
 
 
-def check_curve(chart, column, curve, training, expected, prefix=""):
+def check_curve(chart, column, curve, training, expected, prefix="", figure=None):
     """One training's curve: the CSV's columns of that training (the final network's, or a fold's
     under its prefix "fold_1_") against the chart, and the stop and best epoch of its summary
-    entry. Lines where the CSV leaves the training's fields empty are other trainings' epochs."""
-    x_axis, y_axis = AxisReading(chart, "x", False), AxisReading(chart, "y", True)
+    entry. Lines where the CSV leaves the training's fields empty are other trainings' epochs.
+    A classifier's curve of figure (log_loss, on a log axis, or error_rate) has no column."""
+    x_axis = AxisReading(chart, "x", False)
+    y_axis = AxisReading(chart, "y", figure in (None, "log_loss"))
     name = prefix.replace("_", " ")
     drawn = {}
     for kind in ("training", "validation"):
-        key = f"{prefix}{kind}_rmse_{column}"
+        key = f"{kind}_{figure}" if figure else f"{prefix}{kind}_rmse_{column}"
         if key not in curve[0]:
             continue
         rows = [row for row in curve if row[key] != ""]
@@ -202,7 +204,7 @@ def check_curve(chart, column, curve, training, expected, prefix=""):
         if not near(rules.get("best", -1), x_axis.position(best)):
             fail(f"curve {name}{column}: the best epoch is not marked at {best}")
         ring = next(chart.find_all("circle", data_ring="best"))
-        key = f"{prefix}validation_rmse_{column}"
+        key = f"validation_{figure}" if figure else f"{prefix}validation_rmse_{column}"
         error = float(next(r for r in curve if r["epoch"] == str(best) and r[key] != "")[key])
         if not (near(float(ring.attrs["cx"]), x_axis.position(best)) and
                 near(float(ring.attrs["cy"]), y_axis.position(error))):
@@ -288,6 +290,15 @@ def check_heading(root, summary, title):
         if metrics.get(kind):
             fail("the heading shows no figures")
         return
+    if summary.get("classification"):
+        shown = re.fullmatch(r"(Validation|Training) rows: accuracy ([^,]+), log loss ([^,]+), "
+                             r"balanced accuracy (.+)", key.all_text())
+        if not shown or shown.group(1).lower() != kind:
+            fail(f"the heading does not show the {kind} accuracy: {key.all_text()!r}")
+        for text, name in zip(shown.groups()[1:], ("accuracy", "log_loss", "balanced_accuracy")):
+            if float(text) != float(f"{metrics[kind][name]:.4g}"):
+                fail(f"the heading shows {name} {text} for {metrics[kind][name]}")
+        return
     shown = re.findall(r"(Validation|Training) RMSE \(output (\d+)\): ([^,;]+)(?:, R\u00b2 ([^;]+))?",
                        key.all_text())
     if not shown:
@@ -299,6 +310,85 @@ def check_heading(root, summary, title):
         for text, value in ((rmse, figures["rmse"]), (r2, figures["r2"])):
             if text and float(text) != float(f"{value:.4g}"):
                 fail(f"the heading shows {text} for {value} (four significant digits: {value:.4g})")
+
+
+def cell_texts(row):
+    return [cell.all_text() for cell in row.children if cell.tag in ("th", "td")]
+
+
+def check_class_tables(root, summary):
+    """The confusion matrix and the per-class table against the summary's figures, the labels as
+    text (a label holding markup must not have become an element)."""
+    metrics = summary["metrics"]
+    figures = metrics["validation"] or metrics["training"]
+    labels = summary["classification"]["classes"]
+    tables = {t.attrs.get("class"): t for t in root.find_all("table")}
+    rows = list(tables["confusion"].find_all("tr"))
+    if cell_texts(rows[0])[1:] != labels:
+        fail(f"the confusion matrix's columns are {cell_texts(rows[0])[1:]}, not {labels}")
+    for label, counts, row in zip(labels, figures["confusion"], rows[1:]):
+        cells = [cell for cell in row.children if cell.tag == "td"]
+        shown = [int(cell.text) for cell in cells]
+        if cell_texts(row)[0] != label or shown != counts:
+            fail(f"the confusion row {cell_texts(row)[0]!r} shows {shown}, the summary {counts}")
+        for cell, count in zip(cells, counts):
+            share = float(next(cell.find_all("span")).all_text().rstrip("%"))
+            if abs(share - 100 * count / max(1, sum(counts))) > 0.01:
+                fail(f"the confusion row {label!r} shows a share of {share}% for {count} rows")
+    if len(rows) != len(labels) + 1:
+        fail(f"the confusion matrix has {len(rows) - 1} rows for {len(labels)} classes")
+    rows = list(tables["per-class"].find_all("tr"))[1:]
+    for item, row in zip(figures["classes"], rows, strict=True):
+        cells = cell_texts(row)
+        if cells[0] != item["label"]:
+            fail(f"the per-class table names {cells[0]!r}, the summary {item['label']!r}")
+        for text, key in zip(cells[1:], ("precision", "recall", "f1", "support", "auc")):
+            value = item[key]
+            if (value is None) != text.startswith("not defined") or (
+                    value is not None and abs(float(text) - value) > 1e-14 * max(1, abs(value))):
+                fail(f"class {item['label']!r}: {key} {text} on the page, {value} in the summary")
+    if any(node.tag == "b" for node in root.find_all()):
+        fail("a label's markup became an element of the page")
+    return len(labels)
+
+
+def check_class_charts(charts, summary, counts):
+    """ROC curves from (0, 0) to (1, 1), rising, each enclosing the AUC its legend and the summary
+    give; reliability points inside the unit square, both charts with their diagonal."""
+    figures = summary["metrics"]["validation"] or summary["metrics"]["training"]
+    classes = figures["classes"]
+    charted = [classes[1]] if len(classes) == 2 else classes[:8]
+    for chart_id, reference in (("roc", "chance"), ("reliability", "perfectly calibrated")):
+        chart = charts.pop(chart_id)
+        x_axis, y_axis = AxisReading(chart, "x", False), AxisReading(chart, "y", False)
+        if (x_axis.low, x_axis.high, y_axis.low, y_axis.high) != (0, 1, 0, 1):
+            fail(f"{chart_id}: the axes do not run from 0 to 1")
+        nodes = list(chart.find_all(**{"class": "series"}))
+        for node in nodes:
+            points = polyline_points(node) if node.tag == "polyline" else marker_points(node)
+            counts[(chart_id, node.attrs["data-series"])] = len(points)
+        if nodes[0].attrs["data-series"] != reference:
+            fail(f"{chart_id}: no diagonal")
+        for item, node in zip([c for c in charted if c["auc"] is not None] if chart_id == "roc"
+                              else charted, nodes[1:], strict=True):
+            values = [(x_axis.value(x), y_axis.value(y)) for x, y in (
+                polyline_points(node) if node.tag == "polyline" else marker_points(node))]
+            if not all(-0.01 <= v <= 1.01 for point in values for v in point):
+                fail(f"{chart_id} {item['label']!r}: a point outside the unit square")
+            if chart_id == "reliability":
+                continue
+            name, prefix = node.attrs["data-series"], item["label"] + " (AUC "
+            if not (name.startswith(prefix) and float(name[len(prefix):-1]) ==
+                    float(f"{item['auc']:.4g}")):
+                fail(f"roc: the curve {name!r} is not {item['label']!r}'s with its AUC")
+            if values[0] != (0, 0) and not (abs(values[0][0]) < 1e-3 and abs(values[0][1]) < 1e-3):
+                fail(f"roc {item['label']!r}: the curve does not start at (0, 0)")
+            if any(b[0] < a[0] - 1e-9 or b[1] < a[1] - 1e-9 for a, b in zip(values, values[1:])):
+                fail(f"roc {item['label']!r}: the curve falls")
+            area = sum((b[0] - a[0]) * (a[1] + b[1]) / 2 for a, b in zip(values, values[1:]))
+            if abs(area - item["auc"]) > 0.01:
+                fail(f"roc {item['label']!r}: the curve encloses {area:.4f}, the AUC is {item['auc']}")
+    return len(charted)
 
 
 def check_layout(page, media):
@@ -410,6 +500,8 @@ def main():
     parser.add_argument("--axes-only", nargs="*", default=[], metavar="KIND",
                         help="kinds of chart (fit, residuals) to check for their axes alone")
     parser.add_argument("--browser", action="store_true")
+    parser.add_argument("--classification", action="store_true",
+                        help="a classifier's page: its curves, tables, ROC and reliability")
     parser.add_argument("--screenshot")
     args = parser.parse_args()
 
@@ -439,7 +531,18 @@ def main():
     charts = {svg.attrs["data-chart"]: svg for svg in root.find_all("svg", **{"class": "chart"})}
     expected, counts, report = [], {}, []
     columns = (summary["network"] or {}).get("outputs", 0)
-    if args.curve:
+    if args.curve and args.classification:
+        curve = list(csv.DictReader(open(args.curve, newline="")))
+        for figure in ("log_loss", "error_rate"):
+            chart = f"class-curve-{figure.replace('_', '-')}"
+            drawn = check_curve(charts.pop(chart), 1, curve, summary["training"], expected,
+                                figure=figure)
+            counts.update({(chart, kind): n for kind, n in drawn.items()})
+        report.append(f"learning curves of {len(curve)} epochs")
+    if args.classification:
+        report.append(f"confusion of {check_class_tables(root, summary)} classes")
+        report.append(f"ROC and reliability of {check_class_charts(charts, summary, counts)}")
+    elif args.curve:
         curve = list(csv.DictReader(open(args.curve, newline="")))
         epochs = sum(row[f"training_rmse_1"] != "" for row in curve)
         for column in range(1, columns + 1):

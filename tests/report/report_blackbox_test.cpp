@@ -260,5 +260,51 @@ TEST_F(ReportRun, ExampleJobReport) {
             "ok: 1 learning curve(s) of 3935 epochs; axes of fit-1, residuals-1" + Rendered());
 }
 
+// A classifier's page: its curves against the curve file, its confusion matrix and per-class
+// table against the summary, its ROC curves enclosing their AUCs, a label holding markup shown as
+// text; with three classes and with two (one ROC curve). The three-class page is README's picture
+// (docs/report-classification.png, from build/tests/report-classification.png).
+TEST_F(ReportRun, ClassifierShowsItsCurvesConfusionClassesRocAndReliability) {
+  fs::copy(testing::SourceFolder() / "examples/data", folder_ / "data");
+  fs::create_directory(folder_ / "out");
+  const std::string parts = Read("data/parts.csv");
+  const struct {
+    const char* name;
+    int classes;
+  } cases[] = {{"three classes", 3}, {"two classes", 2}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    // The washers renamed to a label of markup; without the nuts for two classes.
+    std::istringstream lines(parts);
+    std::string rows, line;
+    while (std::getline(lines, line)) {
+      if (c.classes == 2 && line.ends_with(",nut")) continue;
+      if (line.ends_with(",washer")) line = line.substr(0, line.size() - 6) + "<b>x</b>";
+      rows += line + "\n";
+    }
+    Write("data/labelled.csv", rows);
+    ASSERT_EQ(Run({"/task=classification", "/tif=data\\labelled.csv", "/tifh=length,diameter,mass",
+                   "/tof=data\\labelled.csv", "/tofh=kind", "/pif=data\\parts_new.csv",
+                   "/pifh=length,diameter,mass", "/pof=out\\pred.csv", "/pp=1", "/vf=0.2", "/es=30",
+                   "/sd=1", "/log=out\\run.log", "/rof=out\\report.html", "/sof=summary.json",
+                   "/lcf=curve.csv"}),
+              0);
+    const Json summary = Summary();
+    ASSERT_EQ(summary["classification"]["classes"].size(), static_cast<std::size_t>(c.classes));
+    std::vector<std::string> more = {"--classification", "--curve", "curve.csv"};
+    if (!testing::kSanitized && c.classes == 3) {
+      more.push_back("--screenshot");
+      more.push_back(testing::BinFolder().parent_path() / "tests/report-classification.png");
+    }
+    const std::string answer = Check(more, "out/report.html");
+    EXPECT_EQ(answer, "ok: learning curves of " +
+                          std::to_string(summary["training"]["epochs"].get<int>()) +
+                          " epochs; confusion of " + std::to_string(c.classes) +
+                          " classes; ROC and reliability of " +
+                          std::to_string(c.classes == 2 ? 1 : c.classes) + Rendered());
+    EXPECT_NE(Read("out/report.html").find("&lt;b&gt;x&lt;/b&gt;"), std::string::npos);
+  }
+}
+
 }  // namespace
 }  // namespace tarvex::report

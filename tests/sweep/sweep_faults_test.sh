@@ -107,4 +107,25 @@ before=$(stat -c %Y "$runs"/00[23]/summary.json)
 "$sweep/sweep-parallel.sh" >out.txt 2>&1 || fail "the resumed sweep: $(cat out.txt)"
 [ -f "$runs/001/summary.json" ] && [ "$(stat -c %Y "$runs"/00[23]/summary.json)" = "$before" ] ||
   fail "--resume did not run the killed line alone"
+# Classifiers ranked by their validation log loss, with their accuracy beside it.
+for job in 001 002 003; do
+  mkdir -p "classes/$job" && cp "${sweep%/sweep}/data/parts.csv" "classes/$job/"
+  (cd "classes/$job" && "$TARVEX" /task=classification /tif=parts.csv /tifh=length,diameter,mass \
+    /tof=parts.csv /tofh=kind /nof=net.json /vf=0.25 /ep=60 "/sd=${job#00}" "/n=$((${job#00} + 1))" \
+    /log=run.log /sof=summary.json) || fail "classifier $job: $(cat "classes/$job/run.log")"
+done
+"$sweep/collect" classes >out.txt 2>&1 || fail "collect over classifiers: $(cat out.txt)"
+python3 - classes <<'CHECK' || fail "the classifiers' ranking: $(cat classes/ranking.csv)"
+import csv, json, sys
+rows = list(csv.DictReader(open(f"{sys.argv[1]}/ranking.csv")))
+figures = [json.load(open(f"{sys.argv[1]}/{r['job']}/summary.json"))["metrics"]["validation"]
+           for r in rows]
+assert [r["rank"] for r in rows] == ["1", "2", "3"] and "validation_rmse_1" not in rows[0]
+assert [float(r["validation_log_loss"]) for r in rows] == sorted(f["log_loss"] for f in figures)
+assert all((float(r["validation_log_loss"]), float(r["validation_accuracy"])) ==
+           (f["log_loss"], f["accuracy"]) for r, f in zip(rows, figures))
+CHECK
+cmp "classes/best-network.json" "classes/$(sed -n 2p classes/ranking.csv | cut -d, -f2)/net.json" ||
+  fail "the best classifier's network is not the one copied"
+
 echo "The sweep runs in a hostile folder, refuses bad tables, and ranks around broken jobs."
