@@ -127,6 +127,25 @@ TEST_F(ClassificationRun, HeldOutRowsKeepEachClassShareAndBalancedWeightsFollowT
   }
 }
 
+TEST_F(ClassificationRun, CrossValidationFoldsHoldEveryClassInProportion) {
+  ASSERT_EQ(Run(Job({"/cv=4"})), 0) << Read("run.log");
+  const Json summary = Summary();
+  const Json& folds = summary["cross_validation"]["per_fold"];
+  ASSERT_EQ(folds.size(), 4u);
+  const Json& all = summary["metrics"]["training"]["classes"];
+  double accuracy = 0;
+  for (const Json& fold : folds) {
+    const Json& classes = fold["metrics"]["validation"]["classes"];
+    for (std::size_t k = 0; k < all.size(); ++k) {
+      EXPECT_LE(std::fabs(classes[k]["support"].get<double>() - all[k]["support"].get<double>() / 4),
+                1.0);
+    }
+    accuracy += fold["metrics"]["validation"]["accuracy"].get<double>() / 4;
+  }
+  EXPECT_NEAR(summary["cross_validation"]["mean"]["validation"]["accuracy"].get<double>(), accuracy,
+              1e-12);
+}
+
 TEST_F(ClassificationRun, BadInputsEndTheRunWithOneLineAndWriteNothing) {
   Write("one.csv", "kind\nx\nx\nx\n");
   Write("vbad.csv", "a,b,kind\n0.1,0.2,low\n0.5,0.5,purple\n");
@@ -148,7 +167,6 @@ TEST_F(ClassificationRun, BadInputsEndTheRunWithOneLineAndWriteNothing) {
        "The validation label \"purple\" is not a class of the training outputs"},
       {{"/tof=notonehot.csv", "/tofh=p,q", "/tif=", "/tifh=", "/tiv=1;2;3"},
        "Invalid data. Values must be numerical. File: ''Training Outputs''"},
-      {{"/cv=3"}, "The Parameter '/cv' is not available for a classification job yet."},
       {{"/task=regression", "/pp=1"},
        "The Parameters '/task=regression' and '/pp' cannot be used together."},
   };
