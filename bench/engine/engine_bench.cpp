@@ -473,6 +473,49 @@ void CompareWholeJob(const EngineLibrary& library, const fs::path& tarvex) {
   }
 }
 
+// A classifier's step against a regression step of the same shape (softmax and the weighted
+// cross-entropy instead of the output activation and the squared error) and against FANN's
+// incremental step, on the shapes of the gene and soybean sets with one-hot targets.
+void CompareClassifiers(const EngineLibrary& library) {
+  const Shape shapes[] = {{"120-242-3", 120, 242, 3, 1000, 6}, {"82-166-19", 82, 166, 19, 342, 30}};
+  std::printf("\nClassifier steps, samples per second of processor time, best of %d (logistic hidden "
+              "layer, one-hot targets)\n",
+              kRounds);
+  std::printf("%-10s %12s %12s %12s %14s %12s\n", "shape", "classifier", "regression", "FANN",
+              "class/regr.", "class/FANN");
+  for (const Shape& shape : shapes) {
+    tarvex::engine::WeightGenerator generator(20261208);
+    Matrix inputs = RandomMatrix(shape.rows, shape.inputs, -0.4, 0.4, generator);
+    Matrix targets{shape.rows, shape.outputs,
+                   std::vector<double>(static_cast<std::size_t>(shape.rows) * shape.outputs)};
+    for (int r = 0; r < shape.rows; ++r) targets.Row(r)[r % shape.outputs] = 1.0;
+    double classifier = INFINITY, regression = INFINITY, fann = INFINITY;
+    for (int round = 0; round < kRounds; ++round) {
+      auto engine = library.Create();
+      engine->CreateClassifier(shape.inputs, shape.hidden, shape.outputs, kInitialWeights, 1);
+      engine->SetLearningRate(kLearningRate);
+      engine->SetMomentum(kMomentum);
+      const auto start = Clock::now();
+      for (int epoch = 0; epoch < shape.epochs; ++epoch) {
+        for (int r = 0; r < inputs.rows; ++r) {
+          engine->TrainClassSample({inputs.Row(r), static_cast<std::size_t>(inputs.columns)},
+                                   {targets.Row(r), static_cast<std::size_t>(targets.columns)},
+                                   1.0);
+        }
+      }
+      classifier = std::min(classifier, Seconds(Clock::now() - start));
+      regression = std::min(regression, TimeOurs(library, shape, 1, inputs, targets).seconds);
+      fann = std::min(fann, TimeFann(shape, FANN_SIGMOID, inputs, targets));
+    }
+    const double samples = static_cast<double>(shape.rows) * shape.epochs;
+    std::printf("%-10s %12.0f %12.0f %12.0f %14.2f %12.2f\n", shape.name, samples / classifier,
+                samples / regression, samples / fann, classifier / regression, fann / classifier);
+    std::fflush(stdout);
+  }
+  std::printf("(class/regr.: the time of a classifier's epoch over a regression epoch's; "
+              "class/FANN: the classifier's samples per second over FANN's)\n");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -493,6 +536,7 @@ int main(int argc, char** argv) {
     const EngineLibrary library(library_path);
     if (tarvex.empty()) {
       CompareWithFann(library, tarvex::bench::MeasurePeakRates());
+      CompareClassifiers(library);
       CompareActivationCodes(library);
       tarvex::bench::PrintActivationCosts();
     } else {
