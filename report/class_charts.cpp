@@ -150,20 +150,7 @@ std::string ClassCurveSection(const JobSettings& job) {
         (validates ? ", and of the validation rows. A validation log loss that rises while the "
                      "training log loss falls means that the network learns the noise of its rows."
                    : "."));
-    std::string stop;
-    if (job.Results.stop == job::StopReason::kNotTrained) {
-      stop = "Training failed after epoch " + std::to_string(curve.back().epoch) +
-             "; the charts show the epochs before.";
-    } else {
-      stop = "Stopped at epoch " + std::to_string(job.LastEpoch) + " by " + results::StopText(job) +
-             ".";
-      if (job.Results.best_epoch > 0) {
-        stop += " Best epoch " + std::to_string(job.Results.best_epoch) +
-                " (the ring): the smallest validation log loss.";
-      }
-      stop += " The network of epoch " + std::to_string(job::KeptEpoch(job)) + " was kept.";
-    }
-    body += Paragraph(stop, "stop");
+    body += StopParagraph(job, curve.back().epoch, "the charts show", "validation log loss");
     body += "<div class=\"charts\">";
     for (const CurveFigure& figure : kCurveFigures) {
       body += Figure(ClassCurveChart(job, figure, validates),

@@ -157,6 +157,24 @@ std::string FoldCurves(const JobSettings& job, std::size_t columns) {
 
 }  // namespace
 
+std::string StopParagraph(const job::JobSettings& job, std::int32_t last_drawn_epoch,
+                          std::string_view charts_show, std::string_view decided_by) {
+  std::string stop;
+  if (job.Results.stop == job::StopReason::kNotTrained) {
+    stop = "Training failed after epoch " + std::to_string(last_drawn_epoch) + "; " +
+           std::string(charts_show) + " the epochs before.";
+  } else {
+    stop = "Stopped at epoch " + std::to_string(job.LastEpoch) + " by " + results::StopText(job) +
+           ".";
+    if (job.Results.best_epoch > 0) {
+      stop += " Best epoch " + std::to_string(job.Results.best_epoch) + " (the ring): the smallest " +
+              std::string(decided_by) + ".";
+    }
+    stop += " The network of epoch " + std::to_string(job::KeptEpoch(job)) + " was kept.";
+  }
+  return Paragraph(stop, "stop");
+}
+
 std::string LearningCurveSection(const JobSettings& job) {
   std::string body;
   const std::vector<CurvePoint>& curve = job.Results.curve;
@@ -176,20 +194,7 @@ std::string LearningCurveSection(const JobSettings& job) {
         (validates ? ", and of the validation rows. A validation error that rises while the "
                      "training error falls means that the network learns the noise of its rows."
                    : "."));
-    std::string stop;
-    if (job.Results.stop == job::StopReason::kNotTrained) {
-      stop = "Training failed after epoch " + std::to_string(curve.back().epoch) +
-             "; the chart shows the epochs before.";
-    } else {
-      stop = "Stopped at epoch " + std::to_string(job.LastEpoch) + " by " + results::StopText(job) +
-             ".";
-      if (job.Results.best_epoch > 0) {
-        stop += " Best epoch " + std::to_string(job.Results.best_epoch) +
-                " (the ring): the smallest validation error.";
-      }
-      stop += " The network of epoch " + std::to_string(job::KeptEpoch(job)) + " was kept.";
-    }
-    body += Paragraph(stop, "stop");
+    body += StopParagraph(job, curve.back().epoch, "the chart shows", "validation error");
     const CurveToDraw curves[] = {{"", curve, job.Results.best_epoch}};
     body += "<div class=\"charts\">";
     const std::size_t columns = curve.front().training_rmse.size();

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "job/job_settings.h"
@@ -41,6 +42,11 @@ struct CurveToDraw {
 // validation error there) and at the stop.
 Chart LearningCurveChart(std::span<const CurveToDraw> curves, std::size_t column,
                          std::int32_t stop_epoch, const std::string& decimal_separator);
+
+// The paragraph under the learning curves: where and why training stopped, the best epoch (by
+// decided_by) and the epoch kept; after a failure, which epochs charts_show ("the chart shows").
+std::string StopParagraph(const job::JobSettings& job, std::int32_t last_drawn_epoch,
+                          std::string_view charts_show, std::string_view decided_by);
 
 std::string LearningCurveSection(const job::JobSettings& job);
 std::string FitSection(const job::JobSettings& job);
