@@ -2,6 +2,9 @@
 
 #include <xmmintrin.h>
 
+#include <cstddef>
+#include <utility>
+
 #include "engine/activation_lanes.h"
 
 namespace tarvex::engine {
@@ -31,7 +34,7 @@ template <typename V>
 
 // The weighted sums and outputs of kCount vectors of hidden neurons from vector `first` on:
 // biases and even inputs in one sum, odd inputs in another, each in ascending order.
-template <typename V, std::size_t kCount>
+template <typename V, typename F, std::size_t kCount>
 [[gnu::always_inline]] inline void HiddenBlock(const Layers& n, const double* inputs,
                                                std::size_t first) {
   const std::size_t stride = n.hidden_stride;
@@ -62,7 +65,7 @@ template <typename V, std::size_t kCount>
   }
 #pragma GCC unroll 2
   for (std::size_t v = 0; v < kCount; ++v) {
-    V values = Activated(n.activations.hidden, even[v] + odd[v]);
+    V values = Activated(F::Hidden(n), even[v] + odd[v]);
     if (first + v == n.hidden / kLanes) values = WithBiasLanes(values, n.hidden % kLanes);
     Store(n.hidden_values + (first + v) * kLanes, values);
   }
@@ -85,12 +88,12 @@ template <typename V>
   return Total(even + odd);
 }
 
-template <typename V>
+template <typename V, typename F>
 [[gnu::always_inline]] inline void HiddenForward(const Layers& n, const double* inputs) {
   const std::size_t vectors = n.hidden_stride / kLanes;
   std::size_t v = 0;
-  for (; v + kBlock <= vectors; v += kBlock) HiddenBlock<V, kBlock>(n, inputs, v);
-  if (v < vectors) HiddenBlock<V, 1>(n, inputs, v);
+  for (; v + kBlock <= vectors; v += kBlock) HiddenBlock<V, F, kBlock>(n, inputs, v);
+  if (v < vectors) HiddenBlock<V, F, 1>(n, inputs, v);
 }
 
 // values[k] = e^(values[k] - max) / sum over the classes: the largest term is 1, so the sum
@@ -109,22 +112,22 @@ template <typename V>
   for (std::size_t k = 0; k < count; ++k) values[k] /= sum;
 }
 
-template <typename V, bool kSoftmax>
+template <typename V, typename F, bool kSoftmax>
 [[gnu::always_inline]] inline void Forward(const Layers& n, const double* inputs) {
-  HiddenForward<V>(n, inputs);
+  HiddenForward<V, F>(n, inputs);
   if constexpr (kSoftmax) {
     for (std::size_t k = 0; k < n.outputs; ++k) n.output_values[k] = OutputSum<V>(n, k);
     Softmax(n.output_values, n.outputs);
   } else {
     for (std::size_t k = 0; k < n.outputs; ++k) {
-      n.output_values[k] = Activated(n.activations.output, OutputSum<V>(n, k));
+      n.output_values[k] = Activated(F::Output(n), OutputSum<V>(n, k));
     }
   }
 }
 
 // Column u of the output layer: the steps of the hidden neurons there, taken from the weights
 // before they change, then the update of every output's weights there.
-template <typename V>
+template <typename V, typename F>
 [[gnu::always_inline]] inline void UpdateOutputColumn(const Layers& n, std::size_t u,
                                                       double first_delta, double rate, double keep,
                                                       V& weight_squares, V& change_squares) {
@@ -135,7 +138,7 @@ template <typename V>
     for (std::size_t k = 1; k < n.outputs; ++k) {
       error += n.output_deltas[k] * Load<V>(n.output_weights + k * n.output_stride + column);
     }
-    V delta = error * Derivative(n.activations.hidden, hidden);
+    V delta = error * Derivative(F::Hidden(n), hidden);
     if (u == n.hidden / kLanes) delta = NeuronLanesOnly(delta, n.hidden % kLanes);
     Store(n.hidden_steps + column, rate * delta);
   }
@@ -152,7 +155,7 @@ template <typename V>
 }
 
 // The output layer's update, even columns' squares in one sum and odd ones' in another.
-template <typename V>
+template <typename V, typename F>
 [[gnu::always_inline]] inline void UpdateOutputLayer(const Layers& n, double first_delta,
                                                      double rate, double keep, V& weight_squares,
                                                      V& change_squares) {
@@ -160,10 +163,10 @@ template <typename V>
   V even_weights = {}, even_changes = {}, odd_weights = {}, odd_changes = {};
   std::size_t u = 0;
   for (; u + 2 <= vectors; u += 2) {
-    UpdateOutputColumn<V>(n, u, first_delta, rate, keep, even_weights, even_changes);
-    UpdateOutputColumn<V>(n, u + 1, first_delta, rate, keep, odd_weights, odd_changes);
+    UpdateOutputColumn<V, F>(n, u, first_delta, rate, keep, even_weights, even_changes);
+    UpdateOutputColumn<V, F>(n, u + 1, first_delta, rate, keep, odd_weights, odd_changes);
   }
-  if (u < vectors) UpdateOutputColumn<V>(n, u, first_delta, rate, keep, even_weights, even_changes);
+  if (u < vectors) UpdateOutputColumn<V, F>(n, u, first_delta, rate, keep, even_weights, even_changes);
   weight_squares = even_weights + odd_weights;
   change_squares = even_changes + odd_changes;
 }
@@ -231,12 +234,12 @@ class FlushSubnormals {
   unsigned saved_;
 };
 
-template <typename V, bool kSoftmax>
+template <typename V, typename F, bool kSoftmax>
 [[gnu::always_inline]] inline SquareSums Step(const Layers& n, const double* inputs,
                                               const double* targets, double rate, double momentum,
                                               [[maybe_unused]] double sample_weight) {
   const FlushSubnormals flush;
-  HiddenForward<V>(n, inputs);
+  HiddenForward<V, F>(n, inputs);
   double first_delta = 0.0;
   if constexpr (kSoftmax) {
     // The cross-entropy E = -w sum t ln p of softmax outputs p has -dE/dz = w (t - p).
@@ -251,8 +254,8 @@ template <typename V, bool kSoftmax>
     // way on (the first delta all through the output layer's update), since a load right after
     // the store of a value waits for that store.
     for (std::size_t k = 0; k < n.outputs; ++k) {
-      const double y = Activated(n.activations.output, OutputSum<V>(n, k));
-      const double delta = (targets[k] - y) * Derivative(n.activations.output, y);
+      const double y = Activated(F::Output(n), OutputSum<V>(n, k));
+      const double delta = (targets[k] - y) * Derivative(F::Output(n), y);
       n.output_values[k] = y;
       n.output_deltas[k] = delta;
       if (k == 0) first_delta = delta;
@@ -260,7 +263,7 @@ template <typename V, bool kSoftmax>
   }
   V weight_squares;
   V change_squares;
-  UpdateOutputLayer<V>(n, first_delta, rate, momentum, weight_squares, change_squares);
+  UpdateOutputLayer<V, F>(n, first_delta, rate, momentum, weight_squares, change_squares);
   const std::size_t vectors = n.hidden_stride / kLanes;
   std::size_t v = vectors;
   if (v % kBlock != 0) {
@@ -274,44 +277,104 @@ template <typename V, bool kSoftmax>
   return {Total(weight_squares), Total(change_squares)};
 }
 
-template <typename V, bool kSoftmax>
+template <typename V, typename F, bool kSoftmax>
 [[gnu::always_inline]] inline void ForwardOnly(const Layers& n, const double* inputs) {
   const FlushSubnormals flush;
-  Forward<V, kSoftmax>(n, inputs);
+  Forward<V, F, kSoftmax>(n, inputs);
 }
 
-// One copy of the loops per instruction set, each with the form of Lanes that stays in its
-// registers; the copy is chosen once, for the processor at hand.
+// The activation functions as the loops see them: fixed at compile time, so that the compiler
+// interleaves the activations of a block's vectors and keeps their constants in registers rather
+// than branching to one shared copy of each function; or read from the layers at run time, for
+// any pair of functions that has no copy of its own.
+template <Activation kHidden, Activation kOutput>
+struct Fixed {
+  [[gnu::always_inline]] static constexpr Activation Hidden(const Layers&) { return kHidden; }
+  [[gnu::always_inline]] static constexpr Activation Output(const Layers&) { return kOutput; }
+};
+struct AsTheLayersSay {
+  [[gnu::always_inline]] static Activation Hidden(const Layers& n) { return n.activations.hidden; }
+  [[gnu::always_inline]] static Activation Output(const Layers& n) { return n.activations.output; }
+};
+
+// One copy of the loops per instruction set and pair of functions, each with the form of Lanes
+// that stays in its registers; the instruction set is chosen once, for the processor at hand.
 using StepLoop = SquareSums (*)(const Layers&, const double*, const double*, double, double,
                                 double);
 using ForwardLoop = void (*)(const Layers&, const double*);
-struct Copy {
+struct Loops {
   StepLoop step;
   ForwardLoop forward;
-  StepLoop class_step;
-  ForwardLoop class_forward;
+};
+constexpr std::size_t kFunctions = 4;
+static_assert(static_cast<std::size_t>(Activation::kLinear) == kFunctions - 1);
+constexpr std::size_t PairIndex(Activation hidden, Activation output) {
+  return static_cast<std::size_t>(hidden) * kFunctions + static_cast<std::size_t>(output);
+}
+struct Copy {
+  Loops regression[kFunctions * kFunctions];  // by PairIndex
+  Loops classifier[kFunctions];               // by the hidden function
 };
 
+// The pairs that the activation codes choose (one function in both layers, or a linear output
+// layer) get copies of their own.
+template <typename L, std::size_t kIndex>
+constexpr Loops RegressionLoops() {
+  constexpr auto hidden = static_cast<Activation>(kIndex / kFunctions);
+  constexpr auto output = static_cast<Activation>(kIndex % kFunctions);
+  if constexpr (hidden != Activation::kLinear &&
+                (output == hidden || output == Activation::kLinear)) {
+    using F = Fixed<hidden, output>;
+    return {L::template Regression<F>, L::template RegressionForward<F>};
+  } else {
+    return {L::template Regression<AsTheLayersSay>, L::template RegressionForward<AsTheLayersSay>};
+  }
+}
+template <typename L, std::size_t kHidden>
+constexpr Loops ClassifierLoops() {
+  constexpr auto hidden = static_cast<Activation>(kHidden);
+  if constexpr (hidden != Activation::kLinear) {
+    using F = Fixed<hidden, Activation::kLinear>;
+    return {L::template Classifier<F>, L::template ClassifierForward<F>};
+  } else {
+    return {L::template Classifier<AsTheLayersSay>, L::template ClassifierForward<AsTheLayersSay>};
+  }
+}
+template <typename L, std::size_t... kPair, std::size_t... kHidden>
+constexpr Copy MakeCopy(std::index_sequence<kPair...>, std::index_sequence<kHidden...>) {
+  return {{RegressionLoops<L, kPair>()...}, {ClassifierLoops<L, kHidden>()...}};
+}
+template <typename L>
+constexpr Copy MakeCopy() {
+  return MakeCopy<L>(std::make_index_sequence<kFunctions * kFunctions>(),
+                     std::make_index_sequence<kFunctions>());
+}
+
 // The four loops of one instruction set, each a function of its own with that set's target.
-#define TARVEX_ENGINE_LOOPS(suffix, target_attribute, V)                                      \
-  target_attribute SquareSums Step##suffix(const Layers& n, const double* inputs,           \
-                                           const double* targets, double rate,              \
-                                           double momentum, double weight) {                \
-    return Step<V, false>(n, inputs, targets, rate, momentum, weight);                      \
-  }                                                                                          \
-  target_attribute void Forward##suffix(const Layers& n, const double* inputs) {             \
-    ForwardOnly<V, false>(n, inputs);                                                        \
-  }                                                                                          \
-  target_attribute SquareSums ClassStep##suffix(const Layers& n, const double* inputs,      \
-                                                const double* targets, double rate,         \
-                                                double momentum, double weight) {           \
-    return Step<V, true>(n, inputs, targets, rate, momentum, weight);                       \
-  }                                                                                          \
-  target_attribute void ClassForward##suffix(const Layers& n, const double* inputs) {        \
-    ForwardOnly<V, true>(n, inputs);                                                         \
-  }                                                                                          \
-  constexpr Copy k##suffix##Copy = {Step##suffix, Forward##suffix, ClassStep##suffix,        \
-                                    ClassForward##suffix};
+#define TARVEX_ENGINE_LOOPS(suffix, target_attribute, V)                                        \
+  struct suffix##Loops {                                                                       \
+    template <typename F>                                                                      \
+    target_attribute static SquareSums Regression(const Layers& n, const double* inputs,       \
+                                                  const double* targets, double rate,          \
+                                                  double momentum, double weight) {            \
+      return Step<V, F, false>(n, inputs, targets, rate, momentum, weight);                    \
+    }                                                                                          \
+    template <typename F>                                                                      \
+    target_attribute static void RegressionForward(const Layers& n, const double* inputs) {    \
+      ForwardOnly<V, F, false>(n, inputs);                                                     \
+    }                                                                                          \
+    template <typename F>                                                                      \
+    target_attribute static SquareSums Classifier(const Layers& n, const double* inputs,       \
+                                                  const double* targets, double rate,          \
+                                                  double momentum, double weight) {            \
+      return Step<V, F, true>(n, inputs, targets, rate, momentum, weight);                     \
+    }                                                                                          \
+    template <typename F>                                                                      \
+    target_attribute static void ClassifierForward(const Layers& n, const double* inputs) {    \
+      ForwardOnly<V, F, true>(n, inputs);                                                      \
+    }                                                                                          \
+  };                                                                                           \
+  constexpr Copy k##suffix##Copy = MakeCopy<suffix##Loops>();
 
 #ifdef TARVEX_ENGINE_SINGLE_COPY
 // The one copy that the compiler flags choose.
@@ -320,13 +383,13 @@ TARVEX_ENGINE_LOOPS(Built, , Lanes)
 #else
 TARVEX_ENGINE_LOOPS(Built, , LanePair)
 #endif
-Copy ChooseCopy() { return kBuiltCopy; }
+const Copy& ChooseCopy() { return kBuiltCopy; }
 #else
 TARVEX_ENGINE_LOOPS(Avx512, __attribute__((target("avx512f"))), Lanes)
 TARVEX_ENGINE_LOOPS(Avx2, __attribute__((target("avx2"))), LanePair)
 TARVEX_ENGINE_LOOPS(Baseline, , LanePair)
 
-Copy ChooseCopy() {
+const Copy& ChooseCopy() {
   __builtin_cpu_init();
   if (__builtin_cpu_supports("avx512f")) return kAvx512Copy;
   if (__builtin_cpu_supports("avx2")) return kAvx2Copy;
@@ -336,26 +399,35 @@ Copy ChooseCopy() {
 #undef TARVEX_ENGINE_LOOPS
 
 const Copy& Chosen() {
-  static const Copy copy = ChooseCopy();
+  static const Copy& copy = ChooseCopy();
   return copy;
+}
+
+const Loops& RegressionLoopsFor(const Layers& n) {
+  return Chosen().regression[PairIndex(n.activations.hidden, n.activations.output)];
+}
+const Loops& ClassifierLoopsFor(const Layers& n) {
+  return Chosen().classifier[static_cast<std::size_t>(n.activations.hidden)];
 }
 
 }  // namespace
 
-void ForwardPass(const Layers& layers, const double* inputs) { Chosen().forward(layers, inputs); }
+void ForwardPass(const Layers& layers, const double* inputs) {
+  RegressionLoopsFor(layers).forward(layers, inputs);
+}
 
 SquareSums TrainStep(const Layers& layers, const double* inputs, const double* targets, double rate,
                      double momentum) {
-  return Chosen().step(layers, inputs, targets, rate, momentum, 1.0);
+  return RegressionLoopsFor(layers).step(layers, inputs, targets, rate, momentum, 1.0);
 }
 
 void ClassForwardPass(const Layers& layers, const double* inputs) {
-  Chosen().class_forward(layers, inputs);
+  ClassifierLoopsFor(layers).forward(layers, inputs);
 }
 
 SquareSums ClassTrainStep(const Layers& layers, const double* inputs, const double* targets,
                           double rate, double momentum, double sample_weight) {
-  return Chosen().class_step(layers, inputs, targets, rate, momentum, sample_weight);
+  return ClassifierLoopsFor(layers).step(layers, inputs, targets, rate, momentum, sample_weight);
 }
 
 }  // namespace tarvex::engine
