@@ -32,6 +32,13 @@ struct Layers {
   double* hidden_steps;   // hidden_stride: learning rate x delta of each hidden neuron
   double* output_values;  // outputs
   double* output_deltas;  // outputs
+  // The caller's floating-point mode at the last call and the loops' form of it (kernels.cpp);
+  // the loops keep it up to date through a const Layers&.
+  struct FloatingPointModes {
+    unsigned caller = 0;
+    unsigned loops = 0;
+  };
+  mutable FloatingPointModes modes;
 };
 
 // The sums of squares over every weight after a training step, and over the changes it made.
