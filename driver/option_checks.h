@@ -14,4 +14,8 @@ namespace tarvex::driver {
 // false at the first refusal.
 bool CheckOptions(job::JobSettings& job);
 
+// Once the network input file is read: a /cat that names a column that the saved network does
+// not hold as categorical is refused with its line.
+bool CheckSavedCategories(const job::JobSettings& job);
+
 }  // namespace tarvex::driver
