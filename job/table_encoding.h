@@ -60,6 +60,9 @@ struct ColumnProfile {
 
 struct DataProfile {
   std::vector<ColumnProfile> columns;
+  // The counts of missing cells and categories are those of training rows; a job with a saved
+  // network has none.
+  bool of_training_rows = false;
   // Regression rows left out for a missing output (classification counts its own).
   Index training_rows_without_output = 0;
   Index validation_rows_without_output = 0;

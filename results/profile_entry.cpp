@@ -44,8 +44,10 @@ std::string DataProfileEntry(const job::JobSettings& job) {
     const job::ColumnProfile seen =
         c < profile.columns.size() ? profile.columns[c] : job::ColumnProfile();
     std::string line = kIndent + "Column " + platform::CutText(column.name, 100) + ": ";
+    const std::string missing =
+        profile.of_training_rows ? "   missing " + std::to_string(seen.missing) : "";
     if (column.categorical) {
-      line += "categorical   missing " + std::to_string(seen.missing) + "   categories (" +
+      line += "categorical" + missing + "   categories (" +
               std::to_string(column.categories.size()) + "):";
       std::string listed;
       for (std::size_t k = 0; k < seen.category_counts.size() && k < kMostListed; ++k) {
@@ -59,7 +61,7 @@ std::string DataProfileEntry(const job::JobSettings& job) {
         line += "   unseen " + std::to_string(seen.unseen) + ": " + JoinTexts(seen.unseen_names);
       }
     } else {
-      line += "numeric   missing " + std::to_string(seen.missing) + "   fill " +
+      line += "numeric" + missing + "   fill " +
               number(column.fill);
       if (seen.has_range) line += "   min " + number(seen.min) + "   max " + number(seen.max);
       if (column.indicator) line += "   indicator input";

@@ -112,7 +112,7 @@ Json Columns(const JobSettings& job) {
     Json item;
     item["name"] = column.name;
     item["kind"] = column.categorical ? "categorical" : "numeric";
-    item["missing"] = seen.missing;
+    item["missing"] = profile.of_training_rows ? Json(seen.missing) : Json(nullptr);
     item["fill"] = column.categorical ? Json(nullptr) : Json(column.fill);
     if (column.categorical) {
       Json categories = Json::array();
