@@ -192,6 +192,13 @@ bool CheckTableOptions(const JobSettings& job) {
   } catch (const std::exception& failure) {
     return Refuse(job, job::DescribeFailure(failure));
   }
+  // The model would need the encoding as operators of its own, which it does not have yet.
+  if (job::UsesTableOptions(job) && !job.onnx.empty()) {
+    return Refuse(job, Exclusive("'/onnx'", !job.cat.empty()  ? "'/cat'"
+                                            : !job.na.empty() ? "'/na'"
+                                            : !job.mv.empty() ? "'/mv'"
+                                                              : "'/mvi'"));
+  }
   if (!job.nif.empty()) {
     if (!job.na.empty()) return Refuse(job, Exclusive("'/nif'", "'/na'"));
     if (!job.mv.empty()) return Refuse(job, Exclusive("'/nif'", "'/mv'"));
@@ -203,6 +210,10 @@ bool CheckTableOptions(const JobSettings& job) {
 }  // namespace
 
 bool CheckSavedCategories(const JobSettings& job) {
+  if (job.Encoding.Active() && !job.onnx.empty()) {
+    return Refuse(job, "The network input file " + job.nif +
+                           " encodes its inputs from a table; '/onnx' cannot export it yet");
+  }
   if (job.cat.empty()) return true;
   const job::TableOptions options = job::ReadTableOptions(job.cat, job.na, job.mv, job.mvi);
   const auto& columns = job.Encoding.columns;

@@ -15,7 +15,8 @@ namespace tarvex::driver {
 bool CheckOptions(job::JobSettings& job);
 
 // Once the network input file is read: a /cat that names a column that the saved network does
-// not hold as categorical is refused with its line.
+// not hold as categorical, and an ONNX export of a network with an encoding, are refused with
+// their line.
 bool CheckSavedCategories(const job::JobSettings& job);
 
 }  // namespace tarvex::driver

@@ -214,6 +214,7 @@ TableEncoding FitEncoding(const TableOptions& options, const RawTable& table,
 
   profile.columns.assign(static_cast<std::size_t>(columns), ColumnProfile());
   profile.of_training_rows = true;
+  profile.training_rows = static_cast<Index>(positions.size());
   std::vector<std::map<std::string, Index>> counts(static_cast<std::size_t>(columns));
   for (Index position : positions) {
     const Index r = values.RowLow() + position;

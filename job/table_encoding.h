@@ -63,6 +63,7 @@ struct DataProfile {
   // The counts of missing cells and categories are those of training rows; a job with a saved
   // network has none.
   bool of_training_rows = false;
+  Index training_rows = 0;  // the rows the counts are of
   // Regression rows left out for a missing output (classification counts its own).
   Index training_rows_without_output = 0;
   Index validation_rows_without_output = 0;

@@ -333,6 +333,8 @@ Json RunSummary(const JobSettings& job, int exit_status,
     table["missing"] = job::MissingRuleName(job.Encoding.rule);
     table["na"] = job.Encoding.na;
     table["network_inputs"] = job.Encoding.EncodedCount();
+    table["training_rows"] =
+        job.Profile.of_training_rows ? Json(job.Profile.training_rows) : Json(nullptr);
     table["training_rows_without_output"] = job.Profile.training_rows_without_output;
     table["validation_rows_without_output"] = job.Profile.validation_rows_without_output;
   }
