@@ -62,7 +62,10 @@ bool ReadCommandLine(JobSettings& job, std::string_view command_text) {
     job.ScaleHigh = job::GetScaleHigh(job);
     if (!CheckOptions(job)) return false;
     // A saved network's ranges take the place of those of the training data.
-    if (!job::TrainsNetwork(job) && !netfile::ReadNetworkFile(job)) return false;
+    if (!job::TrainsNetwork(job) &&
+        (!netfile::ReadNetworkFile(job) || !CheckSavedCategories(job))) {
+      return false;
+    }
     return input::LoadJobData(job);
   } catch (const std::exception& failure) {
     job::NoteSilentFailure("reading the options", failure);

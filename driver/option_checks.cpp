@@ -185,7 +185,60 @@ bool CheckClassificationOptions(const JobSettings& job) {
   return true;
 }
 
+// /mv and /mvi from their lists; a saved network keeps its own rules.
+bool CheckTableOptions(const JobSettings& job) {
+  try {
+    job::ReadTableOptions(job.cat, job.na, job.mv, job.mvi);
+  } catch (const std::exception& failure) {
+    return Refuse(job, job::DescribeFailure(failure));
+  }
+  // The model would need the encoding as operators of its own, which it does not have yet.
+  if (job::UsesTableOptions(job) && !job.onnx.empty()) {
+    return Refuse(job, Exclusive("'/onnx'", !job.cat.empty()  ? "'/cat'"
+                                            : !job.na.empty() ? "'/na'"
+                                            : !job.mv.empty() ? "'/mv'"
+                                                              : "'/mvi'"));
+  }
+  if (!job.nif.empty()) {
+    if (!job.na.empty()) return Refuse(job, Exclusive("'/nif'", "'/na'"));
+    if (!job.mv.empty()) return Refuse(job, Exclusive("'/nif'", "'/mv'"));
+    if (!job.mvi.empty()) return Refuse(job, Exclusive("'/nif'", "'/mvi'"));
+  }
+  return true;
+}
+
 }  // namespace
+
+bool CheckSavedCategories(const JobSettings& job) {
+  if (job.Encoding.Active() && !job.onnx.empty()) {
+    return Refuse(job, "The network input file " + job.nif +
+                           " encodes its inputs from a table; '/onnx' cannot export it yet");
+  }
+  if (job.cat.empty()) return true;
+  const job::TableOptions options = job::ReadTableOptions(job.cat, job.na, job.mv, job.mvi);
+  const auto& columns = job.Encoding.columns;
+  bool any = false;
+  for (const job::ColumnEncoding& column : columns) any = any || column.categorical;
+  if (!any) {
+    return Refuse(job, "The Parameter '/cat' names categorical inputs; the network input file " +
+                           job.nif + " has none");
+  }
+  for (const std::string& item : options.cat) {
+    bool found = false;
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+      if (columns[c].categorical && (platform::EqualIgnoringAsciiCase(columns[c].name, item) ||
+                                     std::to_string(c + 1) == item)) {
+        found = true;
+      }
+    }
+    if (!found) {
+      return Refuse(job, "The Parameter '/cat' names \"" + platform::CutText(item, 100) +
+                             "\", which is not a categorical input of the network input file " +
+                             job.nif);
+    }
+  }
+  return true;
+}
 
 bool CheckOptions(JobSettings& job) {
   // Saving a network needs training; a saved network is not trained.
@@ -199,7 +252,7 @@ bool CheckOptions(JobSettings& job) {
   // From here the summary shows the numbers read: the checks below refuse jobs whose numbers are
   // fine, and their summaries have always said so.
   job.Options = job::OptionsState::kNumbersAccepted;
-  return CheckClassificationOptions(job) && CheckExportOptions(job) &&
+  return CheckClassificationOptions(job) && CheckTableOptions(job) && CheckExportOptions(job) &&
          job::CheckPredictionTargetGiven(job);
 }
 

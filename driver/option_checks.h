@@ -14,4 +14,9 @@ namespace tarvex::driver {
 // false at the first refusal.
 bool CheckOptions(job::JobSettings& job);
 
+// Once the network input file is read: a /cat that names a column that the saved network does
+// not hold as categorical, and an ONNX export of a network with an encoding, are refused with
+// their line.
+bool CheckSavedCategories(const job::JobSettings& job);
+
 }  // namespace tarvex::driver

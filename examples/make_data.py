@@ -64,3 +64,36 @@ write_csv("parts.csv", ["length", "diameter", "mass", "kind"], [part(k) + [k] fo
 new_kinds = ["bolt", "nut", "washer", "bolt", "washer", "nut", "bolt", "nut"]
 write_csv("parts_new.csv", ["length", "diameter", "mass"], [part(k) for k in new_kinds])
 write_csv("parts_new_expected.csv", ["kind"], [[k] for k in new_kinds])
+
+# The table example: rents of flats as a letting agent keeps them, with a district and a yes/no
+# column as text, a few unanswered cells (blank, or "?") and a few rents not yet known. A
+# generator of its own, so that the data above stays as it was.
+flats = random.Random(20261209)
+districts = {"centre": 5.0, "harbour": 3.5, "hills": 2.5, "old town": 4.2}
+
+
+def flat(district):
+    rooms = flats.choice([1, 1, 2, 2, 2, 3, 3, 4, 5])
+    area = round(rooms * flats.uniform(18, 30) + flats.uniform(5, 15), 1)
+    age = flats.randint(1, 90)
+    balcony = flats.choice(["yes", "no"])
+    rent = (districts.get(district, 3.0) * area * (1.0 - age / 400.0) + (60 if balcony == "yes" else 0)
+            + flats.gauss(0, 25))
+    return [district, rooms, area, age, balcony], round(rent)
+
+
+def gaps(cells, share):
+    # A cell left blank or marked "?" here and there, as a survey comes back.
+    return [("" if flats.random() < 0.5 else "?") if i > 0 and flats.random() < share else v
+            for i, v in enumerate(cells)]
+
+
+table = []
+for _ in range(240):
+    cells, rent = flat(flats.choice(sorted(districts)))
+    table.append(gaps(cells, 0.06) + ["" if flats.random() < 0.03 else rent])
+write_csv("flats.csv", ["district", "rooms", "area", "age", "balcony", "rent"], table)
+new_flats = [flat(d)[0] for d in ["centre", "hills", "harbour", "old town", "airport"]]
+new_flats[1][3] = ""
+new_flats[2][2] = "?"
+write_csv("flats_new.csv", ["district", "rooms", "area", "age", "balcony"], new_flats)

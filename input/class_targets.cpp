@@ -198,7 +198,8 @@ bool CheckClassCount(const JobSettings& job, const std::vector<std::string>& cla
 }
 
 bool SetTrainingClassesOrThrow(JobSettings& job, const DataMatrix& values, const TextCells& cells,
-                               const DataMatrix& input_values, bool keep_values) {
+                               const DataMatrix& input_values, bool keep_values,
+                               std::vector<Index>* labelled_rows) {
   std::optional<RowLabels> labels = LabelsOf(job, values, cells, DataSet::kTrainingOutputs);
   if (!labels) return false;
   std::vector<std::string> classes = labels->columns.empty() ? labels->rows : labels->columns;
@@ -234,6 +235,7 @@ bool SetTrainingClassesOrThrow(JobSettings& job, const DataMatrix& values, const
   job.Classes = std::move(classes);
   job.ClassesAreNumbers = labels->numbers;
   job.UnlabelledTrainingRows = unlabelled;
+  if (labelled_rows != nullptr) *labelled_rows = std::move(one_hot.labelled);
   return true;
 }
 
@@ -271,10 +273,11 @@ bool SetValidationClassesOrThrow(JobSettings& job, const DataMatrix& values,
 }  // namespace
 
 bool SetTrainingClasses(JobSettings& job, const DataMatrix& values, const TextCells& cells,
-                        const DataMatrix& input_values, bool keep_values) {
+                        const DataMatrix& input_values, bool keep_values,
+                        std::vector<Index>* labelled_rows) {
   if (!values.HasDimensions()) return true;
   try {
-    return SetTrainingClassesOrThrow(job, values, cells, input_values, keep_values);
+    return SetTrainingClassesOrThrow(job, values, cells, input_values, keep_values, labelled_rows);
   } catch (const job::ScalingOverflow& overflow) {
     WriteLog(job.log, std::string(overflow.what()) + " (" +
                           std::string(job::QuotedLabel(DataSet::kTrainingInputs)) + ")");

@@ -2,6 +2,8 @@
 // of 0 and 1 per class, with the rows that have no label left out.
 #pragma once
 
+#include <vector>
+
 #include "job/job_settings.h"
 #include "job/text_cells.h"
 
@@ -13,10 +15,11 @@ namespace tarvex::input {
 // TrainingOutputValues the same when keep_values. Rows without a label are left out of the
 // outputs and the inputs, and counted in job.UnlabelledTrainingRows; then the inputs are scaled
 // afresh from input_values, the training inputs as read. Outputs without dimensions (no
-// records) stay so, for the data check to name. Logs and returns false.
+// records) stay so, for the data check to name. labelled_rows (when given) receives the
+// positions from 0 of the rows with a label. Logs and returns false.
 bool SetTrainingClasses(job::JobSettings& job, const job::DataMatrix& values,
                         const job::TextCells& cells, const job::DataMatrix& input_values,
-                        bool keep_values);
+                        bool keep_values, std::vector<job::Index>* labelled_rows = nullptr);
 
 // The validation outputs the same way onto the training classes of job.Classes, into
 // ValidationOutputs and ValidationOutputValues; rows without a label are left out of

@@ -4,6 +4,7 @@
 
 #include "input/class_targets.h"
 #include "input/load_data_set.h"
+#include "input/table_data.h"
 #include "job/class_list.h"
 #include "job/data_set.h"
 #include "job/messages.h"
@@ -72,11 +73,21 @@ bool LoadSet(JobSettings& job, DataSet set, const BeforeScaling& before_scaling 
   return false;
 }
 
+// A set as its reader saw it, numbers beside texts and blanks, unscaled.
+bool ReadSetAsTable(JobSettings& job, DataSet set, job::RawTable& table) {
+  return LoadSet(job, set, nullptr, &table.cells, &table.values);
+}
+
+ReadTable TableReaderOf(JobSettings& job) {
+  return [&job](DataSet set, job::RawTable& table) { return ReadSetAsTable(job, set, table); };
+}
+
 // The validation data, after the data sets of every job: inputs as wide as the network's inputs,
 // outputs as wide as its outputs (checked before scaling, which needs a range per column), the
 // outputs also kept as given for the error figures.
 bool LoadValidationData(JobSettings& job) {
   if (!job::HasValidationSource(job)) return true;
+  if (job.Encoding.Active()) return LoadValidationTables(job, TableReaderOf(job));
   const bool trains = job::TrainsNetwork(job);
   auto fits = [&job, trains](const DataMatrix& values, bool inputs) {
     const DataMatrix& training = inputs ? job.TrainingInputs : job.TrainingOutputs;
@@ -122,6 +133,7 @@ bool LoadValidationData(JobSettings& job) {
 // bounds, as ranges computed from training inputs of the same kind of source would have.
 bool LoadForSavedNetwork(JobSettings& job) {
   // A job that only exports the network needs no prediction inputs; the ranges keep bound 0.
+  if (job.Encoding.Active()) return LoadSavedNetworkTables(job, TableReaderOf(job));
   if (!job::PredictsOutputs(job)) return true;
   auto fit = [&job](const DataMatrix& values) {
     if (values.ColumnCount() != job.SavedNetwork.InputCount) {
@@ -143,6 +155,7 @@ bool LoadForSavedNetwork(JobSettings& job) {
 bool LoadForTraining(JobSettings& job) {
   // The error figures and the curve compare predictions with the outputs as given.
   const bool keeps_outputs = job::WantsFigures(job) || !job.lcf.empty();
+  if (job::UsesTableOptions(job)) return LoadTrainingTables(job, TableReaderOf(job), keeps_outputs);
   BeforeScaling keep_outputs;
   if (keeps_outputs) {
     keep_outputs = [&job](const DataMatrix& values) {

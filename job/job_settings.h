@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "job/data_matrix.h"
+#include "job/table_encoding.h"
 #include "job/training_results.h"
 
 namespace tarvex::job {
@@ -102,6 +103,15 @@ struct JobSettings {
   std::int64_t UnlabelledTrainingRows = 0;
   std::int64_t UnlabelledValidationRows = 0;
 
+  // Tables with categories and missing cells: /cat, /na, /mv and /mvi as written; once the
+  // training inputs are read (or the network file), their encoding and what the rows held.
+  std::string cat, na, mv, mvi;
+  TableEncoding Encoding;
+  DataProfile Profile;
+  // The encoded training and prediction inputs before their missing cells are filled (NaN):
+  // /vf fills them again with the values of the rows trained on.
+  DataMatrix UnfilledTrainingInputs, UnfilledPredictionInputs;
+
   OptionsState Options = OptionsState::kNotRead;
   TrainingResults Results;
 };
@@ -120,6 +130,11 @@ inline DataSource DataSourceOf(const std::string& file, const std::string& selec
 inline TrainingRecord TrainingRecordOf(const JobSettings& job) {
   return {TrainingSettingsOf(job), job.LastEpoch, DataSourceOf(job.tif, job.tifh),
           DataSourceOf(job.tof, job.tofh)};
+}
+
+// /cat, /na, /mv or /mvi given: the data sets are read as tables of numbers, texts and blanks.
+inline bool UsesTableOptions(const JobSettings& job) {
+  return !(job.cat.empty() && job.na.empty() && job.mv.empty() && job.mvi.empty());
 }
 
 // A job with nif predicts with a saved network and trains nothing.

@@ -42,6 +42,24 @@ Json Source(const job::DataSource& source) {
   return json;
 }
 
+Json EncodingJson(const job::TableEncoding& encoding) {
+  Json columns = Json::array();
+  for (const job::ColumnEncoding& column : encoding.columns) {
+    Json item;
+    item["name"] = column.name;
+    item["kind"] = column.categorical ? "categorical" : "numeric";
+    item["categories"] = column.categories;
+    item["fill"] = column.categorical ? Json(nullptr) : Json(column.fill);
+    item["indicator"] = column.indicator;
+    columns.push_back(std::move(item));
+  }
+  Json json;
+  json["missing"] = job::MissingRuleName(encoding.rule);
+  json["na"] = encoding.na;
+  json["columns"] = std::move(columns);
+  return json;
+}
+
 // ---- Reading ----
 
 [[noreturn]] void Complain(const std::string& path, const std::string& what) {
@@ -183,7 +201,13 @@ std::string NetworkFileText(const NetworkFile& file) {
   if (classifier && file.classes.size() != static_cast<std::size_t>(network.OutputCount)) {
     throw NetworkFileError("The classifier's classes do not match its outputs");
   }
-  json["version"] = classifier ? kClassifierFileVersion : kNetworkFileVersion;
+  const bool encoded = file.encoding.Active();
+  if (encoded && file.encoding.EncodedCount() != network.InputCount) {
+    throw NetworkFileError("The network's encoding does not match its inputs");
+  }
+  json["version"] = encoded      ? kEncodedFileVersion
+                    : classifier ? kClassifierFileVersion
+                                 : kNetworkFileVersion;
   json["layout"]["inputs"] = network.InputCount;
   json["layout"]["hidden"] = network.HiddenCount;
   json["layout"]["outputs"] = network.OutputCount;
@@ -212,6 +236,7 @@ std::string NetworkFileText(const NetworkFile& file) {
     json["classification"]["classes"] = file.classes;
     json["classification"]["labels_are_numbers"] = file.labels_are_numbers;
   }
+  if (encoded) json["encoding"] = EncodingJson(file.encoding);
   // The library writes the shortest digits that read back to the same double, always with ".".
   return json.dump(2) + "\n";
 }
@@ -226,23 +251,41 @@ struct Layout {
   std::string input_counted, hidden_counted, output_counted;
 };
 
-// Returns whether the file is a classifier's.
-bool CheckKindAndFields(const Json& json) {
+struct FileKind {
+  bool classifier = false;
+  bool encoded = false;
+};
+
+// Which version the file is and whether it is a classifier's.
+FileKind CheckKindAndFields(const Json& json) {
   // The kind of file first, then its version: a complaint about a field of some other JSON file
   // would only confuse.
   if (!json.is_object() || !json.contains("format") || json.at("format") != kNetworkFileFormat) {
     throw NetworkFileError("Not a Tarvex network file: its \"format\" is not \"" +
                            std::string(kNetworkFileFormat) + "\"");
   }
-  const bool classifier = json.contains("version") && json.at("version") == kClassifierFileVersion;
-  if (!json.contains("version") || (json.at("version") != kNetworkFileVersion && !classifier)) {
+  FileKind kind;
+  kind.encoded = json.contains("version") && json.at("version") == kEncodedFileVersion;
+  kind.classifier = (json.contains("version") && json.at("version") == kClassifierFileVersion) ||
+                    (kind.encoded && json.contains("classification"));
+  if (!json.contains("version") ||
+      (json.at("version") != kNetworkFileVersion && !kind.classifier && !kind.encoded)) {
     throw NetworkFileError(
         "Network file version " +
         (json.contains("version") ? Printable(json.at("version").dump()) : "(none)") +
         " cannot be read; this Tarvex reads versions " + std::to_string(kNetworkFileVersion) +
-        " and " + std::to_string(kClassifierFileVersion));
+        ", " + std::to_string(kClassifierFileVersion) + " and " +
+        std::to_string(kEncodedFileVersion));
   }
-  if (classifier) {
+  if (kind.encoded && kind.classifier) {
+    Object(json, "",
+           {"format", "version", "layout", "scaling", "hidden_layer", "output_layer", "training",
+            "encoding", "classification"});
+  } else if (kind.encoded) {
+    Object(json, "",
+           {"format", "version", "layout", "scaling", "hidden_layer", "output_layer", "training",
+            "encoding"});
+  } else if (kind.classifier) {
     Object(json, "",
            {"format", "version", "layout", "scaling", "hidden_layer", "output_layer", "training",
             "classification"});
@@ -250,7 +293,80 @@ bool CheckKindAndFields(const Json& json) {
     Object(json, "",
            {"format", "version", "layout", "scaling", "hidden_layer", "output_layer", "training"});
   }
-  return classifier;
+  return kind;
+}
+
+// The encoding: each column's name, kind, categories (distinct, in code point order, within the
+// bound), fill value and indicator; together as many inputs as the layout has.
+void ReadEncoding(const Json& json, const Layout& layout, NetworkFile& file) {
+  const Json& encoding = Object(json.at("encoding"), "encoding", {"missing", "na", "columns"});
+  const std::string rule = Text(encoding, "encoding", "missing");
+  bool known = false;
+  for (job::MissingRule candidate : {job::MissingRule::kZero, job::MissingRule::kMean,
+                                     job::MissingRule::kMedian, job::MissingRule::kRefuse}) {
+    if (rule == job::MissingRuleName(candidate)) {
+      file.encoding.rule = candidate;
+      known = true;
+    }
+  }
+  if (!known) Complain("encoding.missing", "zero, mean, median or refuse is expected");
+  const Json& na = encoding.at("na");
+  if (!na.is_array()) Complain("encoding.na", "a list is expected");
+  for (std::size_t k = 0; k < na.size(); ++k) {
+    if (!na[k].is_string()) Complain(Indexed("encoding.na", k), "a text is expected");
+    file.encoding.na.push_back(na[k].get<std::string>());
+  }
+  const Json& columns = encoding.at("columns");
+  if (!columns.is_array() || columns.empty()) Complain("encoding.columns", "a list is expected");
+  for (std::size_t c = 0; c < columns.size(); ++c) {
+    const std::string path = Indexed("encoding.columns", c);
+    const Json& item = Object(columns[c], path, {"name", "kind", "categories", "fill", "indicator"});
+    job::ColumnEncoding column;
+    column.name = Text(item, path, "name");
+    const std::string kind = Text(item, path, "kind");
+    if (kind != "categorical" && kind != "numeric") {
+      Complain(Join(path, "kind"), "\"categorical\" or \"numeric\" is expected");
+    }
+    column.categorical = kind == "categorical";
+    const Json& categories = item.at("categories");
+    if (!categories.is_array()) Complain(Join(path, "categories"), "a list is expected");
+    if (categories.size() > job::kMostCategories) {
+      Complain(Join(path, "categories"),
+               "more than " + std::to_string(job::kMostCategories) + " categories");
+    }
+    for (std::size_t k = 0; k < categories.size(); ++k) {
+      const std::string at = Indexed(Join(path, "categories"), k);
+      if (!categories[k].is_string()) Complain(at, "a text is expected");
+      std::string category = categories[k].get<std::string>();
+      if (!column.categories.empty() && !(column.categories.back() < category)) {
+        Complain(at, "the categories must be distinct and in code point order");
+      }
+      column.categories.push_back(std::move(category));
+    }
+    if (column.categorical && column.categories.empty()) {
+      Complain(Join(path, "categories"), "a categorical column needs a category");
+    }
+    if (!column.categorical && !column.categories.empty()) {
+      Complain(Join(path, "categories"), "a numeric column has none");
+    }
+    const Json& fill = item.at("fill");
+    if (column.categorical) {
+      if (!fill.is_null()) Complain(Join(path, "fill"), "null is expected");
+    } else {
+      column.fill = Finite(fill, Join(path, "fill"));
+    }
+    const Json& indicator = item.at("indicator");
+    if (!indicator.is_boolean()) Complain(Join(path, "indicator"), "true or false is expected");
+    column.indicator = indicator.get<bool>();
+    if (column.categorical && column.indicator) {
+      Complain(Join(path, "indicator"), "a categorical column has none");
+    }
+    file.encoding.columns.push_back(std::move(column));
+  }
+  if (file.encoding.EncodedCount() != layout.inputs) {
+    Complain("encoding.columns", "they make " + std::to_string(file.encoding.EncodedCount()) +
+                                     " inputs, the layout has " + layout.input_counted);
+  }
 }
 
 // The classes, one per output, each a distinct text.
@@ -357,13 +473,14 @@ void ReadTraining(const Json& json, NetworkFile& file) {
 }
 
 NetworkFile ReadNetworkFields(const Json& json) {
-  const bool classifier = CheckKindAndFields(json);
+  const FileKind kind = CheckKindAndFields(json);
   NetworkFile file;
   const Layout layout = ReadLayout(json, file);
   ReadScaling(json, layout, file);
   ReadLayers(json, layout, file);
   ReadTraining(json, file);
-  if (classifier) ReadClasses(json, layout, file);
+  if (kind.classifier) ReadClasses(json, layout, file);
+  if (kind.encoded) ReadEncoding(json, layout, file);
   return file;
 }
 

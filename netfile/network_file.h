@@ -19,6 +19,10 @@ inline constexpr std::int64_t kNetworkFileVersion = 1;
 // A classifier's file: version 1 and a "classification" field with the classes in class order.
 // Regression networks are still written as version 1, which every Tarvex reads.
 inline constexpr std::int64_t kClassifierFileVersion = 2;
+// A network whose inputs are encoded from a table (categories, fill values): version 3 with an
+// "encoding" field, and "classification" for a classifier. Networks without an encoding keep
+// their versions.
+inline constexpr std::int64_t kEncodedFileVersion = 3;
 
 // Everything a network file holds. The column ranges have one value per input or output column.
 struct NetworkFile {
@@ -30,6 +34,8 @@ struct NetworkFile {
   // A classifier's classes in class order, one per output; empty for a regression network.
   std::vector<std::string> classes;
   bool labels_are_numbers = false;
+  // How raw input columns become the network's inputs; without columns the inputs are numbers.
+  job::TableEncoding encoding;
 
   // How the network came about; kept for people, not needed to predict.
   std::string saved;  // UTC, as 2026-12-07T15:11:09Z

@@ -64,6 +64,7 @@ void SaveNetworkFile(const JobSettings& job, std::int32_t hidden_size,
     file.training = job::TrainingRecordOf(job);
     file.classes = job.Classes;
     file.labels_are_numbers = job.ClassesAreNumbers;
+    file.encoding = job.Encoding;
     text = NetworkFileText(file);
   } catch (const std::exception& failure) {
     throw job::Failure(job::FileNameLine(job.nof, job::DescribeFailure(failure)));
@@ -99,6 +100,7 @@ bool ReadNetworkFile(JobSettings& job) {
       job.Classes = std::move(file.classes);
       job.ClassesAreNumbers = file.labels_are_numbers;
     }
+    job.Encoding = std::move(file.encoding);
     job.af = file.activation;
     job.ScaleLow = file.scale_low;
     job.ScaleHigh = file.scale_high;

@@ -8,6 +8,7 @@
 #include "job/run_log.h"
 #include "platform/paths.h"
 #include "results/class_entry.h"
+#include "results/profile_entry.h"
 #include "results/training_entry.h"
 #include "results/validation_entry.h"
 #include "training/class_training.h"
@@ -79,6 +80,9 @@ bool PredictWithSavedNetwork(JobSettings& job) {
     result = true;
 
     job::WriteLog(job.log, SavedNetworkEntry(job, SecondsSince(start)), job::LogEntry::kReport);
+    if (job.Encoding.Active()) {
+      job::WriteLog(job.log, results::DataProfileEntry(job), job::LogEntry::kReport);
+    }
     if (classifier) {
       job::WriteLog(job.log, results::ClassificationEntry(job), job::LogEntry::kReport);
     }

@@ -10,6 +10,7 @@
 #include "platform/paths.h"
 #include "results/class_entry.h"
 #include "results/curve_file.h"
+#include "results/profile_entry.h"
 #include "results/training_entry.h"
 #include "results/validation_entry.h"
 #include "training/class_training.h"
@@ -186,6 +187,9 @@ bool TrainAndPredict(JobSettings& job) {
     WriteLog(job.log,
              TrainingResultsEntry(job, plan.hidden_size, plan.output_size, SecondsSince(start)),
              job::LogEntry::kReport);
+    if (job.Encoding.Active()) {
+      WriteLog(job.log, results::DataProfileEntry(job), job::LogEntry::kReport);
+    }
     if (job::IsClassification(job)) {
       WriteLog(job.log, results::ClassificationEntry(job), job::LogEntry::kReport);
     }

@@ -9,6 +9,7 @@
 #include "job/data_set.h"
 #include "job/messages.h"
 #include "job/run_log.h"
+#include "job/table_fill.h"
 #include "training/class_training.h"
 #include "training/row_draw.h"
 
@@ -38,6 +39,11 @@ void HoldOutRows(JobSettings& job) {
                                              static_cast<std::int32_t>(job.Classes.size()),
                                              job.ValidationFraction, DrawSeed(job.Seed))
                 : HeldOutPositions(rows, job.ValidationFraction, DrawSeed(job.Seed)));
+  if (job.Encoding.Active() && (job.Encoding.rule == job::MissingRule::kMean ||
+                                job.Encoding.rule == job::MissingRule::kMedian)) {
+    // The held-out rows are validation rows: the fill values are those of the rows trained on.
+    job::FillAndScaleInputs(job, split.trained);
+  }
   job.ValidationInputs = RowsAt(job.TrainingInputs, split.held_out);
   job.ValidationOutputs = RowsAt(job.TrainingOutputs, split.held_out);
   job.TrainingInputs = RowsAt(job.TrainingInputs, split.trained);

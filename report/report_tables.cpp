@@ -1,5 +1,7 @@
 #include "report/report_tables.h"
 
+#include <cmath>
+#include <cstdint>
 #include <utility>
 #include <vector>
 
@@ -149,6 +151,65 @@ std::vector<Row> DataRows(const JobSettings& job, const Json& summary) {
   return rows;
 }
 
+// The share of missing cells as a bar of 100 units beside its count; inline, so that pages
+// without a profile keep their style sheet as it was.
+std::string MissingBar(const JobSettings& job, std::int64_t missing, std::int64_t rows) {
+  const double share = rows > 0 ? static_cast<double>(missing) / static_cast<double>(rows) : 0;
+  const std::string percent = Number(job, std::round(share * 1000) / 10);
+  const std::string width = Number(job, std::round(share * 1000) / 10);
+  std::string text;
+  for (char c : width) text += c == ',' ? '.' : c;  // SVG numbers take "." under every locale
+  return "<svg width=\"100\" height=\"10\" viewBox=\"0 0 100 10\" role=\"img\" aria-label=\"" +
+         percent + "% missing\"><rect width=\"100\" height=\"10\" fill=\"#e4e4e4\"/>" +
+         "<rect width=\"" + text + "\" height=\"10\" fill=\"#0072B2\"/></svg> " +
+         std::to_string(missing) + " (" + percent + "%)";
+}
+
+// One row per input column of a job with an encoding: kind, missing cells with their share as a
+// bar, fill value or categories, range and unseen cells.
+std::string ProfileTable(const JobSettings& job, const Json& summary) {
+  const Json& columns = summary["data"]["columns"];
+  const std::int64_t rows = summary["table"]["training_rows"].is_number_integer()
+                                ? summary["table"]["training_rows"].get<std::int64_t>()
+                                : 0;
+  std::string table =
+      "<table class=\"figures\"><caption>Data profile: the input columns of the training rows"
+      "</caption><thead><tr><th scope=\"col\">column</th><th scope=\"col\">kind</th>"
+      "<th scope=\"col\">missing</th><th scope=\"col\">fill or categories</th>"
+      "<th scope=\"col\">range</th><th scope=\"col\">unseen</th></tr></thead><tbody>";
+  for (const Json& column : columns) {
+    std::string filled;
+    if (column["kind"] == "categorical") {
+      for (const Json& category : column["categories"]) {
+        filled += (filled.empty() ? "" : ", ") + ValueText(job, category["category"]);
+        if (!category["count"].is_null()) filled += " " + ValueText(job, category["count"]);
+      }
+    } else {
+      filled = ValueText(job, column["fill"]);
+      if (column["indicator"] == true) filled += " (and an indicator input)";
+    }
+    const std::string range = column["min"].is_null() ? "-"
+                                                       : ValueText(job, column["min"]) + " to " +
+                                                             ValueText(job, column["max"]);
+    std::string unseen = ValueText(job, column["unseen"]["count"]);
+    std::string names;
+    for (const Json& name : column["unseen"]["names"]) {
+      names += (names.empty() ? "" : ", ") + ValueText(job, name);
+    }
+    if (!names.empty()) unseen += ": " + names;
+    const std::string missing =
+        column["missing"].is_null()
+            ? std::string("-")
+            : MissingBar(job, column["missing"].get<std::int64_t>(), rows);
+    table += "<tr><th scope=\"row\">" + platform::MarkupEscaped(ValueText(job, column["name"])) +
+             "</th><td>" + platform::MarkupEscaped(ValueText(job, column["kind"])) + "</td><td>" +
+             missing + "</td><td>" + platform::MarkupEscaped(filled) + "</td><td>" +
+             platform::MarkupEscaped(range) + "</td><td>" + platform::MarkupEscaped(unseen) +
+             "</td></tr>";
+  }
+  return table + "</tbody></table>";
+}
+
 std::vector<Row> FileRows(const JobSettings& job, const Json& summary) {
   std::vector<Row> rows;
   const Json& outputs = summary["outputs"];
@@ -178,6 +239,7 @@ std::string TablesSection(const JobSettings& job, const Json& summary) {
   body += Table("Options", OptionRows(job, summary));
   const std::vector<Row> data = DataRows(job, summary);
   if (!data.empty()) body += Table("Data", data);
+  if (summary["data"].contains("columns")) body += ProfileTable(job, summary);
   body += Table("Files written", FileRows(job, summary));
   return "<section id=\"tables\"><h2>Figures, network, options, data and files</h2>" + body +
          "</section>\n";

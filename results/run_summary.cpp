@@ -101,6 +101,43 @@ Json DataSet(const std::string& file, const std::string& selector, const std::st
   return set;
 }
 
+// What each input column of the training inputs held and became.
+Json Columns(const JobSettings& job) {
+  Json columns = Json::array();
+  const job::DataProfile& profile = job.Profile;
+  for (std::size_t c = 0; c < job.Encoding.columns.size(); ++c) {
+    const job::ColumnEncoding& column = job.Encoding.columns[c];
+    const job::ColumnProfile seen =
+        c < profile.columns.size() ? profile.columns[c] : job::ColumnProfile();
+    Json item;
+    item["name"] = column.name;
+    item["kind"] = column.categorical ? "categorical" : "numeric";
+    item["missing"] = profile.of_training_rows ? Json(seen.missing) : Json(nullptr);
+    item["fill"] = column.categorical ? Json(nullptr) : Json(column.fill);
+    if (column.categorical) {
+      Json categories = Json::array();
+      for (const auto& [category, count] : seen.category_counts) {
+        categories.push_back({{"category", category}, {"count", count}});
+      }
+      // A saved network knows its categories, not how often the training rows held them.
+      if (seen.category_counts.empty()) {
+        for (const std::string& category : column.categories) {
+          categories.push_back({{"category", category}, {"count", nullptr}});
+        }
+      }
+      item["categories"] = std::move(categories);
+    } else {
+      item["categories"] = nullptr;
+    }
+    item["unseen"] = {{"count", seen.unseen}, {"names", seen.unseen_names}};
+    item["indicator"] = column.indicator;
+    item["min"] = seen.has_range ? Json(seen.min) : Json(nullptr);
+    item["max"] = seen.has_range ? Json(seen.max) : Json(nullptr);
+    columns.push_back(std::move(item));
+  }
+  return columns;
+}
+
 Json Data(const JobSettings& job) {
   Json data;
   if (job::TrainsNetwork(job)) {
@@ -127,6 +164,8 @@ Json Data(const JobSettings& job) {
     data["validation_inputs"] = nullptr;
     data["validation_outputs"] = nullptr;
   }
+  // Only for jobs with an encoding, so that other summaries stay as they were.
+  if (job.Encoding.Active()) data["columns"] = Columns(job);
   return data;
 }
 
@@ -289,6 +328,16 @@ Json RunSummary(const JobSettings& job, int exit_status,
     summary["metrics"]["validation"] = Figures(job.Results.validation);
   }
   if (!job.cv.empty()) summary["cross_validation"] = CrossValidation(job);
+  if (job.Encoding.Active()) {
+    Json& table = summary["table"];
+    table["missing"] = job::MissingRuleName(job.Encoding.rule);
+    table["na"] = job.Encoding.na;
+    table["network_inputs"] = job.Encoding.EncodedCount();
+    table["training_rows"] =
+        job.Profile.of_training_rows ? Json(job.Profile.training_rows) : Json(nullptr);
+    table["training_rows_without_output"] = job.Profile.training_rows_without_output;
+    table["validation_rows_without_output"] = job.Profile.validation_rows_without_output;
+  }
   Json& outputs = summary["outputs"];
   outputs["predictions"] = job.Results.predictions_written ? Json(job.pof) : Json(nullptr);
   outputs["network"] = job.Results.network_written ? Json(job.nof) : Json(nullptr);

@@ -85,15 +85,22 @@ FoldResult TrainFold(NetworkEngine& engine, const JobSettings& job, const Traini
   const auto [trained, validated] = SplitRows(job.TrainingInputValues.RowCount(), held_out);
 
   job::BoundedVector input_min, input_max, output_min, output_max;
-  const DataMatrix inputs =
-      ScaledOwnRanges(job, RowsAt(job.TrainingInputValues, trained), input_min, input_max);
+  DataMatrix fold_inputs = RowsAt(job.TrainingInputValues, trained);
+  DataMatrix validation_inputs = RowsAt(job.TrainingInputValues, validated);
+  if (job.Encoding.Active()) {
+    // The fold's missing cells get the fill values of its own training rows.
+    job::TableEncoding fold_encoding = job.Encoding;
+    job::ComputeFills(fold_encoding, fold_inputs, {});
+    job::FillMissing(fold_encoding, fold_inputs);
+    job::FillMissing(fold_encoding, validation_inputs);
+  }
+  const DataMatrix inputs = ScaledOwnRanges(job, std::move(fold_inputs), input_min, input_max);
   const DataMatrix actual = RowsAt(job.TrainingOutputValues, trained);
   // A classifier's targets are its one-hot rows as they are.
   const DataMatrix targets =
       plan.classifier ? actual : ScaledOwnRanges(job, actual, output_min, output_max);
   if (plan.classifier) job::ComputeColumnRanges(actual, output_min, output_max);
   // The held-out rows are validation data: scaled with the training rows' ranges.
-  DataMatrix validation_inputs = RowsAt(job.TrainingInputValues, validated);
   job::ScaleColumns(validation_inputs, input_min, input_max, job.ScaleLow, job.ScaleHigh);
   const DataMatrix validation_actual = RowsAt(job.TrainingOutputValues, validated);
 

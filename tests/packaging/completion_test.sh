@@ -51,7 +51,7 @@ while IFS=$'\t' read -r line expected; do
   fi
 done <<'CASES'
 tarvex /ti	/tif=|/tiv=|/tifh=|/tis=
-tarvex /n	/n=|/nof=|/nif=
+tarvex /n	/n=|/nof=|/nif=|/na=
 tarvex ti	
 tarvex /af=	0|1|2|3|4|5
 tarvex /AF=2	2
