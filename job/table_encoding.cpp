@@ -56,6 +56,15 @@ std::string CellPlace(Index position, Index column_position) {
                 CellPlace(position, column_position) + " ('/mv=refuse')");
 }
 
+void CountUnseen(ColumnProfile& seen, const std::string& text) {
+  ++seen.unseen;
+  if (seen.unseen_names.size() < kMostUnseenNamed &&
+      std::find(seen.unseen_names.begin(), seen.unseen_names.end(), text) ==
+          seen.unseen_names.end()) {
+    seen.unseen_names.push_back(text);
+  }
+}
+
 // The category that a cell names: its text, a number by its shortest text, or "(missing)".
 std::string CategoryOf(const RawTable& table, Index row, Index column, bool missing) {
   if (missing) return std::string(kMissingCategory);
@@ -285,7 +294,7 @@ DataMatrix EncodeRows(const TableEncoding& encoding, const RawTable& table,
     for (std::size_t c = 0; c < encoding.columns.size(); ++c) {
       const ColumnEncoding& column = encoding.columns[c];
       const Index source = base + static_cast<Index>(c);
-      const bool missing = IsMissingCell(table, r, source, encoding.na);
+      bool missing = IsMissingCell(table, r, source, encoding.na);
       if (missing && encoding.rule == MissingRule::kRefuse) {
         RefuseMissing(where, position, static_cast<Index>(c));
       }
@@ -296,19 +305,20 @@ DataMatrix EncodeRows(const TableEncoding& encoding, const RawTable& table,
         if (found != column.categories.end() && *found == category) {
           encoded.At(row, at + (found - column.categories.begin())) = 1;
         } else if (profile != nullptr) {
-          ColumnProfile& seen = profile->columns[c];
-          ++seen.unseen;
-          if (seen.unseen_names.size() < kMostUnseenNamed &&
-              std::find(seen.unseen_names.begin(), seen.unseen_names.end(), category) ==
-                  seen.unseen_names.end()) {
-            seen.unseen_names.push_back(category);
-          }
+          CountUnseen(profile->columns[c], category);
         }
         at += static_cast<Index>(column.categories.size());
         continue;
       }
       if (!missing && table.cells.FormAt(r, source) == CellForm::kText) {
-        RefuseText(where, position, static_cast<Index>(c), table.cells.TextAt(r, source));
+        // A text in a column that held only numbers in training has no input of its own: in
+        // validation and prediction rows it is counted as unseen and filled like a missing cell,
+        // so that one odd value does not cost the whole run.
+        if (profile == nullptr || encoding.rule == MissingRule::kRefuse) {
+          RefuseText(where, position, static_cast<Index>(c), table.cells.TextAt(r, source));
+        }
+        CountUnseen(profile->columns[c], table.cells.TextAt(r, source));
+        missing = true;
       }
       encoded.At(row, at++) = missing ? kMissing : values.At(r, source);
       if (column.indicator) encoded.At(row, indicator_at++) = missing ? 1 : 0;

@@ -187,17 +187,20 @@ TEST_F(TableRun, FillValuesNeverSeeValidationOrPredictionRows) {
 TEST_F(TableRun, UnseenCategoriesAreCountedAndNamed) {
   Peer(7, "mean", false);
   std::string valid = Read("valid.csv");
-  valid.insert(valid.find('\n') + 1, "Violet,1,1,0.5,low\nviolet,1,1,0.5,low\nteal,1,1,0.5,low\n");
+  // "big" stands where training had only numbers: counted too, and filled like a missing cell.
+  valid.insert(valid.find('\n') + 1, "Violet,1,1,0.5,low\nviolet,1,1,0.5,low\nteal,big,1,0.5,low\n");
   Write("valid.csv", valid);
   ASSERT_EQ(Run(Raw({"/cat=colour", "/vif=valid.csv", "/vifh=colour,size,weight",
                      "/vof=valid.csv", "/vofh=y", "/sof=summary.json"})),
             0)
       << Read("run.log");
   // pred.csv ends with one violet row; the prediction rows are read before the validation rows.
-  const Json unseen = ReadJson("summary.json")["data"]["columns"][0]["unseen"];
-  EXPECT_EQ(unseen, Json({{"count", 4}, {"names", {"violet", "Violet", "teal"}}}));
+  const Json columns = ReadJson("summary.json")["data"]["columns"];
+  EXPECT_EQ(columns[0]["unseen"], Json({{"count", 4}, {"names", {"violet", "Violet", "teal"}}}));
+  EXPECT_EQ(columns[1]["unseen"], Json({{"count", 1}, {"names", {"big"}}}));
   const std::string log = Read("run.log");
   EXPECT_NE(log.find("unseen 4: violet, Violet, teal\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("texts filled 1: big\r\n"), std::string::npos) << log;
 }
 
 TEST_F(TableRun, BadInputEndsWithOneLineAndWritesNothing) {
