@@ -38,6 +38,11 @@ void HoldOutRows(JobSettings& job) {
                                              static_cast<std::int32_t>(job.Classes.size()),
                                              job.ValidationFraction, DrawSeed(job.Seed))
                 : HeldOutPositions(rows, job.ValidationFraction, DrawSeed(job.Seed)));
+  if (job.Refit) {
+    job.RefitInputs = job.TrainingInputs;
+    job.RefitOutputs = job.TrainingOutputs;
+    job.RefitOutputValues = job.TrainingOutputValues;
+  }
   job.ValidationInputs = RowsAt(job.TrainingInputs, split.held_out);
   job.ValidationOutputs = RowsAt(job.TrainingOutputs, split.held_out);
   job.TrainingInputs = RowsAt(job.TrainingInputs, split.trained);
