@@ -40,10 +40,12 @@ Json OptionValue(const JobSettings& job, const job::OptionDefinition& option) {
         const auto& value = job.*setting;
         if constexpr (std::is_same_v<std::remove_cvref_t<decltype(value)>, std::string>) {
           return std::visit(
-              [&job, &value](auto checked) -> Json {
+              [&job, &value, &option](auto checked) -> Json {
                 if constexpr (std::is_same_v<decltype(checked), std::monostate>) {
                   return TextOrNull(value);
                 } else {
+                  // The rule that fits the curve keeps its floor in Patience.
+                  if (option.key == "es" && job.PatienceFitsCurve) return Json("auto");
                   const auto& number = job.*checked;
                   if constexpr (requires { number.value_or(0); }) {
                     return CheckedOption(job, value, number.value_or(0));
