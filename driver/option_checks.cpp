@@ -100,9 +100,9 @@ bool CheckNumberOptions(JobSettings& job) {
   } else if (!job.es.empty()) {
     double patience = 0;
     if (!ReadCount(job, job.es, 2147483647.0, patience)) {
-      return Refuse(job,
-                    "The Parameter '/es' must be a whole number of epochs, 0 or more, or auto: " +
-                        job.es);
+      // The line of the fixed patience, as jobs before /es=auto got it.
+      return Refuse(job, "The Parameter '/es' must be a whole number of epochs, 0 or more: " +
+                             job.es);
     }
     job.Patience = static_cast<std::int32_t>(patience);
   }

@@ -167,7 +167,7 @@ constexpr OptionDefinition kOptions[] = {
     {.key = "refit",
      .setting = &J::refit,
      .marks = kSummaryWhereGiven,
-     .summary_place = 33,
+     .summary_place = 37,
      .help = "1: after early stopping (`/es`) or cross-validation (`/cv`), train the network that "
              "predicts once more on every training row, held-out ones included, for the best "
              "epoch's number of epochs (see \"Getting a good network\")",

@@ -99,6 +99,7 @@ struct RefitResult {
   Index rows = 0;
   std::int32_t epochs = 0;      // asked for: the best epoch, or the folds' mean best epoch
   std::int32_t last_epoch = 0;  // where it ended (earlier only by the weight delta target)
+  double last_weight_delta = 0;
   bool from_folds = false;
   double seconds = 0;  // of its epoch loop
   // Of the refit network on every row it trained on.
@@ -130,6 +131,9 @@ struct TrainingResults {
   std::optional<ClassificationFigures> class_training, class_validation;
   std::vector<ClassFigureStatistics> class_fold_validation, class_fold_training;
   std::optional<RefitResult> refit;
+  // Lines that say the network learned nothing (training/training_warnings.h); the run still
+  // succeeds. Empty for a network that learned.
+  std::vector<std::string> warnings;
 };
 
 }  // namespace tarvex::job

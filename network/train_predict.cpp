@@ -22,6 +22,7 @@
 #include "training/network_size.h"
 #include "training/prediction.h"
 #include "training/training_run.h"
+#include "training/training_warnings.h"
 
 namespace tarvex::network {
 
@@ -88,6 +89,7 @@ void TrainRefit(JobSettings& job, training::NetworkEngine& engine, const Trainin
   refit.rows = (held_out ? job.RefitInputs : job.TrainingInputs).RowCount();
   refit.epochs = epochs;
   refit.last_epoch = outcome.last_epoch;
+  refit.last_weight_delta = outcome.last_weight_delta;
   refit.from_folds = !held_out;
   refit.seconds = outcome.seconds;
 }
@@ -235,9 +237,30 @@ bool TrainAndPredict(JobSettings& job) {
     Train(job, engine, plan, mapping, rows, outcome);
     KeepOutcome(job, outcome);
     if (job::WantsFigures(job)) Evaluate(job, engine, mapping, rows);
+    training::NetworkUnderCheck check{&job.TrainingInputs, &job.TrainingOutputs,
+                                      plan.hidden_size,    job.af,
+                                      plan.classifier,
+                                      job.Results.stop == job::StopReason::kWeightDeltaTarget
+                                          ? job.LastEpoch
+                                          : 0,
+                                      job.DecimalSeparator};
+    // The validation rows judge the network that validation watched, before any refit.
+    std::vector<std::string> validation_warnings;
+    if (rows.validates && job.LastEpoch > 0) {
+      validation_warnings = training::ValidationWarnings(engine, check, job.ValidationInputs,
+                                                         job.ValidationOutputs);
+    }
     if (job.Refit && job.Folds == 0) {
       RefitAfterEarlyStop(job, engine, plan, mapping, job::KeptEpoch(job));
+      if (job.RefitInputs.HasDimensions()) {
+        check.inputs = &job.RefitInputs;
+        check.targets = &job.RefitOutputs;
+      }
     }
+    // A job of no epochs asked for no training: there is nothing to warn of.
+    if (job.LastEpoch > 0) job.Results.warnings = training::TrainingWarnings(engine, check);
+    // A network no better on its own rows is no better on others: that line says it already.
+    if (job.Results.warnings.empty()) job.Results.warnings = validation_warnings;
     if (job::PredictsOutputs(job)) Predict(job, engine);
     SaveTrainingFiles(job, engine, plan, mapping, rows);
     // From here on the predictions stand: a failing report still lets the output stage run.

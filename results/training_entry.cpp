@@ -99,6 +99,7 @@ std::string TrainingResultsEntry(const JobSettings& job, std::int32_t hidden_siz
               "); it is the network that predicts\r\n";
   }
   if (!job.nof.empty()) report += "       Network Output file: " + job.nof + "\r\n";
+  for (const std::string& warning : job.Results.warnings) report += "       " + warning + "\r\n";
   return report;
 }
 

@@ -130,6 +130,24 @@ class ValidationWatch {
   bool Watches() const { return rows_ != nullptr; }
   // The epoch of the last clear improvement (kClearImprovement), 0 before the first epoch.
   std::int32_t ClearEpoch() const { return clear_epoch_; }
+  // For /es=auto on numbers: the score of predicting every validation row with the mean of the
+  // training rows' outputs as given.
+  void CompareWithMean(const DataMatrix& training_actual) {
+    if (!Watches() || classifier_ || training_actual.RowCount() == 0) return;
+    std::vector<double> mean(static_cast<std::size_t>(training_actual.ColumnCount()), 0);
+    for (Index row = training_actual.RowLow(); row <= training_actual.RowHigh(); ++row) {
+      const std::span<const double> values = training_actual.Row(row);
+      for (std::size_t c = 0; c < mean.size(); ++c) mean[c] += values[c];
+    }
+    for (double& value : mean) value /= static_cast<double>(training_actual.RowCount());
+    ErrorSums sums(mapping_);
+    const DataMatrix& actual = *rows_->actual;
+    for (Index row = actual.RowLow(); row <= actual.RowHigh(); ++row) sums.Add(mean, actual.Row(row));
+    mean_score_ = Score(sums, mapping_.Ranges());
+  }
+  // Whether the last clear improvement left the mean's score behind by kAutoMeanShare; always
+  // for a classifier.
+  bool BeatsMean() const { return clear_score_ < kAutoMeanShare * mean_score_; }
   const ErrorSums& Errors() const { return errors_; }
   const ClassErrorSums& ClassErrors() const { return class_errors_; }
   const std::vector<double>& BestWeights() const { return best_weights_; }
@@ -169,6 +187,7 @@ class ValidationWatch {
   ClassErrorSums class_errors_;
   double best_score_ = std::numeric_limits<double>::infinity();
   double clear_score_ = std::numeric_limits<double>::infinity();
+  double mean_score_ = std::numeric_limits<double>::infinity();
   std::int32_t clear_epoch_ = 0;
   std::vector<double> best_weights_;
 };
@@ -180,7 +199,8 @@ std::optional<StopReason> StopAfterEpoch(NetworkEngine& engine, const TrainingPl
   if (engine.IsTargetReached(plan.settings.wd)) return StopReason::kWeightDeltaTarget;
   if (plan.patience_fits_curve) {
     const std::int32_t patience = PatienceAfter(plan.patience, watch.ClearEpoch());
-    if (watch.ClearEpoch() > 0 && outcome.last_epoch - watch.ClearEpoch() >= patience) {
+    if (watch.ClearEpoch() > 0 && watch.BeatsMean() &&
+        outcome.last_epoch - watch.ClearEpoch() >= patience) {
       outcome.stop_patience = patience;
       return StopReason::kEarlyStop;
     }
@@ -217,6 +237,7 @@ void TrainNetwork(NetworkEngine& engine, const TrainingPlan& plan, const Trainin
   std::vector<double> predicted(mapping.Columns());
   ClassErrorSums class_errors;
   ValidationWatch watch(validation, mapping, plan.patience > 0, plan.classifier);
+  if (plan.patience_fits_curve && training.actual != nullptr) watch.CompareWithMean(*training.actual);
 
   if (plan.show_progress) job::ShowTraining(settings.ep, settings.wd);
   const auto start = std::chrono::steady_clock::now();

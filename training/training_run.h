@@ -65,9 +65,13 @@ struct TrainingOutcome {
 // floor epochs, and at least as many epochs after the last clear improvement as it took to come:
 // training stops at epoch t once t - c >= max(floor, c), where c is the last epoch whose
 // validation error was below (1 - kClearImprovement) times the error of the clear improvement
-// before it. The network kept is still the best epoch's.
+// before it. A network of numbers must first have left the mean behind: no stop while the
+// validation error at c is above kAutoMeanShare times that of predicting every validation row
+// with the training rows' mean (a plateau there is a network that has not yet begun to learn).
+// The network kept is still the best epoch's.
 inline constexpr std::int32_t kAutoPatienceFloor = 200;
 inline constexpr double kClearImprovement = 1e-3;
+inline constexpr double kAutoMeanShare = 0.5;
 std::int32_t PatienceAfter(std::int32_t floor, std::int32_t clear_epoch);
 
 // Creates the network in engine, trains it and leaves in it the network to predict with: that of
