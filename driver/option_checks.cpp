@@ -15,6 +15,7 @@
 #include "job/run_log.h"
 #include "platform/number_text.h"
 #include "platform/text.h"
+#include "training/training_run.h"
 
 namespace tarvex::driver {
 
@@ -93,13 +94,23 @@ bool CheckNumberOptions(JobSettings& job) {
     }
     job.ValidationFraction = fraction;
   }
-  if (!job.es.empty()) {
+  if (platform::EqualIgnoringAsciiCase(platform::TrimSpaces(job.es), "auto")) {
+    job.PatienceFitsCurve = true;
+    job.Patience = training::kAutoPatienceFloor;
+  } else if (!job.es.empty()) {
     double patience = 0;
     if (!ReadCount(job, job.es, 2147483647.0, patience)) {
-      return Refuse(job,
-                    "The Parameter '/es' must be a whole number of epochs, 0 or more: " + job.es);
+      // The line of the fixed patience, as jobs before /es=auto got it.
+      return Refuse(job, "The Parameter '/es' must be a whole number of epochs, 0 or more: " +
+                             job.es);
     }
     job.Patience = static_cast<std::int32_t>(patience);
+  }
+  if (!job.refit.empty()) {
+    if (job.refit != "0" && job.refit != "1") {
+      return Refuse(job, "The Parameter '/refit' must be 0 or 1: " + job.refit);
+    }
+    job.Refit = job.refit == "1";
   }
   if (!job.sd.empty()) {
     double seed = 0;
@@ -129,6 +140,7 @@ bool CheckOptionCombinations(const JobSettings& job) {
     if (job.Patience > 0) return Refuse(job, Exclusive("'/nif'", "'/es'"));
     if (!job.lcf.empty()) return Refuse(job, Exclusive("'/nif'", "'/lcf'"));
     if (job.Folds > 0) return Refuse(job, Exclusive("'/nif'", "'/cv'"));
+    if (job.Refit) return Refuse(job, Exclusive("'/nif'", "'/refit'"));
   }
   // The folds are the validation data of cross-validation; the final network has none.
   if (job.Folds > 0 && job.ValidationFraction > 0) return Refuse(job, Exclusive("'/cv'", "'/vf'"));
@@ -145,6 +157,12 @@ bool CheckOptionCombinations(const JobSettings& job) {
     if (job.vof.empty() && job.vov.empty()) {
       return Refuse(job, job::FillTemplate(job::kEmptyParameterTemplate, "'/vof'"));
     }
+  }
+  // The refit network trains for the epochs that the validation rows found best.
+  if (job.Refit && !(job.Folds > 0 || (job.Patience > 0 && job.ValidationFraction > 0))) {
+    return Refuse(job,
+                  "The Parameter '/refit' needs early stopping on held-out rows ('/es' with "
+                  "'/vf') or cross-validation ('/cv').");
   }
   if (job.Patience > 0 && !job::HasValidationData(job) && job.Folds == 0) {
     return Refuse(job,

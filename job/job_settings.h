@@ -72,6 +72,8 @@ struct JobSettings {
   std::string vf, es, sd;
   double ValidationFraction = 0;  // 0: no rows held out
   std::int32_t Patience = 0;      // 0: no early stopping
+  // /es=auto: Patience is the rule's floor, and grows with the best epoch (training/stop_rule.h).
+  bool PatienceFitsCurve = false;
   std::optional<std::uint32_t> Seed;
   std::string lcf, sof;  // learning-curve and run-summary files
   std::string rof;       // report file (HTML)
@@ -82,6 +84,13 @@ struct JobSettings {
   // Cross-validation: the number of folds as written, and checked (0: none).
   std::string cv;
   std::int32_t Folds = 0;
+  // /refit as written, and checked: after early stopping or cross-validation, the network that
+  // predicts is trained again on every training row for the epochs found.
+  std::string refit;
+  bool Refit = false;
+  // With /refit and /vf: the training rows as they were before any was held out (scaled; the
+  // outputs as given where kept), which the refit network trains on.
+  DataMatrix RefitInputs, RefitOutputs, RefitOutputValues;
 
   DataMatrix ValidationInputs;   // scaled
   DataMatrix ValidationOutputs;  // scaled
@@ -128,7 +137,9 @@ inline DataSource DataSourceOf(const std::string& file, const std::string& selec
 }
 // The job's own training, as it stands once it ended.
 inline TrainingRecord TrainingRecordOf(const JobSettings& job) {
-  return {TrainingSettingsOf(job), job.LastEpoch, DataSourceOf(job.tif, job.tifh),
+  return {TrainingSettingsOf(job),
+          job.Results.refit ? job.Results.refit->last_epoch : job.LastEpoch,
+          DataSourceOf(job.tif, job.tifh),
           DataSourceOf(job.tof, job.tofh)};
 }
 

@@ -152,7 +152,8 @@ constexpr OptionDefinition kOptions[] = {
      .summary_place = 9,
      .checked = &J::Patience,
      .help = "early stopping: stop after this many epochs without a better validation error and "
-             "keep the best epoch's network; 0 is off",
+             "keep the best epoch's network; 0 is off; `auto`: patience that grows with the best "
+             "epoch (see \"Getting a good network\")",
      .default_value = "0"},
     // Only where given, so that the summaries of jobs without it stay as they were.
     {.key = "cv",
@@ -163,6 +164,14 @@ constexpr OptionDefinition kOptions[] = {
      .help = "cross-validation: train this many networks, each on all folds of the training rows "
              "but one and validated on that one, then the network on all rows (see "
              "\"Cross-validation\")"},
+    {.key = "refit",
+     .setting = &J::refit,
+     .marks = kSummaryWhereGiven,
+     .summary_place = 37,
+     .help = "1: after early stopping (`/es`) or cross-validation (`/cv`), train the network that "
+             "predicts once more on every training row, held-out ones included, for the best "
+             "epoch's number of epochs (see \"Getting a good network\")",
+     .default_value = "0"},
     {.key = "sd",
      .setting = &J::sd,
      .summary_place = 8,

@@ -78,7 +78,8 @@ struct FoldResult {
   std::int32_t last_epoch = 0;
   std::int32_t best_epoch = 0;
   StopReason stop = StopReason::kNotTrained;
-  double seconds = 0;  // of its epoch loop
+  std::int32_t stop_patience = 0;  // the patience in force when early stopping ended it
+  double seconds = 0;              // of its epoch loop
   std::vector<ColumnFigures> training, validation;
   std::vector<CurvePoint> curve;  // when a curve was asked for
   std::optional<ClassificationFigures> class_training, class_validation;  // a classifier's
@@ -91,6 +92,21 @@ struct FoldStatistics {
   std::vector<ColumnFigures> mean, deviation;
 };
 
+// /refit: the network that predicts, trained once more on every training row for the epochs
+// that validation found best. It has no held-out rows of its own: the validation figures stay
+// those of the network that validation watched.
+struct RefitResult {
+  Index rows = 0;
+  std::int32_t epochs = 0;      // asked for: the best epoch, or the folds' mean best epoch
+  std::int32_t last_epoch = 0;  // where it ended (earlier only by the weight delta target)
+  double last_weight_delta = 0;
+  bool from_folds = false;
+  double seconds = 0;  // of its epoch loop
+  // Of the refit network on every row it trained on.
+  std::vector<ColumnFigures> training;
+  std::optional<ClassificationFigures> class_training;
+};
+
 // What training and evaluation found, beyond the training results entry: for the validation
 // entry of the log, the run summary and the report.
 struct TrainingResults {
@@ -98,7 +114,8 @@ struct TrainingResults {
     std::int32_t inputs = 0, hidden = 0, outputs = 0;  // 0: not known
   } network;
   StopReason stop = StopReason::kNotTrained;
-  std::int32_t best_epoch = 0;  // 0: no validation data, or no epoch ran
+  std::int32_t stop_patience = 0;  // the patience in force when early stopping ended training
+  std::int32_t best_epoch = 0;     // 0: no validation data, or no epoch ran
   double seconds = 0;           // of the epoch loop
   std::vector<ColumnFigures> training, validation;
   std::vector<CurvePoint> curve;  // the epochs kept, when a curve or a report was asked for
@@ -113,6 +130,10 @@ struct TrainingResults {
   // A classifier's figures of the kept network instead of the column figures.
   std::optional<ClassificationFigures> class_training, class_validation;
   std::vector<ClassFigureStatistics> class_fold_validation, class_fold_training;
+  std::optional<RefitResult> refit;
+  // Lines that say the network learned nothing (training/training_warnings.h); the run still
+  // succeeds. Empty for a network that learned.
+  std::vector<std::string> warnings;
 };
 
 }  // namespace tarvex::job

@@ -60,7 +60,8 @@ void SaveNetworkFile(const JobSettings& job, std::int32_t hidden_size,
     file.output_min = ValuesOf(job.TrainingOutputMin);
     file.output_max = ValuesOf(job.TrainingOutputMax);
     file.saved = UtcTimeText();
-    file.last_weight_delta = job.LastMinWeightDelta;
+    file.last_weight_delta =
+        job.Results.refit ? job.Results.refit->last_weight_delta : job.LastMinWeightDelta;
     file.training = job::TrainingRecordOf(job);
     file.classes = job.Classes;
     file.labels_are_numbers = job.ClassesAreNumbers;

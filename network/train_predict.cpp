@@ -1,5 +1,7 @@
 #include "network/train_predict.h"
 
+#include <algorithm>
+#include <cmath>
 #include <exception>
 #include <optional>
 
@@ -20,6 +22,7 @@
 #include "training/network_size.h"
 #include "training/prediction.h"
 #include "training/training_run.h"
+#include "training/training_warnings.h"
 
 namespace tarvex::network {
 
@@ -51,6 +54,7 @@ void KeepOutcome(JobSettings& job, const TrainingOutcome& outcome) {
   job.LastMinWeightDelta = outcome.last_weight_delta;
   job.Results.best_epoch = outcome.best_epoch;
   job.Results.stop = outcome.stop;
+  job.Results.stop_patience = outcome.stop_patience;
   job.Results.seconds = outcome.seconds;
   job.Results.curve = outcome.curve.Points();
 }
@@ -64,8 +68,42 @@ struct StageRows {
   LabelledRows validation;
 };
 
+// The refit network: every training row (those held out by /vf included), the plan's initial
+// weights, and the epochs that validation found best; nothing watched, nothing stopped early.
+void TrainRefit(JobSettings& job, training::NetworkEngine& engine, const TrainingPlan& plan,
+                const OutputMapping& mapping, std::int32_t epochs, TrainingOutcome& outcome) {
+  const bool held_out = job.RefitInputs.HasDimensions();
+  TrainingPlan refit_plan = plan;
+  refit_plan.settings.ep = epochs;
+  refit_plan.patience = 0;
+  refit_plan.patience_fits_curve = false;
+  // With /vf the curve stays that of the watched training, whose validation rows it shows.
+  if (held_out) refit_plan.record_curve = false;
+  TrainNetwork(engine, refit_plan,
+               held_out ? training::TrainingRows{&job.RefitInputs, &job.RefitOutputs,
+                                                 &job.RefitOutputValues}
+                        : training::TrainingRows{&job.TrainingInputs, &job.TrainingOutputs,
+                                                 &job.TrainingOutputValues},
+               nullptr, mapping, outcome);
+  job::RefitResult& refit = job.Results.refit.emplace();
+  refit.rows = (held_out ? job.RefitInputs : job.TrainingInputs).RowCount();
+  refit.epochs = epochs;
+  refit.last_epoch = outcome.last_epoch;
+  refit.last_weight_delta = outcome.last_weight_delta;
+  refit.from_folds = !held_out;
+  refit.seconds = outcome.seconds;
+}
+
+// The folds' mean best epoch, halves up: how long the refit network of a cross-validation trains.
+std::int32_t FoldsBestEpochs(const JobSettings& job) {
+  double sum = 0;
+  for (const job::FoldResult& fold : job.Results.folds) sum += fold.best_epoch;
+  const double mean = sum / static_cast<double>(job.Results.folds.size());
+  return std::max<std::int32_t>(1, static_cast<std::int32_t>(std::floor(mean + 0.5)));
+}
+
 // With cross-validation the folds train beside the final network, which trains as it would
-// without them.
+// without them; with /refit it trains after them, for their mean best epoch.
 void Train(JobSettings& job, training::NetworkEngine& engine, const TrainingPlan& plan,
            const OutputMapping& mapping, const StageRows& rows, TrainingOutcome& outcome) {
   auto train = [&] {
@@ -73,10 +111,30 @@ void Train(JobSettings& job, training::NetworkEngine& engine, const TrainingPlan
                  {&job.TrainingInputs, &job.TrainingOutputs, &job.TrainingOutputValues},
                  rows.validates ? &rows.validation : nullptr, mapping, outcome);
   };
-  if (job.Folds > 0) {
+  if (job.Folds > 0 && job.Refit) {
+    CrossValidate(job, plan, [] {});
+    TrainRefit(job, engine, plan, mapping, FoldsBestEpochs(job), outcome);
+  } else if (job.Folds > 0) {
     CrossValidate(job, plan, train);
   } else {
     train();
+  }
+}
+
+// /refit after early stopping on held-out rows: the watched network's figures are taken, then the
+// refit network replaces it in engine, and its own figures are those of its training rows.
+void RefitAfterEarlyStop(JobSettings& job, training::NetworkEngine& engine,
+                         const TrainingPlan& plan, const OutputMapping& mapping,
+                         std::int32_t epochs) {
+  TrainingOutcome outcome;
+  TrainRefit(job, engine, plan, mapping, epochs, outcome);
+  job::RefitResult& refit = *job.Results.refit;
+  if (job::IsClassification(job)) {
+    refit.class_training =
+        training::ClassifierFigures(engine, job.RefitInputs, job.RefitOutputs, nullptr);
+  } else if (job.RefitOutputValues.HasDimensions()) {
+    refit.training =
+        ComputeFigures(engine, {&job.RefitInputs, &job.RefitOutputValues}, mapping, nullptr);
   }
 }
 
@@ -178,8 +236,32 @@ bool TrainAndPredict(JobSettings& job) {
 
     Train(job, engine, plan, mapping, rows, outcome);
     KeepOutcome(job, outcome);
-    if (job::PredictsOutputs(job)) Predict(job, engine);
     if (job::WantsFigures(job)) Evaluate(job, engine, mapping, rows);
+    training::NetworkUnderCheck check{&job.TrainingInputs, &job.TrainingOutputs,
+                                      plan.hidden_size,    job.af,
+                                      plan.classifier,
+                                      job.Results.stop == job::StopReason::kWeightDeltaTarget
+                                          ? job.LastEpoch
+                                          : 0,
+                                      job.DecimalSeparator};
+    // The validation rows judge the network that validation watched, before any refit.
+    std::vector<std::string> validation_warnings;
+    if (rows.validates && job.LastEpoch > 0) {
+      validation_warnings = training::ValidationWarnings(engine, check, job.ValidationInputs,
+                                                         job.ValidationOutputs);
+    }
+    if (job.Refit && job.Folds == 0) {
+      RefitAfterEarlyStop(job, engine, plan, mapping, job::KeptEpoch(job));
+      if (job.RefitInputs.HasDimensions()) {
+        check.inputs = &job.RefitInputs;
+        check.targets = &job.RefitOutputs;
+      }
+    }
+    // A job of no epochs asked for no training: there is nothing to warn of.
+    if (job.LastEpoch > 0) job.Results.warnings = training::TrainingWarnings(engine, check);
+    // A network no better on its own rows is no better on others: that line says it already.
+    if (job.Results.warnings.empty()) job.Results.warnings = validation_warnings;
+    if (job::PredictsOutputs(job)) Predict(job, engine);
     SaveTrainingFiles(job, engine, plan, mapping, rows);
     // From here on the predictions stand: a failing report still lets the output stage run.
     result = true;

@@ -44,6 +44,11 @@ void HoldOutRows(JobSettings& job) {
     // The held-out rows are validation rows: the fill values are those of the rows trained on.
     job::FillAndScaleInputs(job, split.trained);
   }
+  if (job.Refit) {
+    job.RefitInputs = job.TrainingInputs;
+    job.RefitOutputs = job.TrainingOutputs;
+    job.RefitOutputValues = job.TrainingOutputValues;
+  }
   job.ValidationInputs = RowsAt(job.TrainingInputs, split.held_out);
   job.ValidationOutputs = RowsAt(job.TrainingOutputs, split.held_out);
   job.TrainingInputs = RowsAt(job.TrainingInputs, split.trained);

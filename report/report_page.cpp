@@ -30,6 +30,7 @@ constexpr const char* kStyle =
     ".status{font-weight:600;margin:.3rem 0}.key{margin:.3rem 0;font-size:1.05rem}"
     ".succeeded::before{content:'\\2713  '}.failed::before{content:'\\2717  '}"
     ".failed{color:#a3290a}"
+    ".warning{border-left:4px solid #E69F00;background:#fdf5e3;padding:.5rem .8rem}"
     ".failure{font-family:'DejaVu Sans Mono',monospace;font-size:.9rem;white-space:pre-wrap;"
     "overflow-wrap:anywhere;border-left:4px solid #D55E00;background:#fbeee6;padding:.5rem .8rem}"
     ".meta,.note,figcaption{color:#444;font-size:.9rem}"
@@ -111,6 +112,18 @@ std::string Heading(const JobSettings& job, int exit_status,
                    ? "<p class=\"failure\">" + platform::MarkupEscaped(*failure_line) + "</p>"
                    : "<p class=\"failure\">The run failed without a line in the log.</p>";
     heading += "<p>The sections below show what the run knew when it ended.</p>";
+  }
+  // A run that learned nothing still succeeds: the warnings come first, before its figures.
+  for (const std::string& warning : job.Results.warnings) {
+    heading += "<p class=\"warning\">" + platform::MarkupEscaped(warning) + "</p>";
+  }
+  if (job.Results.refit) {
+    heading += "<p class=\"note\">The network that predicts is the refit network, trained "
+               "again on all " +
+               std::to_string(job.Results.refit->rows) + " training rows for " +
+               std::to_string(job.Results.refit->last_epoch) +
+               " epochs; the validation figures are those of the network that validation "
+               "watched.</p>";
   }
   heading += KeyFigures(job);
   std::string job_files;

@@ -40,10 +40,12 @@ Json OptionValue(const JobSettings& job, const job::OptionDefinition& option) {
         const auto& value = job.*setting;
         if constexpr (std::is_same_v<std::remove_cvref_t<decltype(value)>, std::string>) {
           return std::visit(
-              [&job, &value](auto checked) -> Json {
+              [&job, &value, &option](auto checked) -> Json {
                 if constexpr (std::is_same_v<decltype(checked), std::monostate>) {
                   return TextOrNull(value);
                 } else {
+                  // The rule that fits the curve keeps its floor in Patience.
+                  if (option.key == "es" && job.PatienceFitsCurve) return Json("auto");
                   const auto& number = job.*checked;
                   if constexpr (requires { number.value_or(0); }) {
                     return CheckedOption(job, value, number.value_or(0));
@@ -194,6 +196,10 @@ const char* StopName(StopReason stop) {
   return nullptr;
 }
 
+Json Figures(const std::vector<ColumnFigures>& figures);
+Json ClassFiguresJson(const JobSettings& job,
+                      const std::optional<job::ClassificationFigures>& computed);
+
 Json Training(const JobSettings& job) {
   if (!job::TrainsNetwork(job) || job.Results.network.inputs == 0) return nullptr;
   Json training;
@@ -203,6 +209,20 @@ Json Training(const JobSettings& job) {
   const char* stop = StopName(job.Results.stop);
   training["stop"] = stop != nullptr ? Json(stop) : Json(nullptr);
   training["seconds"] = job.Results.seconds;
+  // Only where there is something to say, so that the summaries of other jobs stay as they were.
+  if (job.Results.refit) {
+    const job::RefitResult& refit = *job.Results.refit;
+    training["refit"] = {{"rows", refit.rows},
+                         {"epochs", refit.last_epoch},
+                         {"epochs_from", refit.from_folds ? "folds_mean_best_epoch" : "best_epoch"},
+                         {"seconds", refit.seconds},
+                         {"predicts", true}};
+    // Of its own training rows, which are all the rows: none of them is held out from it.
+    training["refit"]["training_metrics"] = refit.class_training
+                                                ? ClassFiguresJson(job, refit.class_training)
+                                                : Figures(refit.training);
+  }
+  if (!job.Results.warnings.empty()) training["warnings"] = job.Results.warnings;
   return training;
 }
 

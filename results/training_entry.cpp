@@ -91,7 +91,15 @@ std::string TrainingResultsEntry(const JobSettings& job, std::int32_t hidden_siz
   report += "       Target Minimum weight delta (%): " + number(job.wd) + "\r\n";
   report += "       Last Minimum weight delta (%): " +
             FormatWeightDelta(job.LastMinWeightDelta, separator) + "\r\n";
+  if (job.Results.refit) {
+    const job::RefitResult& refit = *job.Results.refit;
+    report += "       Refit network: trained again on all " + std::to_string(refit.rows) +
+              " training rows for " + std::to_string(refit.last_epoch) + " epochs (" +
+              (refit.from_folds ? "the folds' mean best epoch" : "the best epoch") +
+              "); it is the network that predicts\r\n";
+  }
   if (!job.nof.empty()) report += "       Network Output file: " + job.nof + "\r\n";
+  for (const std::string& warning : job.Results.warnings) report += "       " + warning + "\r\n";
   return report;
 }
 

@@ -49,7 +49,7 @@ std::string CrossValidationReport(const JobSettings& job) {
               "   Best epoch: " + std::to_string(fold.best_epoch) +
               "   Last epoch: " + std::to_string(fold.last_epoch) + "   " +
               NetworkKept(job.Patience, fold.best_epoch, fold.last_epoch) +
-              "   Training stopped by: " + StopText(fold.stop, job.Patience) + "\r\n";
+              "   Training stopped by: " + StopText(fold.stop, fold.stop_patience, job.PatienceFitsCurve) + "\r\n";
     report += FiguresLines(job, name + " Validation", fold.validation);
   }
   const job::FoldStatistics& statistics = job.Results.fold_validation;
@@ -59,22 +59,29 @@ std::string CrossValidationReport(const JobSettings& job) {
                          "not defined: fewer than 2 folds have a value");
   report += "       Final network: Rows trained: " + std::to_string(job.TrainingInputs.RowCount()) +
             "   Last epoch: " + std::to_string(job.LastEpoch) +
-            "   Training stopped by: " + StopText(job) + "\r\n";
+            "   Training stopped by: " + StopText(job) +
+            (job.Results.refit ? "   Epochs: the folds' mean best epoch (refit)" : "") + "\r\n";
   report += FiguresLines(job, "Training", job.Results.training);
   return report;
 }
 
 }  // namespace
 
-std::string StopText(const JobSettings& job) { return StopText(job.Results.stop, job.Patience); }
+std::string StopText(const JobSettings& job) {
+  return StopText(job.Results.stop, job.Results.stop_patience, job.PatienceFitsCurve);
+}
 
-std::string StopText(StopReason stop, std::int32_t patience) {
+std::string StopText(StopReason stop, std::int32_t patience, bool fits_curve) {
   switch (stop) {
     case StopReason::kWeightDeltaTarget:
       return "the target minimum weight delta";
     case StopReason::kEpochLimit:
       return "the limit of epochs";
     case StopReason::kEarlyStop:
+      if (fits_curve) {
+        return "early stopping (auto: no validation error better by 0.1 % in " +
+               std::to_string(patience) + " epochs)";
+      }
       return "early stopping (no better validation error in " + std::to_string(patience) +
              " epochs)";
     case StopReason::kNotTrained:
@@ -101,7 +108,15 @@ std::string ValidationEntry(const JobSettings& job) {
     report += "       Best epoch: " + std::to_string(job.Results.best_epoch) + "\r\n";
     report += "       Last epoch: " + std::to_string(job.LastEpoch) + "\r\n";
     report += "       Training stopped by: " + StopText(job) + "\r\n";
-    report += "       " + NetworkKept(job.Patience, job.Results.best_epoch, job.LastEpoch) + "\r\n";
+    if (job.Results.refit) {
+      // The refit network trained on the validation rows: the figures are the watched network's.
+      report += "       Network kept: the refit network, trained on every row; the figures below "
+                "are those of epoch " +
+                std::to_string(job.Results.best_epoch) + ", which did not see the validation rows\r\n";
+    } else {
+      report +=
+          "       " + NetworkKept(job.Patience, job.Results.best_epoch, job.LastEpoch) + "\r\n";
+    }
     report += FiguresLines(job, "Training", job.Results.training);
   }
   report += FiguresLines(job, "Validation", job.Results.validation);

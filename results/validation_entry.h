@@ -16,6 +16,6 @@ std::string ValidationEntry(const job::JobSettings& job);
 
 // What ended the training, as the log words it.
 std::string StopText(const job::JobSettings& job);
-std::string StopText(job::StopReason stop, std::int32_t patience);
+std::string StopText(job::StopReason stop, std::int32_t patience, bool fits_curve = false);
 
 }  // namespace tarvex::results

@@ -115,6 +115,7 @@ FoldResult TrainFold(NetworkEngine& engine, const JobSettings& job, const Traini
   result.last_epoch = outcome.last_epoch;
   result.best_epoch = outcome.best_epoch;
   result.stop = outcome.stop;
+  result.stop_patience = outcome.stop_patience;
   result.seconds = outcome.seconds;
   if (plan.classifier) {
     result.class_training = ClassifierFigures(engine, inputs, actual);

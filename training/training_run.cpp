@@ -1,5 +1,6 @@
 #include "training/training_run.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <limits>
@@ -48,6 +49,10 @@ std::int32_t CheckedInt32(Index value) {
 
 }  // namespace
 
+std::int32_t PatienceAfter(std::int32_t floor, std::int32_t clear_epoch) {
+  return std::max(floor, clear_epoch);
+}
+
 TrainingPlan TrainingPlanFor(const job::JobSettings& job) {
   TrainingPlan plan;
   plan.input_count = CheckedInt32(job.TrainingInputs.ColumnCount());
@@ -56,6 +61,7 @@ TrainingPlan TrainingPlanFor(const job::JobSettings& job) {
   plan.output_size = CheckedInt32(job.TrainingOutputs.ColumnCount());
   plan.settings = job::TrainingSettingsOf(job);
   plan.patience = job.Patience;
+  plan.patience_fits_curve = job.PatienceFitsCurve;
   if (job.Seed) plan.seed = *job.Seed;
   plan.record_curve = !job.lcf.empty() || !job.rof.empty();
   // The trainings of a cross-validation share the bound of one curve, so that the curve file and
@@ -122,12 +128,32 @@ class ValidationWatch {
   }
 
   bool Watches() const { return rows_ != nullptr; }
+  // The epoch of the last clear improvement (kClearImprovement), 0 before the first epoch.
+  std::int32_t ClearEpoch() const { return clear_epoch_; }
+  // For /es=auto on numbers: the score of predicting every validation row with the mean of the
+  // training rows' outputs as given.
+  void CompareWithMean(const DataMatrix& training_actual) {
+    if (!Watches() || classifier_ || training_actual.RowCount() == 0) return;
+    std::vector<double> mean(static_cast<std::size_t>(training_actual.ColumnCount()), 0);
+    for (Index row = training_actual.RowLow(); row <= training_actual.RowHigh(); ++row) {
+      const std::span<const double> values = training_actual.Row(row);
+      for (std::size_t c = 0; c < mean.size(); ++c) mean[c] += values[c];
+    }
+    for (double& value : mean) value /= static_cast<double>(training_actual.RowCount());
+    ErrorSums sums(mapping_);
+    const DataMatrix& actual = *rows_->actual;
+    for (Index row = actual.RowLow(); row <= actual.RowHigh(); ++row) sums.Add(mean, actual.Row(row));
+    mean_score_ = Score(sums, mapping_.Ranges());
+  }
+  // Whether the last clear improvement left the mean's score behind by kAutoMeanShare; always
+  // for a classifier.
+  bool BeatsMean() const { return clear_score_ < kAutoMeanShare * mean_score_; }
   const ErrorSums& Errors() const { return errors_; }
   const ClassErrorSums& ClassErrors() const { return class_errors_; }
   const std::vector<double>& BestWeights() const { return best_weights_; }
 
-  // Whether the network in engine is the best so far.
-  bool Observe(NetworkEngine& engine) {
+  // Whether the network in engine, trained for epoch epochs, is the best so far.
+  bool Observe(NetworkEngine& engine, std::int32_t epoch) {
     double score = 0;
     if (classifier_) {
       class_errors_.Clear();
@@ -137,6 +163,10 @@ class ValidationWatch {
       errors_.Clear();
       errors_.AddPredictions(engine, *rows_, mapping_);
       score = Score(errors_, mapping_.Ranges());
+    }
+    if (score < clear_score_ * (1 - kClearImprovement)) {
+      clear_score_ = score;
+      clear_epoch_ = epoch;
     }
     if (!(score < best_score_)) return false;
     best_score_ = score;
@@ -156,16 +186,27 @@ class ValidationWatch {
   std::vector<std::int32_t> classes_;
   ClassErrorSums class_errors_;
   double best_score_ = std::numeric_limits<double>::infinity();
+  double clear_score_ = std::numeric_limits<double>::infinity();
+  double mean_score_ = std::numeric_limits<double>::infinity();
+  std::int32_t clear_epoch_ = 0;
   std::vector<double> best_weights_;
 };
 
 // The stop rules in their order: the weight delta target, early stopping (the epoch limit is the
 // loop's own).
 std::optional<StopReason> StopAfterEpoch(NetworkEngine& engine, const TrainingPlan& plan,
-                                         const TrainingOutcome& outcome) {
+                                         const ValidationWatch& watch, TrainingOutcome& outcome) {
   if (engine.IsTargetReached(plan.settings.wd)) return StopReason::kWeightDeltaTarget;
-  if (plan.patience > 0 && outcome.best_epoch > 0 &&
-      outcome.last_epoch - outcome.best_epoch >= plan.patience) {
+  if (plan.patience_fits_curve) {
+    const std::int32_t patience = PatienceAfter(plan.patience, watch.ClearEpoch());
+    if (watch.ClearEpoch() > 0 && watch.BeatsMean() &&
+        outcome.last_epoch - watch.ClearEpoch() >= patience) {
+      outcome.stop_patience = patience;
+      return StopReason::kEarlyStop;
+    }
+  } else if (plan.patience > 0 && outcome.best_epoch > 0 &&
+             outcome.last_epoch - outcome.best_epoch >= plan.patience) {
+    outcome.stop_patience = plan.patience;
     return StopReason::kEarlyStop;
   }
   return std::nullopt;
@@ -196,6 +237,7 @@ void TrainNetwork(NetworkEngine& engine, const TrainingPlan& plan, const Trainin
   std::vector<double> predicted(mapping.Columns());
   ClassErrorSums class_errors;
   ValidationWatch watch(validation, mapping, plan.patience > 0, plan.classifier);
+  if (plan.patience_fits_curve && training.actual != nullptr) watch.CompareWithMean(*training.actual);
 
   if (plan.show_progress) job::ShowTraining(settings.ep, settings.wd);
   const auto start = std::chrono::steady_clock::now();
@@ -210,7 +252,7 @@ void TrainNetwork(NetworkEngine& engine, const TrainingPlan& plan, const Trainin
     outcome.last_epoch = static_cast<std::int32_t>(epoch);
     if (plan.show_progress) job::ShowEpoch(epoch, outcome.last_weight_delta);
 
-    const bool best = watch.Watches() && watch.Observe(engine);
+    const bool best = watch.Watches() && watch.Observe(engine, outcome.last_epoch);
     if (best) outcome.best_epoch = outcome.last_epoch;
     if (plan.record_curve && plan.classifier) {
       job::CurvePoint point{outcome.last_epoch, {}, {}, outcome.last_weight_delta};
@@ -227,7 +269,7 @@ void TrainNetwork(NetworkEngine& engine, const TrainingPlan& plan, const Trainin
                          outcome.last_weight_delta},
                         best);
     }
-    if (const std::optional<StopReason> stop = StopAfterEpoch(engine, plan, outcome)) {
+    if (const std::optional<StopReason> stop = StopAfterEpoch(engine, plan, watch, outcome)) {
       outcome.stop = *stop;
       break;
     }

@@ -23,6 +23,9 @@ struct TrainingPlan {
   job::TrainingSettings settings;     // its n is replaced by hidden_size
   std::int32_t patience = 0;          // early stopping after so many epochs without a better
                                       // validation error; 0: none
+  // /es=auto: patience is the floor, and the rule waits as long as the last clear improvement
+  // took to come (PatienceAfter).
+  bool patience_fits_curve = false;
   std::optional<std::uint64_t> seed;  // none: the engine's fixed start
   bool record_curve = false;
   std::size_t curve_points = LearningCurve::kEvenPoints;  // evenly spaced epochs kept at most
@@ -51,9 +54,25 @@ struct TrainingOutcome {
   double last_weight_delta = 0;
   std::int32_t best_epoch = 0;  // by the validation error; 0 without validation rows
   job::StopReason stop = job::StopReason::kNotTrained;
-  double seconds = 0;  // of the epoch loop
+  std::int32_t stop_patience = 0;  // the patience in force when early stopping ended training
+  double seconds = 0;              // of the epoch loop
   LearningCurve curve;
 };
+
+// The patience that fits the curve (/es=auto). Online training often sits on a plateau, or
+// climbs a little, for hundreds of epochs before its validation error falls again, so a fixed
+// patience stops too early on some data and wastes epochs on other. The rule waits at least
+// floor epochs, and at least as many epochs after the last clear improvement as it took to come:
+// training stops at epoch t once t - c >= max(floor, c), where c is the last epoch whose
+// validation error was below (1 - kClearImprovement) times the error of the clear improvement
+// before it. A network of numbers must first have left the mean behind: no stop while the
+// validation error at c is above kAutoMeanShare times that of predicting every validation row
+// with the training rows' mean (a plateau there is a network that has not yet begun to learn).
+// The network kept is still the best epoch's.
+inline constexpr std::int32_t kAutoPatienceFloor = 200;
+inline constexpr double kClearImprovement = 1e-3;
+inline constexpr double kAutoMeanShare = 0.5;
+std::int32_t PatienceAfter(std::int32_t floor, std::int32_t clear_epoch);
 
 // Creates the network in engine, trains it and leaves in it the network to predict with: that of
 // the best epoch with early stopping, else the last one. The validation error that decides the

@@ -3,9 +3,11 @@
 // prediction program.
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <set>
 #include <sstream>
+#include <tuple>
 
 #include "tests/support/tarvex_run.h"
 
@@ -190,6 +192,86 @@ TEST_F(ValidationRun, HeldOutRowsAndTrainedRowsAreTheTrainingRows) {
   EXPECT_EQ(data["validation_inputs"]["source"], "held_out");
 }
 
+// The refit network is the network of a plain job on every training row for the epochs that
+// validation found: the same weights, predictions and network file, but for when it was saved.
+TEST_F(ValidationRun, RefitIsThePlainJobOnEveryTrainingRow) {
+  const std::vector<std::string> watched[] = {
+      {"/vf=0.25", "/es=50"}, {"/cv=4"}, {"/cv=3", "/es=40"}, {"/vf=0.3", "/es=auto"}};
+  for (const std::vector<std::string>& more : watched) {
+    SCOPED_TRACE(::testing::PrintToString(more));
+    std::vector<std::string> job = Job({"/ep=3000", "/sd=3", "/refit=1", "/nof=refit.json"});
+    job.insert(job.end(), more.begin(), more.end());
+    ASSERT_EQ(Run(job), 0) << Read("run.log");
+    const std::string refit_predictions = Read("po.txt");
+    const Json refit = Summary()["training"]["refit"];
+    ASSERT_EQ(refit["rows"], 40);
+    const int epochs = refit["epochs"];
+    if (more[0] == "/vf=0.25" || more[0] == "/vf=0.3") {
+      EXPECT_EQ(epochs, Summary()["training"]["best_epoch"].get<int>());
+    } else {
+      // The folds' mean best epoch, halves up.
+      const Json folds = Summary()["cross_validation"]["per_fold"];
+      double sum = 0;
+      for (const Json& fold : folds) sum += fold["best_epoch"].get<double>();
+      EXPECT_EQ(epochs, static_cast<int>(std::floor(sum / static_cast<double>(folds.size()) + 0.5)));
+    }
+    ASSERT_EQ(Run(Job({"/ep=" + std::to_string(epochs), "/sd=3", "/nof=plain.json"})), 0);
+    EXPECT_EQ(Read("po.txt"), refit_predictions);
+    Json a = Json::parse(Read("refit.json")), b = Json::parse(Read("plain.json"));
+    for (Json* file : {&a, &b}) {
+      (*file)["training"].erase("saved");
+      (*file)["training"]["options"].erase("ep");
+    }
+    EXPECT_EQ(a, b);
+  }
+}
+
+// /es=auto stops at epoch c + max(200, c), where c is the last epoch whose validation error was
+// at least 0.1 % below the clear improvement before it; the network kept is the best epoch's.
+TEST_F(ValidationRun, AutoPatienceWaitsAsLongAsTheLastClearImprovementTook) {
+  // The smooth rows with noise, which 20 hidden neurons learn by heart after a while.
+  for (const auto& [from, count, inputs, outputs] :
+       {std::tuple{0, 40, "ti.txt", "to.txt"}, std::tuple{40, 12, "vi.txt", "vo.txt"}}) {
+    std::ostringstream in, out;
+    in.precision(17);
+    out.precision(17);
+    for (int r = from; r < from + count; ++r) {
+      const double a = (r * 7 % 31) / 30.0, b = (r * 11 % 29) / 28.0;
+      in << a << "\t" << b << "\n";
+      out << std::sin(3 * a) * 20 + b + 8 * ((r * 13 % 17) / 16.0 - 0.5) << "\t" << 4 << "\n";
+    }
+    Write(inputs, in.str());
+    Write(outputs, out.str());
+  }
+  std::set<std::string> stops;
+  for (const char* rate : {"/lr=0.3", "/lr=0.05"}) {
+    ASSERT_EQ(Run(Job({"/ep=6000", "/n=20", "/vif=vi.txt", "/vof=vo.txt", "/lcf=curve.csv",
+                       "/es=auto", rate})),
+              0);
+    const Json training = Summary()["training"];
+    stops.insert(training["stop"]);
+    // The score is the squared RMSE of the first output (the second is constant).
+    double clear = INFINITY;
+    int clear_epoch = 0;
+    const std::vector<std::vector<double>> curve = Curve();
+    for (const std::vector<double>& line : curve) {
+      if (line[3] * line[3] < clear * (1 - 1e-3)) {
+        clear = line[3] * line[3];
+        clear_epoch = static_cast<int>(line[0]);
+      }
+    }
+    const int last = training["epochs"];
+    EXPECT_EQ(curve.back()[0], last);
+    if (training["stop"] == "early_stop") {
+      EXPECT_EQ(last, clear_epoch + std::max(200, clear_epoch)) << rate;
+    } else {
+      EXPECT_LT(last - clear_epoch, std::max(200, clear_epoch)) << rate;
+    }
+    EXPECT_GE(training["best_epoch"].get<int>(), clear_epoch) << rate;
+  }
+  EXPECT_TRUE(stops.contains("early_stop"));
+}
+
 // The parameter file takes the new options too, and its values keep their letter case.
 TEST_F(ValidationRun, ParameterFileTakesTheNewOptions) {
   Write("job.ini",
@@ -321,6 +403,15 @@ TEST_F(ValidationRun, BadInputEndsWithOneLine) {
        "written"},
       {{"/lcf=sub"}, "File name: sub  Is a directory"},
       {{"/nif=net.json", "/vf=0.2"}, "The Parameters '/nif' and '/vf' cannot be used together."},
+      {{"/es=soon", "/vf=0.2"},
+       "The Parameter '/es' must be a whole number of epochs, 0 or more: soon"},
+      {{"/refit=2", "/vf=0.2", "/es=5"}, "The Parameter '/refit' must be 0 or 1: 2"},
+      {{"/refit=1", "/vf=0.2"},
+       "The Parameter '/refit' needs early stopping on held-out rows ('/es' with '/vf') or "
+       "cross-validation ('/cv')."},
+      {{"/refit=1", "/vif=vi.txt", "/vof=vo.txt", "/es=5"},
+       "The Parameter '/refit' needs early stopping on held-out rows ('/es' with '/vf') or "
+       "cross-validation ('/cv')."},
       {{"/nif=net.json", "/lcf=curve.csv"},
        "The Parameters '/nif' and '/lcf' cannot be used together."},
   };

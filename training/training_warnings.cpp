@@ -1,0 +1,219 @@
+#include "training/training_warnings.h"
+
+#include <charconv>
+#include <cmath>
+#include <span>
+
+#include "job/activation_table.h"
+#include "training/class_training.h"
+
+namespace tarvex::training {
+
+namespace {
+
+using job::DataMatrix;
+using job::Index;
+
+std::string Fixed(double value, int decimals, std::string_view separator) {
+  char buffer[400];
+  const auto end = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed,
+                                 decimals)
+                       .ptr;
+  std::string text(buffer, end);
+  if (const std::size_t point = text.find('.'); point != std::string::npos) {
+    text.replace(point, 1, separator);
+  }
+  return text;
+}
+
+std::span<const double> RowOf(const DataMatrix& matrix, Index row, std::vector<double>& buffer) {
+  buffer.resize(static_cast<std::size_t>(matrix.ColumnCount()));
+  for (Index c = 0; c < matrix.ColumnCount(); ++c) {
+    buffer[static_cast<std::size_t>(c)] = matrix.At(row, matrix.ColumnLow() + c);
+  }
+  return buffer;
+}
+
+// Squared errors per output column of the network and of a constant prediction per column, and
+// whether the column's actual values vary at all (the mean predicts a constant column exactly).
+struct SquaredErrors {
+  std::vector<double> network, constant;
+  std::vector<bool> varies;
+};
+
+SquaredErrors ErrorsAgainst(NetworkEngine& engine, const DataMatrix& inputs,
+                            const DataMatrix& targets, std::span<const double> constant) {
+  SquaredErrors sums{std::vector<double>(constant.size(), 0),
+                     std::vector<double>(constant.size(), 0),
+                     std::vector<bool>(constant.size(), false)};
+  std::vector<double> input_row, target_row;
+  for (Index r = 0; r < inputs.RowCount(); ++r) {
+    engine.SetInputs(RowOf(inputs, inputs.RowLow() + r, input_row));
+    engine.ComputeOutputs();
+    const std::span<const double> outputs = engine.GetOutputs();
+    const std::span<const double> target = RowOf(targets, targets.RowLow() + r, target_row);
+    for (std::size_t c = 0; c < constant.size(); ++c) {
+      sums.network[c] += (target[c] - outputs[c]) * (target[c] - outputs[c]);
+      sums.constant[c] += (target[c] - constant[c]) * (target[c] - constant[c]);
+      if (target[c] != targets.At(targets.RowLow(), targets.ColumnLow() + static_cast<Index>(c))) {
+        sums.varies[c] = true;
+      }
+    }
+  }
+  return sums;
+}
+
+std::vector<double> ColumnMeans(const DataMatrix& targets) {
+  std::vector<double> means(static_cast<std::size_t>(targets.ColumnCount()), 0);
+  for (Index r = targets.RowLow(); r <= targets.RowHigh(); ++r) {
+    for (Index c = 0; c < targets.ColumnCount(); ++c) {
+      means[static_cast<std::size_t>(c)] += targets.At(r, targets.ColumnLow() + c);
+    }
+  }
+  for (double& mean : means) mean /= static_cast<double>(targets.RowCount());
+  return means;
+}
+
+// "output column 1: 4.02 times the mean's" for each column where the network is not better;
+// empty where it is better in every column. A column the mean predicts exactly is left out.
+std::string ColumnsNoBetter(const SquaredErrors& sums, std::string_view separator) {
+  std::string columns;
+  for (std::size_t c = 0; c < sums.network.size(); ++c) {
+    if (!sums.varies[c] || sums.network[c] < sums.constant[c]) continue;
+    columns += (columns.empty() ? "" : ", ") + std::string("output column ") +
+               std::to_string(c + 1) + ": " + Fixed(sums.network[c] / sums.constant[c], 2, separator) +
+               " times the mean's";
+  }
+  return columns;
+}
+
+std::int32_t MajorityClass(const DataMatrix& one_hot) {
+  std::vector<std::int64_t> counts(static_cast<std::size_t>(one_hot.ColumnCount()), 0);
+  for (std::int32_t k : ClassesOfRows(one_hot)) ++counts[static_cast<std::size_t>(k)];
+  std::int32_t majority = 0;
+  for (std::size_t k = 1; k < counts.size(); ++k) {
+    if (counts[k] > counts[static_cast<std::size_t>(majority)]) {
+      majority = static_cast<std::int32_t>(k);
+    }
+  }
+  return majority;
+}
+
+// The error rates of the network and of naming the majority class for every row.
+struct ErrorRates {
+  double network = 0, majority = 0;
+};
+
+ErrorRates RatesAgainst(NetworkEngine& engine, const DataMatrix& inputs, const DataMatrix& one_hot,
+                        std::int32_t majority) {
+  ClassErrorSums sums;
+  const std::vector<std::int32_t> actual = ClassesOfRows(one_hot);
+  sums.AddPredictions(engine, inputs, actual);
+  std::int64_t other = 0;
+  for (std::int32_t k : actual) other += k != majority;
+  return {sums.ErrorRate(), actual.empty() ? 0.0
+                                           : static_cast<double>(other) /
+                                                 static_cast<double>(actual.size())};
+}
+
+// Whether the hidden layer froze: at least kSaturatedShare of its outputs over the rows (each
+// neuron on each row) lie within the band at an end of their range, from the weights (each
+// hidden neuron's input weights, then its bias).
+bool HiddenLayerSaturated(NetworkEngine& engine, const NetworkUnderCheck& network) {
+  const DataMatrix& inputs = *network.inputs;
+  if (network.hidden <= 0 || inputs.RowCount() == 0) return false;
+  const std::size_t width = static_cast<std::size_t>(inputs.ColumnCount());
+  const std::span<const double> weights = engine.GetWeights();
+  const bool tanh =
+      job::LayerFunctionsOfCode(network.activation).hidden == job::ActivationFunction::kTanh;
+  std::vector<double> row;
+  std::int64_t saturated = 0;
+  for (Index r = inputs.RowLow(); r <= inputs.RowHigh(); ++r) {
+    const std::span<const double> x = RowOf(inputs, r, row);
+    for (std::int32_t j = 0; j < network.hidden; ++j) {
+      const double* neuron = weights.data() + static_cast<std::size_t>(j) * (width + 1);
+      double sum = neuron[width];
+      for (std::size_t i = 0; i < width; ++i) sum += neuron[i] * x[i];
+      // The output as a share of the function's range, 0 at its low end and 1 at its high end.
+      const double share = tanh ? (std::tanh(sum) + 1) / 2 : 1 / (1 + std::exp(-sum));
+      saturated += share < kSaturationBand || share > 1 - kSaturationBand;
+    }
+  }
+  return static_cast<double>(saturated) >=
+         kSaturatedShare * static_cast<double>(network.hidden) *
+             static_cast<double>(inputs.RowCount());
+}
+
+}  // namespace
+
+std::vector<std::string> TrainingWarnings(NetworkEngine& engine, const NetworkUnderCheck& network) {
+  std::vector<std::string> warnings;
+  if (network.inputs->RowCount() == 0) return warnings;
+  const bool saturated = HiddenLayerSaturated(engine, network);
+  const std::string cause =
+      saturated ? "the learning rate ('/lr') is likely too large for the activation ('/af')"
+      : network.weight_delta_stop > 0
+          ? "training ended at epoch " + std::to_string(network.weight_delta_stop) +
+                " on the weight delta target ('/wd'); '/wd=0' trains for every epoch"
+          : "it may need more epochs ('/ep') or another learning rate ('/lr')";
+  if (network.classifier) {
+    const ErrorRates rates = RatesAgainst(engine, *network.inputs, *network.targets,
+                                          MajorityClass(*network.targets));
+    if (rates.network >= rates.majority) {
+      warnings.push_back("Warning: the network classifies the training rows no better than "
+                         "naming the most frequent class for every row (error rate " +
+                         Fixed(rates.network, 4, network.decimal_separator) + " against " + Fixed(rates.majority, 4, network.decimal_separator) +
+                         "); " + cause + ".");
+    }
+  } else {
+    const std::vector<double> means = ColumnMeans(*network.targets);
+    const std::string columns =
+        ColumnsNoBetter(ErrorsAgainst(engine, *network.inputs, *network.targets, means),
+                        network.decimal_separator);
+    if (!columns.empty()) {
+      warnings.push_back("Warning: the network predicts the training outputs no better than "
+                         "their mean (squared error " +
+                         columns + "); " + cause + ".");
+    }
+  }
+  if (saturated) {
+    warnings.push_back(
+        "Warning: the hidden layer is saturated: 9 in 10 of its outputs on the training rows or "
+        "more lie within 1 % of an end of their range, where the steps hardly move them; the "
+        "learning rate ('/lr') is likely too large for the activation ('/af').");
+  }
+  return warnings;
+}
+
+std::vector<std::string> ValidationWarnings(NetworkEngine& engine,
+                                            const NetworkUnderCheck& network,
+                                            const DataMatrix& inputs,
+                                            const DataMatrix& targets) {
+  std::vector<std::string> warnings;
+  if (inputs.RowCount() == 0 || network.inputs->RowCount() == 0) return warnings;
+  const std::string cause =
+      "what it learned does not hold beyond its training rows; try early stopping ('/es') or "
+      "fewer hidden neurons ('/n')";
+  if (network.classifier) {
+    const ErrorRates rates =
+        RatesAgainst(engine, inputs, targets, MajorityClass(*network.targets));
+    if (rates.network >= rates.majority) {
+      warnings.push_back("Warning: the network classifies the validation rows no better than "
+                         "naming the training rows' most frequent class (error rate " +
+                         Fixed(rates.network, 4, network.decimal_separator) + " against " + Fixed(rates.majority, 4, network.decimal_separator) +
+                         "); " + cause + ".");
+    }
+  } else {
+    const std::string columns =
+        ColumnsNoBetter(ErrorsAgainst(engine, inputs, targets, ColumnMeans(*network.targets)),
+                        network.decimal_separator);
+    if (!columns.empty()) {
+      warnings.push_back("Warning: the network predicts the validation outputs no better than "
+                         "the training outputs' mean (squared error " +
+                         columns + "); " + cause + ".");
+    }
+  }
+  return warnings;
+}
+
+}  // namespace tarvex::training
