@@ -52,8 +52,8 @@ std::string CellPlace(Index position, Index column_position) {
 }
 
 [[noreturn]] void RefuseMissing(std::string_view where, Index position, Index column_position) {
-  throw Failure(FillTemplate(kInvalidDataTemplate, where) + "   Missing cell: " +
-                CellPlace(position, column_position) + " ('/mv=refuse')");
+  throw Failure(FillTemplate(kInvalidDataTemplate, where) +
+                "   Missing cell: " + CellPlace(position, column_position) + " ('/mv=refuse')");
 }
 
 void CountUnseen(ColumnProfile& seen, const std::string& text) {
@@ -272,8 +272,7 @@ TableEncoding FitEncoding(const TableOptions& options, const RawTable& table,
 }
 
 DataMatrix EncodeRows(const TableEncoding& encoding, const RawTable& table,
-                      std::span<const Index> rows, std::string_view where,
-                      DataProfile* profile) {
+                      std::span<const Index> rows, std::string_view where, DataProfile* profile) {
   const DataMatrix& values = table.values;
   if (values.ColumnCount() != static_cast<Index>(encoding.columns.size())) {
     throw Failure(kSubscriptOutOfRange);
@@ -328,8 +327,7 @@ DataMatrix EncodeRows(const TableEncoding& encoding, const RawTable& table,
   return encoded;
 }
 
-void ComputeFills(TableEncoding& encoding, const DataMatrix& encoded,
-                  std::span<const Index> rows) {
+void ComputeFills(TableEncoding& encoding, const DataMatrix& encoded, std::span<const Index> rows) {
   const std::vector<Index> positions = RowsOrAll(rows, encoded);
   Index at = encoded.ColumnLow();
   std::vector<double> cells;

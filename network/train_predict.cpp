@@ -79,12 +79,12 @@ void TrainRefit(JobSettings& job, training::NetworkEngine& engine, const Trainin
   refit_plan.patience_fits_curve = false;
   // With /vf the curve stays that of the watched training, whose validation rows it shows.
   if (held_out) refit_plan.record_curve = false;
-  TrainNetwork(engine, refit_plan,
-               held_out ? training::TrainingRows{&job.RefitInputs, &job.RefitOutputs,
-                                                 &job.RefitOutputValues}
-                        : training::TrainingRows{&job.TrainingInputs, &job.TrainingOutputs,
-                                                 &job.TrainingOutputValues},
-               nullptr, mapping, outcome);
+  TrainNetwork(
+      engine, refit_plan,
+      held_out ? training::TrainingRows{&job.RefitInputs, &job.RefitOutputs, &job.RefitOutputValues}
+               : training::TrainingRows{&job.TrainingInputs, &job.TrainingOutputs,
+                                        &job.TrainingOutputValues},
+      nullptr, mapping, outcome);
   job::RefitResult& refit = job.Results.refit.emplace();
   refit.rows = (held_out ? job.RefitInputs : job.TrainingInputs).RowCount();
   refit.epochs = epochs;
@@ -161,8 +161,7 @@ void ResolveClassWeights(JobSettings& job) {
 }
 
 // A classifier's figures: its outputs are probabilities and its actual outputs one-hot rows.
-void EvaluateClassifier(JobSettings& job, training::NetworkEngine& engine,
-                        const StageRows& rows) {
+void EvaluateClassifier(JobSettings& job, training::NetworkEngine& engine, const StageRows& rows) {
   const bool report = !job.rof.empty();
   job.Results.class_training =
       training::ClassifierFigures(engine, job.TrainingInputs, job.TrainingOutputs,
@@ -208,8 +207,8 @@ void SaveTrainingFiles(JobSettings& job, training::NetworkEngine& engine, const 
     job::WriteJobFile(job, job.lcf, "The learning curve file",
                       job::IsClassification(job)
                           ? results::ClassCurveText(job.Results.curve, rows.validates)
-                          : LearningCurveText(job.Results.curve, mapping.Columns(),
-                                              rows.validates, job.Results.folds));
+                          : LearningCurveText(job.Results.curve, mapping.Columns(), rows.validates,
+                                              job.Results.folds));
     job.Results.curve_written = true;
   }
 }
@@ -237,18 +236,19 @@ bool TrainAndPredict(JobSettings& job) {
     Train(job, engine, plan, mapping, rows, outcome);
     KeepOutcome(job, outcome);
     if (job::WantsFigures(job)) Evaluate(job, engine, mapping, rows);
-    training::NetworkUnderCheck check{&job.TrainingInputs, &job.TrainingOutputs,
-                                      plan.hidden_size,    job.af,
-                                      plan.classifier,
-                                      job.Results.stop == job::StopReason::kWeightDeltaTarget
-                                          ? job.LastEpoch
-                                          : 0,
-                                      job.DecimalSeparator};
+    training::NetworkUnderCheck check{
+        &job.TrainingInputs,
+        &job.TrainingOutputs,
+        plan.hidden_size,
+        job.af,
+        plan.classifier,
+        job.Results.stop == job::StopReason::kWeightDeltaTarget ? job.LastEpoch : 0,
+        job.DecimalSeparator};
     // The validation rows judge the network that validation watched, before any refit.
     std::vector<std::string> validation_warnings;
     if (rows.validates && job.LastEpoch > 0) {
-      validation_warnings = training::ValidationWarnings(engine, check, job.ValidationInputs,
-                                                         job.ValidationOutputs);
+      validation_warnings =
+          training::ValidationWarnings(engine, check, job.ValidationInputs, job.ValidationOutputs);
     }
     if (job.Refit && job.Folds == 0) {
       RefitAfterEarlyStop(job, engine, plan, mapping, job::KeptEpoch(job));

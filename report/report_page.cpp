@@ -118,12 +118,13 @@ std::string Heading(const JobSettings& job, int exit_status,
     heading += "<p class=\"warning\">" + platform::MarkupEscaped(warning) + "</p>";
   }
   if (job.Results.refit) {
-    heading += "<p class=\"note\">The network that predicts is the refit network, trained "
-               "again on all " +
-               std::to_string(job.Results.refit->rows) + " training rows for " +
-               std::to_string(job.Results.refit->last_epoch) +
-               " epochs; the validation figures are those of the network that validation "
-               "watched.</p>";
+    heading +=
+        "<p class=\"note\">The network that predicts is the refit network, trained "
+        "again on all " +
+        std::to_string(job.Results.refit->rows) + " training rows for " +
+        std::to_string(job.Results.refit->last_epoch) +
+        " epochs; the validation figures are those of the network that validation "
+        "watched.</p>";
   }
   heading += KeyFigures(job);
   std::string job_files;

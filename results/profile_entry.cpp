@@ -61,13 +61,12 @@ std::string DataProfileEntry(const job::JobSettings& job) {
         line += "   unseen " + std::to_string(seen.unseen) + ": " + JoinTexts(seen.unseen_names);
       }
     } else {
-      line += "numeric" + missing + "   fill " +
-              number(column.fill);
+      line += "numeric" + missing + "   fill " + number(column.fill);
       if (seen.has_range) line += "   min " + number(seen.min) + "   max " + number(seen.max);
       if (column.indicator) line += "   indicator input";
       if (seen.unseen > 0) {
-        line += "   texts filled " + std::to_string(seen.unseen) + ": " +
-                JoinTexts(seen.unseen_names);
+        line +=
+            "   texts filled " + std::to_string(seen.unseen) + ": " + JoinTexts(seen.unseen_names);
       }
     }
     entry += line + "\r\n";

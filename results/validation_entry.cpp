@@ -49,7 +49,8 @@ std::string CrossValidationReport(const JobSettings& job) {
               "   Best epoch: " + std::to_string(fold.best_epoch) +
               "   Last epoch: " + std::to_string(fold.last_epoch) + "   " +
               NetworkKept(job.Patience, fold.best_epoch, fold.last_epoch) +
-              "   Training stopped by: " + StopText(fold.stop, fold.stop_patience, job.PatienceFitsCurve) + "\r\n";
+              "   Training stopped by: " +
+              StopText(fold.stop, fold.stop_patience, job.PatienceFitsCurve) + "\r\n";
     report += FiguresLines(job, name + " Validation", fold.validation);
   }
   const job::FoldStatistics& statistics = job.Results.fold_validation;
@@ -110,9 +111,10 @@ std::string ValidationEntry(const JobSettings& job) {
     report += "       Training stopped by: " + StopText(job) + "\r\n";
     if (job.Results.refit) {
       // The refit network trained on the validation rows: the figures are the watched network's.
-      report += "       Network kept: the refit network, trained on every row; the figures below "
-                "are those of epoch " +
-                std::to_string(job.Results.best_epoch) + ", which did not see the validation rows\r\n";
+      report +=
+          "       Network kept: the refit network, trained on every row; the figures below "
+          "are those of epoch " +
+          std::to_string(job.Results.best_epoch) + ", which did not see the validation rows\r\n";
     } else {
       report +=
           "       " + NetworkKept(job.Patience, job.Results.best_epoch, job.LastEpoch) + "\r\n";

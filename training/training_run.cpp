@@ -122,7 +122,10 @@ class ValidationWatch {
  public:
   ValidationWatch(const LabelledRows* rows, const OutputMapping& mapping, bool keeps_weights,
                   bool classifier)
-      : rows_(rows), mapping_(mapping), errors_(mapping), keeps_weights_(keeps_weights),
+      : rows_(rows),
+        mapping_(mapping),
+        errors_(mapping),
+        keeps_weights_(keeps_weights),
         classifier_(classifier) {
     if (classifier_ && rows_) classes_ = ClassesOfRows(*rows_->actual);
   }
@@ -142,7 +145,8 @@ class ValidationWatch {
     for (double& value : mean) value /= static_cast<double>(training_actual.RowCount());
     ErrorSums sums(mapping_);
     const DataMatrix& actual = *rows_->actual;
-    for (Index row = actual.RowLow(); row <= actual.RowHigh(); ++row) sums.Add(mean, actual.Row(row));
+    for (Index row = actual.RowLow(); row <= actual.RowHigh(); ++row)
+      sums.Add(mean, actual.Row(row));
     mean_score_ = Score(sums, mapping_.Ranges());
   }
   // Whether the last clear improvement left the mean's score behind by kAutoMeanShare; always
@@ -237,7 +241,8 @@ void TrainNetwork(NetworkEngine& engine, const TrainingPlan& plan, const Trainin
   std::vector<double> predicted(mapping.Columns());
   ClassErrorSums class_errors;
   ValidationWatch watch(validation, mapping, plan.patience > 0, plan.classifier);
-  if (plan.patience_fits_curve && training.actual != nullptr) watch.CompareWithMean(*training.actual);
+  if (plan.patience_fits_curve && training.actual != nullptr)
+    watch.CompareWithMean(*training.actual);
 
   if (plan.show_progress) job::ShowTraining(settings.ep, settings.wd);
   const auto start = std::chrono::steady_clock::now();

@@ -16,9 +16,8 @@ using job::Index;
 
 std::string Fixed(double value, int decimals, std::string_view separator) {
   char buffer[400];
-  const auto end = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed,
-                                 decimals)
-                       .ptr;
+  const auto end =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals).ptr;
   std::string text(buffer, end);
   if (const std::size_t point = text.find('.'); point != std::string::npos) {
     text.replace(point, 1, separator);
@@ -81,8 +80,8 @@ std::string ColumnsNoBetter(const SquaredErrors& sums, std::string_view separato
   for (std::size_t c = 0; c < sums.network.size(); ++c) {
     if (!sums.varies[c] || sums.network[c] < sums.constant[c]) continue;
     columns += (columns.empty() ? "" : ", ") + std::string("output column ") +
-               std::to_string(c + 1) + ": " + Fixed(sums.network[c] / sums.constant[c], 2, separator) +
-               " times the mean's";
+               std::to_string(c + 1) + ": " +
+               Fixed(sums.network[c] / sums.constant[c], 2, separator) + " times the mean's";
   }
   return columns;
 }
@@ -111,9 +110,8 @@ ErrorRates RatesAgainst(NetworkEngine& engine, const DataMatrix& inputs, const D
   sums.AddPredictions(engine, inputs, actual);
   std::int64_t other = 0;
   for (std::int32_t k : actual) other += k != majority;
-  return {sums.ErrorRate(), actual.empty() ? 0.0
-                                           : static_cast<double>(other) /
-                                                 static_cast<double>(actual.size())};
+  return {sums.ErrorRate(),
+          actual.empty() ? 0.0 : static_cast<double>(other) / static_cast<double>(actual.size())};
 }
 
 // Whether the hidden layer froze: at least kSaturatedShare of its outputs over the rows (each
@@ -139,9 +137,34 @@ bool HiddenLayerSaturated(NetworkEngine& engine, const NetworkUnderCheck& networ
       saturated += share < kSaturationBand || share > 1 - kSaturationBand;
     }
   }
-  return static_cast<double>(saturated) >=
-         kSaturatedShare * static_cast<double>(network.hidden) *
-             static_cast<double>(inputs.RowCount());
+  return static_cast<double>(saturated) >= kSaturatedShare * static_cast<double>(network.hidden) *
+                                               static_cast<double>(inputs.RowCount());
+}
+
+// The line for rows on which the network is no better than the predictor that knows only the
+// training rows' outputs; empty where it is better.
+std::string NoBetterLine(NetworkEngine& engine, const NetworkUnderCheck& network,
+                         const DataMatrix& inputs, const DataMatrix& targets, bool training_rows,
+                         const std::string& cause) {
+  const std::string_view separator = network.decimal_separator;
+  if (network.classifier) {
+    const ErrorRates rates = RatesAgainst(engine, inputs, targets, MajorityClass(*network.targets));
+    if (rates.network < rates.majority) return "";
+    return std::string("Warning: the network classifies the ") +
+           (training_rows ? "training rows no better than naming the most frequent class for "
+                            "every row"
+                          : "validation rows no better than naming the training rows' most "
+                            "frequent class") +
+           " (error rate " + Fixed(rates.network, 4, separator) + " against " +
+           Fixed(rates.majority, 4, separator) + "); " + cause + ".";
+  }
+  const std::string columns = ColumnsNoBetter(
+      ErrorsAgainst(engine, inputs, targets, ColumnMeans(*network.targets)), separator);
+  if (columns.empty()) return "";
+  return std::string("Warning: the network predicts the ") +
+         (training_rows ? "training outputs no better than their mean"
+                        : "validation outputs no better than the training outputs' mean") +
+         " (squared error " + columns + "); " + cause + ".";
 }
 
 }  // namespace
@@ -156,26 +179,9 @@ std::vector<std::string> TrainingWarnings(NetworkEngine& engine, const NetworkUn
           ? "training ended at epoch " + std::to_string(network.weight_delta_stop) +
                 " on the weight delta target ('/wd'); '/wd=0' trains for every epoch"
           : "it may need more epochs ('/ep') or another learning rate ('/lr')";
-  if (network.classifier) {
-    const ErrorRates rates = RatesAgainst(engine, *network.inputs, *network.targets,
-                                          MajorityClass(*network.targets));
-    if (rates.network >= rates.majority) {
-      warnings.push_back("Warning: the network classifies the training rows no better than "
-                         "naming the most frequent class for every row (error rate " +
-                         Fixed(rates.network, 4, network.decimal_separator) + " against " + Fixed(rates.majority, 4, network.decimal_separator) +
-                         "); " + cause + ".");
-    }
-  } else {
-    const std::vector<double> means = ColumnMeans(*network.targets);
-    const std::string columns =
-        ColumnsNoBetter(ErrorsAgainst(engine, *network.inputs, *network.targets, means),
-                        network.decimal_separator);
-    if (!columns.empty()) {
-      warnings.push_back("Warning: the network predicts the training outputs no better than "
-                         "their mean (squared error " +
-                         columns + "); " + cause + ".");
-    }
-  }
+  const std::string line =
+      NoBetterLine(engine, network, *network.inputs, *network.targets, true, cause);
+  if (!line.empty()) warnings.push_back(line);
   if (saturated) {
     warnings.push_back(
         "Warning: the hidden layer is saturated: 9 in 10 of its outputs on the training rows or "
@@ -185,34 +191,15 @@ std::vector<std::string> TrainingWarnings(NetworkEngine& engine, const NetworkUn
   return warnings;
 }
 
-std::vector<std::string> ValidationWarnings(NetworkEngine& engine,
-                                            const NetworkUnderCheck& network,
-                                            const DataMatrix& inputs,
-                                            const DataMatrix& targets) {
+std::vector<std::string> ValidationWarnings(NetworkEngine& engine, const NetworkUnderCheck& network,
+                                            const DataMatrix& inputs, const DataMatrix& targets) {
   std::vector<std::string> warnings;
   if (inputs.RowCount() == 0 || network.inputs->RowCount() == 0) return warnings;
   const std::string cause =
       "what it learned does not hold beyond its training rows; try early stopping ('/es') or "
       "fewer hidden neurons ('/n')";
-  if (network.classifier) {
-    const ErrorRates rates =
-        RatesAgainst(engine, inputs, targets, MajorityClass(*network.targets));
-    if (rates.network >= rates.majority) {
-      warnings.push_back("Warning: the network classifies the validation rows no better than "
-                         "naming the training rows' most frequent class (error rate " +
-                         Fixed(rates.network, 4, network.decimal_separator) + " against " + Fixed(rates.majority, 4, network.decimal_separator) +
-                         "); " + cause + ".");
-    }
-  } else {
-    const std::string columns =
-        ColumnsNoBetter(ErrorsAgainst(engine, inputs, targets, ColumnMeans(*network.targets)),
-                        network.decimal_separator);
-    if (!columns.empty()) {
-      warnings.push_back("Warning: the network predicts the validation outputs no better than "
-                         "the training outputs' mean (squared error " +
-                         columns + "); " + cause + ".");
-    }
-  }
+  const std::string line = NoBetterLine(engine, network, inputs, targets, false, cause);
+  if (!line.empty()) warnings.push_back(line);
   return warnings;
 }
 

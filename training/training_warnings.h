@@ -40,8 +40,7 @@ std::vector<std::string> TrainingWarnings(NetworkEngine& engine, const NetworkUn
 
 // The warning on validation rows (scaled like the training rows) when the network predicts them
 // no better than the training rows' mean or majority class does; none otherwise.
-std::vector<std::string> ValidationWarnings(NetworkEngine& engine,
-                                            const NetworkUnderCheck& network,
+std::vector<std::string> ValidationWarnings(NetworkEngine& engine, const NetworkUnderCheck& network,
                                             const job::DataMatrix& inputs,
                                             const job::DataMatrix& targets);
 

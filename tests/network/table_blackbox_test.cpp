@@ -25,16 +25,18 @@ class TableRun : public TarvexRun {
     testing::RunOptions options;
     options.working_folder = folder_.path();
     const testing::RunResult result = testing::RunProgram(
-        "/usr/bin/python3",
-        {"table_peer.py", std::to_string(seed), rule, indicators ? "1" : "0"}, options);
+        "/usr/bin/python3", {"table_peer.py", std::to_string(seed), rule, indicators ? "1" : "0"},
+        options);
     EXPECT_EQ(result.exit_status, 0) << result.standard_error;
     return Json::parse(result.standard_output);
   }
   static Args Raw(Args more) {
-    Args arguments = {"/tif=train.csv", "/tifh=colour,size,weight", "/tof=train.csv",
-                      "/tofh=y",        "/pif=pred.csv",            "/pifh=colour,size,weight",
-                      "/pof=po.csv",    "/log=run.log",             "/ep=200",
-                      "/sd=2",          "/ini=na.ini"};
+    Args arguments = {"/tif=train.csv", "/tifh=colour,size,weight",
+                      "/tof=train.csv", "/tofh=y",
+                      "/pif=pred.csv",  "/pifh=colour,size,weight",
+                      "/pof=po.csv",    "/log=run.log",
+                      "/ep=200",        "/sd=2",
+                      "/ini=na.ini"};
     arguments.insert(arguments.end(), more.begin(), more.end());
     return arguments;
   }
@@ -47,9 +49,7 @@ class TableRun : public TarvexRun {
 };
 
 // Doubles that differ by one unit in the last place at most.
-bool WithinOneUlp(double a, double b) {
-  return a == b || std::nextafter(a, b) == b;
-}
+bool WithinOneUlp(double a, double b) { return a == b || std::nextafter(a, b) == b; }
 
 TEST_F(TableRun, EncodingIsScikitLearnsAndItsCopyTrainsTheSameNetwork) {
   int bit_for_bit = 0;
@@ -86,8 +86,8 @@ TEST_F(TableRun, EncodingIsScikitLearnsAndItsCopyTrainsTheSameNetwork) {
 
 TEST_F(TableRun, EverySourceGivesTheSameNetwork) {
   Peer(4, "mean", true);
-  const Args common = {"/cat=1", "/mv=mean", "/mvi=1", "/ep=200", "/sd=2", "/log=run.log",
-                       "/nof=net.json", "/ini=values.ini"};
+  const Args common = {"/cat=1", "/mv=mean",     "/mvi=1",        "/ep=200",
+                       "/sd=2",  "/log=run.log", "/nof=net.json", "/ini=values.ini"};
   const Args sources[] = {
       {"/tif=train.csv", "/tifh=colour,size,weight", "/tof=train.csv", "/tofh=y"},
       {"/tif=train.xlsx", "/tis=Data!A1:C40", "/tof=train.xlsx", "/tos=Data!D1:D40"},
@@ -123,18 +123,18 @@ TEST_F(TableRun, SavedNetworkPredictsFromRawRowsWhatTheTrainingRunPredicted) {
     Args arguments = Raw(options);
     arguments.push_back("/nof=net.json");
     ASSERT_EQ(Run(arguments), 0) << Read("run.log");
-    Args saved = {"/nif=net.json", "/pif=pred.csv", "/pifh=colour,size,weight",
-                  "/pof=po_nif.csv", "/log=run.log"};
+    Args saved = {"/nif=net.json", "/pif=pred.csv", "/pifh=colour,size,weight", "/pof=po_nif.csv",
+                  "/log=run.log"};
     if (options.back() == "/mv=mean" && options.size() == 5) saved.push_back("/pp=1");
-    ASSERT_EQ(Run(saved), 0)
-        << Read("run.log");
+    ASSERT_EQ(Run(saved), 0) << Read("run.log");
     EXPECT_EQ(Read("po_nif.csv"), Read("po.csv"));
     EXPECT_EQ(ReadJson("net.json")["version"], 3);
   }
   // A classification job leaves out the rows whose label is missing, "NA" included.
   const std::string table = Read("train.csv");
   int unlabelled = 0;
-  for (std::size_t at = table.find(",\n"); at != std::string::npos; at = table.find(",\n", at + 1)) {
+  for (std::size_t at = table.find(",\n"); at != std::string::npos;
+       at = table.find(",\n", at + 1)) {
     ++unlabelled;
   }
   for (std::size_t at = table.find(",NA\n"); at != std::string::npos;
@@ -154,16 +154,15 @@ TEST_F(TableRun, FillValuesNeverSeeValidationOrPredictionRows) {
   // A value far beyond the training rows' and an unseen category in the rows after the header.
   auto planted = [](std::string table) {
     const std::size_t line = table.find('\n') + 1;
-    return table.insert(line, "violet,1e9,1e9" + std::string(table.find("y,kind") !=
-                                                                     std::string::npos
-                                                                 ? ",1e9,high\n"
-                                                                 : "\n"));
+    return table.insert(
+        line, "violet,1e9,1e9" +
+                  std::string(table.find("y,kind") != std::string::npos ? ",1e9,high\n" : "\n"));
   };
   for (const std::string rule : {"mean", "median"}) {
     SCOPED_TRACE(rule);
-    const Args job = Raw({"/cat=colour", "/mv=" + rule, "/mvi=1", "/vif=valid.csv",
-                          "/vifh=colour,size,weight", "/vof=valid.csv", "/vofh=y",
-                          "/nof=net.json", "/sof=summary.json"});
+    const Args job =
+        Raw({"/cat=colour", "/mv=" + rule, "/mvi=1", "/vif=valid.csv", "/vifh=colour,size,weight",
+             "/vof=valid.csv", "/vofh=y", "/nof=net.json", "/sof=summary.json"});
     Write("valid.csv", valid);
     Write("pred.csv", pred);
     ASSERT_EQ(Run(job), 0) << Read("run.log");
@@ -177,7 +176,8 @@ TEST_F(TableRun, FillValuesNeverSeeValidationOrPredictionRows) {
       EXPECT_EQ(planted_network["encoding"], network["encoding"]) << in_validation;
       Json columns = ReadJson("summary.json")["data"]["columns"];
       // The planted category is unseen; nothing else of the profile moves.
-      EXPECT_EQ(columns[0]["unseen"]["count"], summary["data"]["columns"][0]["unseen"]["count"].get<int>() + 1);
+      EXPECT_EQ(columns[0]["unseen"]["count"],
+                summary["data"]["columns"][0]["unseen"]["count"].get<int>() + 1);
       columns[0]["unseen"] = summary["data"]["columns"][0]["unseen"];
       EXPECT_EQ(columns, summary["data"]["columns"]);
     }
@@ -188,10 +188,11 @@ TEST_F(TableRun, UnseenCategoriesAreCountedAndNamed) {
   Peer(7, "mean", false);
   std::string valid = Read("valid.csv");
   // "big" stands where training had only numbers: counted too, and filled like a missing cell.
-  valid.insert(valid.find('\n') + 1, "Violet,1,1,0.5,low\nviolet,1,1,0.5,low\nteal,big,1,0.5,low\n");
+  valid.insert(valid.find('\n') + 1,
+               "Violet,1,1,0.5,low\nviolet,1,1,0.5,low\nteal,big,1,0.5,low\n");
   Write("valid.csv", valid);
-  ASSERT_EQ(Run(Raw({"/cat=colour", "/vif=valid.csv", "/vifh=colour,size,weight",
-                     "/vof=valid.csv", "/vofh=y", "/sof=summary.json"})),
+  ASSERT_EQ(Run(Raw({"/cat=colour", "/vif=valid.csv", "/vifh=colour,size,weight", "/vof=valid.csv",
+                     "/vofh=y", "/sof=summary.json"})),
             0)
       << Read("run.log");
   // pred.csv ends with one violet row; the prediction rows are read before the validation rows.

@@ -213,7 +213,8 @@ TEST_F(ValidationRun, RefitIsThePlainJobOnEveryTrainingRow) {
       const Json folds = Summary()["cross_validation"]["per_fold"];
       double sum = 0;
       for (const Json& fold : folds) sum += fold["best_epoch"].get<double>();
-      EXPECT_EQ(epochs, static_cast<int>(std::floor(sum / static_cast<double>(folds.size()) + 0.5)));
+      EXPECT_EQ(epochs,
+                static_cast<int>(std::floor(sum / static_cast<double>(folds.size()) + 0.5)));
     }
     ASSERT_EQ(Run(Job({"/ep=" + std::to_string(epochs), "/sd=3", "/nof=plain.json"})), 0);
     EXPECT_EQ(Read("po.txt"), refit_predictions);

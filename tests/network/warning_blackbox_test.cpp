@@ -51,15 +51,16 @@ class WarningRun : public TarvexRun {
 
 TEST_F(WarningRun, SaysSoWhenTheNetworkLearnedNothingAndOnlyThen) {
   const Args example = {"/tif=ti.txt", "/tof=to.txt", "/pif=pi.txt", "/pof=po.txt"};
-  const Args parts = {"/task=classification", "/tif=parts.csv", "/tifh=length,diameter,mass",
-                      "/tof=parts.csv",       "/tofh=kind",     "/pif=parts_new.csv",
-                      "/pifh=length,diameter,mass", "/pof=po.txt"};
+  const Args parts = {
+      "/task=classification", "/tif=parts.csv",     "/tifh=length,diameter,mass", "/tof=parts.csv",
+      "/tofh=kind",           "/pif=parts_new.csv", "/pifh=length,diameter,mass", "/pof=po.txt"};
   auto with = [](Args job, const Args& more) {
     job.insert(job.end(), more.begin(), more.end());
     return job;
   };
-  const std::string no_better = "Warning: the network predicts the training outputs no better "
-                                "than their mean (squared error output column 1: ";
+  const std::string no_better =
+      "Warning: the network predicts the training outputs no better "
+      "than their mean (squared error output column 1: ";
   const struct {
     const char* name;
     Args arguments;
@@ -83,8 +84,8 @@ TEST_F(WarningRun, SaysSoWhenTheNetworkLearnedNothingAndOnlyThen) {
   for (const auto& run : cases) {
     SCOPED_TRACE(run.name);
     fs::remove(folder_ / "run.log");
-    ASSERT_EQ(Run(with(run.arguments, {"/log=run.log", "/sof=summary.json", "/rof=report.html",
-                                       "/sd=1"})),
+    ASSERT_EQ(Run(with(run.arguments,
+                       {"/log=run.log", "/sof=summary.json", "/rof=report.html", "/sd=1"})),
               0);
     std::vector<std::string> lines;
     for (const std::string& message : Log()) {
