@@ -107,6 +107,23 @@ struct RefitResult {
   std::optional<ClassificationFigures> class_training;
 };
 
+// A sign that training failed. kNoBetter: on its training (or validation) rows the network is no
+// better than the predictor that knows only the training rows' outputs, in the columns listed
+// with the ratio of its squared error to that predictor's, or for a classifier by its error rate
+// against the majority class's. kSaturated: the hidden layer froze at the ends of its range.
+struct TrainingWarning {
+  enum class Kind { kNoBetter, kSaturated };
+  Kind kind = Kind::kNoBetter;
+  bool validation_rows = false;
+  struct Column {
+    std::int32_t column = 0;  // from 1
+    double ratio = 0;
+  };
+  std::vector<Column> columns;
+  bool classifier = false;
+  double error_rate = 0, majority_error_rate = 0;
+};
+
 // What training and evaluation found, beyond the training results entry: for the validation
 // entry of the log, the run summary and the report.
 struct TrainingResults {
@@ -116,7 +133,7 @@ struct TrainingResults {
   StopReason stop = StopReason::kNotTrained;
   std::int32_t stop_patience = 0;  // the patience in force when early stopping ended training
   std::int32_t best_epoch = 0;     // 0: no validation data, or no epoch ran
-  double seconds = 0;           // of the epoch loop
+  double seconds = 0;              // of the epoch loop
   std::vector<ColumnFigures> training, validation;
   std::vector<CurvePoint> curve;  // the epochs kept, when a curve or a report was asked for
   // The kept network's predictions in the units of the training outputs, one row per row trained
@@ -131,9 +148,9 @@ struct TrainingResults {
   std::optional<ClassificationFigures> class_training, class_validation;
   std::vector<ClassFigureStatistics> class_fold_validation, class_fold_training;
   std::optional<RefitResult> refit;
-  // Lines that say the network learned nothing (training/training_warnings.h); the run still
+  // What says the network learned nothing (training/training_warnings.h); the run still
   // succeeds. Empty for a network that learned.
-  std::vector<std::string> warnings;
+  std::vector<TrainingWarning> warnings;
 };
 
 }  // namespace tarvex::job

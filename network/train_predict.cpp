@@ -236,16 +236,10 @@ bool TrainAndPredict(JobSettings& job) {
     Train(job, engine, plan, mapping, rows, outcome);
     KeepOutcome(job, outcome);
     if (job::WantsFigures(job)) Evaluate(job, engine, mapping, rows);
-    training::NetworkUnderCheck check{
-        &job.TrainingInputs,
-        &job.TrainingOutputs,
-        plan.hidden_size,
-        job.af,
-        plan.classifier,
-        job.Results.stop == job::StopReason::kWeightDeltaTarget ? job.LastEpoch : 0,
-        job.DecimalSeparator};
+    training::NetworkUnderCheck check{&job.TrainingInputs, &job.TrainingOutputs, plan.hidden_size,
+                                      job.af, plan.classifier};
     // The validation rows judge the network that validation watched, before any refit.
-    std::vector<std::string> validation_warnings;
+    std::vector<job::TrainingWarning> validation_warnings;
     if (rows.validates && job.LastEpoch > 0) {
       validation_warnings =
           training::ValidationWarnings(engine, check, job.ValidationInputs, job.ValidationOutputs);

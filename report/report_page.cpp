@@ -11,6 +11,7 @@
 #include "report/report_tables.h"
 #include "report/svg_chart.h"
 #include "results/run_summary.h"
+#include "results/training_entry.h"
 
 namespace tarvex::report {
 
@@ -114,7 +115,7 @@ std::string Heading(const JobSettings& job, int exit_status,
     heading += "<p>The sections below show what the run knew when it ended.</p>";
   }
   // A run that learned nothing still succeeds: the warnings come first, before its figures.
-  for (const std::string& warning : job.Results.warnings) {
+  for (const std::string& warning : results::WarningLines(job)) {
     heading += "<p class=\"warning\">" + platform::MarkupEscaped(warning) + "</p>";
   }
   if (job.Results.refit) {

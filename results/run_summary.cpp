@@ -10,6 +10,7 @@
 #include "job/class_list.h"
 #include "job/job_file.h"
 #include "job/option_table.h"
+#include "results/training_entry.h"
 
 namespace tarvex::results {
 
@@ -222,7 +223,7 @@ Json Training(const JobSettings& job) {
                                                 ? ClassFiguresJson(job, refit.class_training)
                                                 : Figures(refit.training);
   }
-  if (!job.Results.warnings.empty()) training["warnings"] = job.Results.warnings;
+  if (!job.Results.warnings.empty()) training["warnings"] = WarningLines(job);
   return training;
 }
 

@@ -63,6 +63,61 @@ std::string FormatWeightDelta(double value, std::string_view decimal_separator) 
          std::string(decimal_separator) + text.substr(point + 1);
 }
 
+std::vector<std::string> WarningLines(const JobSettings& job) {
+  using Warning = job::TrainingWarning;
+  const std::string_view separator = job.DecimalSeparator;
+  bool saturated = false;
+  for (const Warning& warning : job.Results.warnings) {
+    saturated = saturated || warning.kind == Warning::Kind::kSaturated;
+  }
+  const std::string too_large =
+      "the learning rate ('/lr') is likely too large for the activation "
+      "('/af')";
+  const std::string training_cause =
+      saturated ? too_large
+      : job.Results.stop == job::StopReason::kWeightDeltaTarget
+          ? "training ended at epoch " + std::to_string(job.LastEpoch) +
+                " on the weight delta target ('/wd'); '/wd=0' trains for every epoch"
+          : "it may need more epochs ('/ep') or another learning rate ('/lr')";
+  const std::string validation_cause =
+      "what it learned does not hold beyond its training rows; try early stopping ('/es') or "
+      "fewer hidden neurons ('/n')";
+  std::vector<std::string> lines;
+  for (const Warning& warning : job.Results.warnings) {
+    if (warning.kind == Warning::Kind::kSaturated) {
+      lines.push_back(
+          "Warning: the hidden layer is saturated: 9 in 10 of its outputs on the training rows "
+          "or more lie within 1 % of an end of their range, where the steps hardly move them; " +
+          too_large + ".");
+      continue;
+    }
+    const std::string& cause = warning.validation_rows ? validation_cause : training_cause;
+    if (warning.classifier) {
+      lines.push_back(std::string("Warning: the network classifies the ") +
+                      (warning.validation_rows
+                           ? "validation rows no better than naming the training rows' most "
+                             "frequent class"
+                           : "training rows no better than naming the most frequent class for "
+                             "every row") +
+                      " (error rate " + FixedText(warning.error_rate, 4, separator) + " against " +
+                      FixedText(warning.majority_error_rate, 4, separator) + "); " + cause + ".");
+      continue;
+    }
+    std::string columns;
+    for (const Warning::Column& column : warning.columns) {
+      columns += (columns.empty() ? "" : ", ") + std::string("output column ") +
+                 std::to_string(column.column) + ": " + FixedText(column.ratio, 2, separator) +
+                 " times the mean's";
+    }
+    lines.push_back(std::string("Warning: the network predicts the ") +
+                    (warning.validation_rows
+                         ? "validation outputs no better than the training outputs' mean"
+                         : "training outputs no better than their mean") +
+                    " (squared error " + columns + "); " + cause + ".");
+  }
+  return lines;
+}
+
 std::string TrainingResultsEntry(const JobSettings& job, std::int32_t hidden_size,
                                  std::int32_t output_size, std::int64_t elapsed_seconds) {
   const std::string_view separator = job.DecimalSeparator;
@@ -99,7 +154,7 @@ std::string TrainingResultsEntry(const JobSettings& job, std::int32_t hidden_siz
               "); it is the network that predicts\r\n";
   }
   if (!job.nof.empty()) report += "       Network Output file: " + job.nof + "\r\n";
-  for (const std::string& warning : job.Results.warnings) report += "       " + warning + "\r\n";
+  for (const std::string& warning : WarningLines(job)) report += "       " + warning + "\r\n";
   return report;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "job/job_settings.h"
 
@@ -25,6 +26,10 @@ std::int64_t SecondsSince(std::int64_t start);
 // lines; a job that saves its network ends with the network file's line.
 std::string TrainingResultsEntry(const job::JobSettings& job, std::int32_t hidden_size,
                                  std::int32_t output_size, std::int64_t elapsed_seconds);
+
+// The warnings of a run that learned nothing, one line each naming the likely cause: for the
+// training results entry, the summary's training.warnings and the top of the report.
+std::vector<std::string> WarningLines(const job::JobSettings& job);
 
 // The report of a job that predicted with a saved network: the training lines, which have no
 // meaning without training, give way to the network file's line.

@@ -1,7 +1,7 @@
 #include "training/training_warnings.h"
 
-#include <charconv>
 #include <cmath>
+#include <optional>
 #include <span>
 
 #include "job/activation_table.h"
@@ -13,17 +13,6 @@ namespace {
 
 using job::DataMatrix;
 using job::Index;
-
-std::string Fixed(double value, int decimals, std::string_view separator) {
-  char buffer[400];
-  const auto end =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals).ptr;
-  std::string text(buffer, end);
-  if (const std::size_t point = text.find('.'); point != std::string::npos) {
-    text.replace(point, 1, separator);
-  }
-  return text;
-}
 
 std::span<const double> RowOf(const DataMatrix& matrix, Index row, std::vector<double>& buffer) {
   buffer.resize(static_cast<std::size_t>(matrix.ColumnCount()));
@@ -73,15 +62,13 @@ std::vector<double> ColumnMeans(const DataMatrix& targets) {
   return means;
 }
 
-// "output column 1: 4.02 times the mean's" for each column where the network is not better;
-// empty where it is better in every column. A column the mean predicts exactly is left out.
-std::string ColumnsNoBetter(const SquaredErrors& sums, std::string_view separator) {
-  std::string columns;
+// Each column where the network is not better than the mean, with the ratio of its squared error
+// to the mean's. A column the mean predicts exactly is left out.
+std::vector<job::TrainingWarning::Column> ColumnsNoBetter(const SquaredErrors& sums) {
+  std::vector<job::TrainingWarning::Column> columns;
   for (std::size_t c = 0; c < sums.network.size(); ++c) {
     if (!sums.varies[c] || sums.network[c] < sums.constant[c]) continue;
-    columns += (columns.empty() ? "" : ", ") + std::string("output column ") +
-               std::to_string(c + 1) + ": " +
-               Fixed(sums.network[c] / sums.constant[c], 2, separator) + " times the mean's";
+    columns.push_back({static_cast<std::int32_t>(c + 1), sums.network[c] / sums.constant[c]});
   }
   return columns;
 }
@@ -141,65 +128,52 @@ bool HiddenLayerSaturated(NetworkEngine& engine, const NetworkUnderCheck& networ
                                                static_cast<double>(inputs.RowCount());
 }
 
-// The line for rows on which the network is no better than the predictor that knows only the
-// training rows' outputs; empty where it is better.
-std::string NoBetterLine(NetworkEngine& engine, const NetworkUnderCheck& network,
-                         const DataMatrix& inputs, const DataMatrix& targets, bool training_rows,
-                         const std::string& cause) {
-  const std::string_view separator = network.decimal_separator;
+// The finding on rows where the network is no better than the predictor that knows only the
+// training rows' outputs; none where it is better.
+std::optional<job::TrainingWarning> NoBetter(NetworkEngine& engine,
+                                             const NetworkUnderCheck& network,
+                                             const DataMatrix& inputs, const DataMatrix& targets,
+                                             bool validation_rows) {
+  job::TrainingWarning warning;
+  warning.validation_rows = validation_rows;
+  warning.classifier = network.classifier;
   if (network.classifier) {
     const ErrorRates rates = RatesAgainst(engine, inputs, targets, MajorityClass(*network.targets));
-    if (rates.network < rates.majority) return "";
-    return std::string("Warning: the network classifies the ") +
-           (training_rows ? "training rows no better than naming the most frequent class for "
-                            "every row"
-                          : "validation rows no better than naming the training rows' most "
-                            "frequent class") +
-           " (error rate " + Fixed(rates.network, 4, separator) + " against " +
-           Fixed(rates.majority, 4, separator) + "); " + cause + ".";
+    if (rates.network < rates.majority) return std::nullopt;
+    warning.error_rate = rates.network;
+    warning.majority_error_rate = rates.majority;
+    return warning;
   }
-  const std::string columns = ColumnsNoBetter(
-      ErrorsAgainst(engine, inputs, targets, ColumnMeans(*network.targets)), separator);
-  if (columns.empty()) return "";
-  return std::string("Warning: the network predicts the ") +
-         (training_rows ? "training outputs no better than their mean"
-                        : "validation outputs no better than the training outputs' mean") +
-         " (squared error " + columns + "); " + cause + ".";
+  warning.columns =
+      ColumnsNoBetter(ErrorsAgainst(engine, inputs, targets, ColumnMeans(*network.targets)));
+  if (warning.columns.empty()) return std::nullopt;
+  return warning;
 }
 
 }  // namespace
 
-std::vector<std::string> TrainingWarnings(NetworkEngine& engine, const NetworkUnderCheck& network) {
-  std::vector<std::string> warnings;
+std::vector<job::TrainingWarning> TrainingWarnings(NetworkEngine& engine,
+                                                   const NetworkUnderCheck& network) {
+  std::vector<job::TrainingWarning> warnings;
   if (network.inputs->RowCount() == 0) return warnings;
-  const bool saturated = HiddenLayerSaturated(engine, network);
-  const std::string cause =
-      saturated ? "the learning rate ('/lr') is likely too large for the activation ('/af')"
-      : network.weight_delta_stop > 0
-          ? "training ended at epoch " + std::to_string(network.weight_delta_stop) +
-                " on the weight delta target ('/wd'); '/wd=0' trains for every epoch"
-          : "it may need more epochs ('/ep') or another learning rate ('/lr')";
-  const std::string line =
-      NoBetterLine(engine, network, *network.inputs, *network.targets, true, cause);
-  if (!line.empty()) warnings.push_back(line);
-  if (saturated) {
-    warnings.push_back(
-        "Warning: the hidden layer is saturated: 9 in 10 of its outputs on the training rows or "
-        "more lie within 1 % of an end of their range, where the steps hardly move them; the "
-        "learning rate ('/lr') is likely too large for the activation ('/af').");
+  if (auto warning = NoBetter(engine, network, *network.inputs, *network.targets, false)) {
+    warnings.push_back(*warning);
+  }
+  if (HiddenLayerSaturated(engine, network)) {
+    job::TrainingWarning saturated;
+    saturated.kind = job::TrainingWarning::Kind::kSaturated;
+    warnings.push_back(saturated);
   }
   return warnings;
 }
 
-std::vector<std::string> ValidationWarnings(NetworkEngine& engine, const NetworkUnderCheck& network,
-                                            const DataMatrix& inputs, const DataMatrix& targets) {
-  std::vector<std::string> warnings;
+std::vector<job::TrainingWarning> ValidationWarnings(NetworkEngine& engine,
+                                                     const NetworkUnderCheck& network,
+                                                     const DataMatrix& inputs,
+                                                     const DataMatrix& targets) {
+  std::vector<job::TrainingWarning> warnings;
   if (inputs.RowCount() == 0 || network.inputs->RowCount() == 0) return warnings;
-  const std::string cause =
-      "what it learned does not hold beyond its training rows; try early stopping ('/es') or "
-      "fewer hidden neurons ('/n')";
-  const std::string line = NoBetterLine(engine, network, inputs, targets, false, cause);
-  if (!line.empty()) warnings.push_back(line);
+  if (auto warning = NoBetter(engine, network, inputs, targets, true)) warnings.push_back(*warning);
   return warnings;
 }
 

@@ -1,14 +1,13 @@
 // Whether a trained network learned anything: its error against that of the predictor that knows
 // nothing but the training rows' outputs (each column's mean, or the most frequent class), and
-// whether its hidden layer froze in saturation. The lines are warnings: the run still succeeds.
+// whether its hidden layer froze in saturation. They are warnings: the run still succeeds.
 #pragma once
 
 #include <cstdint>
-#include <string>
-#include <string_view>
 #include <vector>
 
 #include "job/data_matrix.h"
+#include "job/training_results.h"
 #include "training/network_engine.h"
 
 namespace tarvex::training {
@@ -30,18 +29,18 @@ struct NetworkUnderCheck {
   std::int32_t hidden = 0;
   std::int16_t activation = 0;  // the /af code
   bool classifier = false;
-  std::int32_t weight_delta_stop = 0;  // the epoch where the weight delta target ended it, or 0
-  std::string_view decimal_separator = ".";  // of the figures in the lines
 };
 
 // The warnings on the training rows: no better than the mean (or majority) predictor, and a
 // saturated hidden layer. Empty when the network learned.
-std::vector<std::string> TrainingWarnings(NetworkEngine& engine, const NetworkUnderCheck& network);
+std::vector<job::TrainingWarning> TrainingWarnings(NetworkEngine& engine,
+                                                   const NetworkUnderCheck& network);
 
 // The warning on validation rows (scaled like the training rows) when the network predicts them
 // no better than the training rows' mean or majority class does; none otherwise.
-std::vector<std::string> ValidationWarnings(NetworkEngine& engine, const NetworkUnderCheck& network,
-                                            const job::DataMatrix& inputs,
-                                            const job::DataMatrix& targets);
+std::vector<job::TrainingWarning> ValidationWarnings(NetworkEngine& engine,
+                                                     const NetworkUnderCheck& network,
+                                                     const job::DataMatrix& inputs,
+                                                     const job::DataMatrix& targets);
 
 }  // namespace tarvex::training
