@@ -8,6 +8,7 @@ using namespace tarvex::job;
 using results::ElapsedTimeText;
 using results::FormatWeightDelta;
 using results::TrainingResultsEntry;
+using results::WarningLines;
 namespace {
 
 TEST(ElapsedTimeTextTest, EndsInThreeCharactersOfTheDayFraction) {
@@ -79,4 +80,59 @@ TEST(TrainingReportTest, WritesEveryLineLetterForLetter) {
 }
 
 }  // namespace
+// The cause follows the findings: saturation names the learning rate, a stop on the weight delta
+// target its epoch; the figures take the job's decimal separator.
+TEST(WarningLinesTest, NameTheLikelyCauseInTheJobsNumbers) {
+  using Kind = TrainingWarning::Kind;
+  TrainingWarning no_better;
+  no_better.columns = {{1, 4.0216}, {3, 1.005}};
+  TrainingWarning saturated;
+  saturated.kind = Kind::kSaturated;
+  TrainingWarning classes;
+  classes.classifier = true;
+  classes.validation_rows = true;
+  classes.error_rate = 0.71;
+  classes.majority_error_rate = 0.53333;
+  const std::string numbers =
+      "(squared error output column 1: 4,02 times the mean's, output "
+      "column 3: 1,00 times the mean's); ";
+  const struct {
+    std::vector<TrainingWarning> warnings;
+    StopReason stop;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {{no_better},
+       StopReason::kEpochLimit,
+       {"Warning: the network predicts the training outputs no better than their mean " + numbers +
+        "it may need more epochs ('/ep') or another learning rate ('/lr')."}},
+      {{no_better},
+       StopReason::kWeightDeltaTarget,
+       {"Warning: the network predicts the training outputs no better than their mean " + numbers +
+        "training ended at epoch 7 on the weight delta target ('/wd'); '/wd=0' trains for every "
+        "epoch."}},
+      {{no_better, saturated},
+       StopReason::kWeightDeltaTarget,
+       {"Warning: the network predicts the training outputs no better than their mean " + numbers +
+            "the learning rate ('/lr') is likely too large for the activation ('/af').",
+        "Warning: the hidden layer is saturated: 9 in 10 of its outputs on the training rows or "
+        "more lie within 1 % of an end of their range, where the steps hardly move them; the "
+        "learning rate ('/lr') is likely too large for the activation ('/af')."}},
+      {{classes},
+       StopReason::kEarlyStop,
+       {"Warning: the network classifies the validation rows no better than naming the training "
+        "rows' most frequent class (error rate 0,7100 against 0,5333); what it learned does not "
+        "hold beyond its training rows; try early stopping ('/es') or fewer hidden neurons "
+        "('/n')."}},
+      {{}, StopReason::kEpochLimit, {}},
+  };
+  for (const auto& c : cases) {
+    JobSettings job;
+    job.DecimalSeparator = ",";
+    job.LastEpoch = 7;
+    job.Results.stop = c.stop;
+    job.Results.warnings = c.warnings;
+    EXPECT_EQ(WarningLines(job), c.lines);
+  }
+}
+
 }  // namespace tarvex::network
