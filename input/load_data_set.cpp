@@ -177,4 +177,25 @@ bool LoadDataSet(JobSettings& job, const std::string& source, DataMatrix& target
   }
 }
 
+bool ValidationWidthFits(JobSettings& job, DataSet set, const DataMatrix& values, Index expected) {
+  if (values.ColumnCount() == expected) return true;
+  const bool inputs = set == DataSet::kValidationInputs;
+  const std::string shape = job::ShapeText(set, values);
+  if (job::TrainsNetwork(job)) {
+    const DataSet training_set = inputs ? DataSet::kTrainingInputs : DataSet::kTrainingOutputs;
+    const DataMatrix& training = inputs ? job.TrainingInputs : job.TrainingOutputs;
+    WriteLog(job.log,
+             job::FillTemplate(job::kNotAlignedTemplate, job::QuotedLabel(training_set),
+                               job::QuotedLabel(set)) +
+                 job::DimensionsText(job::ShapeLabel(training_set), training.RowCount(), expected) +
+                 shape);
+  } else {
+    WriteLog(job.log, std::string("Validation ") + (inputs ? "inputs" : "outputs") +
+                          " do not match the network. File: '" + job.nif +
+                          (inputs ? "'   Network Inputs: " : "'   Network Outputs: ") +
+                          std::to_string(expected) + shape);
+  }
+  return false;
+}
+
 }  // namespace tarvex::input

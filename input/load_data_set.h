@@ -26,4 +26,9 @@ bool LoadDataSet(job::JobSettings& job, const std::string& source, job::DataMatr
                  Source kind, job::DataSet set, const std::string& selector,
                  const BeforeScaling& before_scaling = nullptr, job::TextCells* labels = nullptr);
 
+// Whether validation values (set: the validation inputs or outputs) are as wide as expected: the
+// training set's columns as read, or the saved network's. Logs the line that says why not.
+bool ValidationWidthFits(job::JobSettings& job, job::DataSet set, const job::DataMatrix& values,
+                         job::Index expected);
+
 }  // namespace tarvex::input

@@ -23,8 +23,6 @@ namespace {
 
 constexpr std::string_view kNetworkInputsTemplate =
     "Prediction inputs do not match the network. File: 'Parameter0'";
-constexpr std::string_view kNetworkValidationTemplate =
-    "Validation Parameter0 do not match the network. File: 'Parameter1'";
 
 // The settings that give a data set and the matrix it goes into.
 struct SetSource {
@@ -94,21 +92,8 @@ bool LoadValidationData(JobSettings& job) {
     const Index expected = trains   ? training.ColumnCount()
                            : inputs ? job.SavedNetwork.InputCount
                                     : job.SavedNetwork.OutputCount;
-    if (values.ColumnCount() == expected) return true;
-    const DataSet set = inputs ? DataSet::kValidationInputs : DataSet::kValidationOutputs;
-    const std::string shape = job::ShapeText(set, values);
-    if (trains) {
-      const DataSet training_set = inputs ? DataSet::kTrainingInputs : DataSet::kTrainingOutputs;
-      WriteLog(job.log, job::FillTemplate(job::kNotAlignedTemplate, job::QuotedLabel(training_set),
-                                          job::QuotedLabel(set)) +
-                            job::ShapeText(training_set, training) + shape);
-    } else {
-      WriteLog(job.log, job::FillTemplate(kNetworkValidationTemplate, inputs ? "inputs" : "outputs",
-                                          job.nif) +
-                            (inputs ? "   Network Inputs: " : "   Network Outputs: ") +
-                            std::to_string(expected) + shape);
-    }
-    return false;
+    return ValidationWidthFits(
+        job, inputs ? DataSet::kValidationInputs : DataSet::kValidationOutputs, values, expected);
   };
   if (!LoadSet(job, DataSet::kValidationInputs,
                [&fits](const DataMatrix& values) { return fits(values, true); })) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "input/class_targets.h"
+#include "input/load_data_set.h"
 #include "job/class_list.h"
 #include "job/console.h"
 #include "job/messages.h"
@@ -231,19 +232,7 @@ bool LoadValidationTables(JobSettings& job, const ReadTable& read) {
     RawTable inputs;
     if (!read(DataSet::kValidationInputs, inputs)) return false;
     const auto columns = static_cast<Index>(job.Encoding.columns.size());
-    if (inputs.values.ColumnCount() != columns) {
-      if (!job::TrainsNetwork(job)) {
-        WriteLog(job.log, "Validation inputs do not match the network. File: '" + job.nif +
-                              "'   Network Inputs: " + std::to_string(columns) +
-                              job::ShapeText(DataSet::kValidationInputs, inputs.values));
-        return false;
-      }
-      WriteLog(job.log, job::FillTemplate(job::kNotAlignedTemplate,
-                                          job::QuotedLabel(DataSet::kTrainingInputs),
-                                          job::QuotedLabel(DataSet::kValidationInputs)) +
-                            job::DimensionsText(job::ShapeLabel(DataSet::kTrainingInputs),
-                                                job.TrainingInputs.RowCount(), columns) +
-                            job::ShapeText(DataSet::kValidationInputs, inputs.values));
+    if (!ValidationWidthFits(job, DataSet::kValidationInputs, inputs.values, columns)) {
       return false;
     }
     job.ValidationInputs = job::FilledAndScaled(
@@ -255,21 +244,9 @@ bool LoadValidationTables(JobSettings& job, const ReadTable& read) {
       job::MarkMissingCells(outputs, job.Encoding.na);
       return SetValidationClasses(job, outputs.values, outputs.cells);
     }
-    const Index expected = job::TrainsNetwork(job) ? job.TrainingOutputs.ColumnCount()
-                                                   : job.SavedNetwork.OutputCount;
-    if (outputs.values.ColumnCount() != expected) {
-      if (!job::TrainsNetwork(job)) {
-        WriteLog(job.log, "Validation outputs do not match the network. File: '" + job.nif +
-                              "'   Network Outputs: " + std::to_string(expected) +
-                              job::ShapeText(DataSet::kValidationOutputs, outputs.values));
-        return false;
-      }
-      WriteLog(job.log, job::FillTemplate(job::kNotAlignedTemplate,
-                                          job::QuotedLabel(DataSet::kTrainingOutputs),
-                                          job::QuotedLabel(DataSet::kValidationOutputs)) +
-                            job::DimensionsText(job::ShapeLabel(DataSet::kTrainingOutputs),
-                                                job.TrainingOutputs.RowCount(), expected) +
-                            job::ShapeText(DataSet::kValidationOutputs, outputs.values));
+    const Index expected =
+        job::TrainsNetwork(job) ? job.TrainingOutputs.ColumnCount() : job.SavedNetwork.OutputCount;
+    if (!ValidationWidthFits(job, DataSet::kValidationOutputs, outputs.values, expected)) {
       return false;
     }
     std::vector<Index> kept;
