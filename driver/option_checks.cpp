@@ -25,6 +25,8 @@ using job::WriteLog;
 namespace {
 
 constexpr double kLargestSeed = 4294967295.0;
+// Each network of an ensemble holds an engine and its weights while the others train.
+constexpr double kMostEnsembleMembers = 1000.0;
 
 // A whole number from 0 to largest, written as the whole-number options are.
 bool ReadCount(const JobSettings& job, const std::string& text, double largest, double& number) {
@@ -81,7 +83,7 @@ bool CheckOutputTargets(JobSettings& job) {
   return true;
 }
 
-// /vf, /es, /sd and /cv, kept as written, into their numbers.
+// /vf, /es, /refit, /ens, /sd and /cv, kept as written, into their numbers.
 bool CheckNumberOptions(JobSettings& job) {
   if (!job.vf.empty()) {
     double fraction = 0;
@@ -101,8 +103,8 @@ bool CheckNumberOptions(JobSettings& job) {
     double patience = 0;
     if (!ReadCount(job, job.es, 2147483647.0, patience)) {
       // The line of the fixed patience, as jobs before /es=auto got it.
-      return Refuse(job, "The Parameter '/es' must be a whole number of epochs, 0 or more: " +
-                             job.es);
+      return Refuse(job,
+                    "The Parameter '/es' must be a whole number of epochs, 0 or more: " + job.es);
     }
     job.Patience = static_cast<std::int32_t>(patience);
   }
@@ -111,6 +113,15 @@ bool CheckNumberOptions(JobSettings& job) {
       return Refuse(job, "The Parameter '/refit' must be 0 or 1: " + job.refit);
     }
     job.Refit = job.refit == "1";
+  }
+  if (!job.ens.empty()) {
+    double members = 0;
+    if (!ReadCount(job, job.ens, kMostEnsembleMembers, members) || members < 1) {
+      return Refuse(job, "The Parameter '/ens' must be a whole number of networks from 1 to " +
+                             std::to_string(static_cast<int>(kMostEnsembleMembers)) + ": " +
+                             job.ens);
+    }
+    job.EnsembleSize = static_cast<std::int32_t>(members);
   }
   if (!job.sd.empty()) {
     double seed = 0;
@@ -141,7 +152,10 @@ bool CheckOptionCombinations(const JobSettings& job) {
     if (!job.lcf.empty()) return Refuse(job, Exclusive("'/nif'", "'/lcf'"));
     if (job.Folds > 0) return Refuse(job, Exclusive("'/nif'", "'/cv'"));
     if (job.Refit) return Refuse(job, Exclusive("'/nif'", "'/refit'"));
+    if (!job.ens.empty()) return Refuse(job, Exclusive("'/nif'", "'/ens'"));
   }
+  // Each fold would need an ensemble of its own.
+  if (job.Folds > 0 && job.EnsembleSize > 1) return Refuse(job, Exclusive("'/cv'", "'/ens'"));
   // The folds are the validation data of cross-validation; the final network has none.
   if (job.Folds > 0 && job.ValidationFraction > 0) return Refuse(job, Exclusive("'/cv'", "'/vf'"));
   if (job.Folds > 0 && job::HasValidationSource(job)) {

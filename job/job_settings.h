@@ -91,6 +91,9 @@ struct JobSettings {
   // With /refit and /vf: the training rows as they were before any was held out (scaled; the
   // outputs as given where kept), which the refit network trains on.
   DataMatrix RefitInputs, RefitOutputs, RefitOutputValues;
+  // /ens as written, and checked: the number of networks whose mean output predicts (1: one).
+  std::string ens;
+  std::int32_t EnsembleSize = 1;
 
   DataMatrix ValidationInputs;   // scaled
   DataMatrix ValidationOutputs;  // scaled
@@ -139,8 +142,7 @@ inline DataSource DataSourceOf(const std::string& file, const std::string& selec
 inline TrainingRecord TrainingRecordOf(const JobSettings& job) {
   return {TrainingSettingsOf(job),
           job.Results.refit ? job.Results.refit->last_epoch : job.LastEpoch,
-          DataSourceOf(job.tif, job.tifh),
-          DataSourceOf(job.tof, job.tofh)};
+          DataSourceOf(job.tif, job.tifh), DataSourceOf(job.tof, job.tofh)};
 }
 
 // /cat, /na, /mv or /mvi given: the data sets are read as tables of numbers, texts and blanks.

@@ -172,6 +172,13 @@ constexpr OptionDefinition kOptions[] = {
              "predicts once more on every training row, held-out ones included, for the best "
              "epoch's number of epochs (see \"Getting a good network\")",
      .default_value = "0"},
+    {.key = "ens",
+     .setting = &J::ens,
+     .marks = kSummaryWhereGiven,
+     .summary_place = 38,
+     .help = "ensemble: train this many networks (1 to 1000), each from its own seed, and "
+             "predict with their mean output (see \"Getting a good network\")",
+     .default_value = "1"},
     {.key = "sd",
      .setting = &J::sd,
      .summary_place = 8,

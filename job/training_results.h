@@ -14,12 +14,20 @@
 namespace tarvex::job {
 
 // A trained network as a network file gives it: the layout and every weight and bias, in the
-// order of the engine's GetWeights.
+// order of the engine's GetWeights. An ensemble (/ens) is MemberCount networks of one layout
+// whose mean output is the prediction; Weights holds theirs one network after the other.
 struct NetworkWeights {
   std::int32_t InputCount = 0;
   std::int32_t HiddenCount = 0;
   std::int32_t OutputCount = 0;
   std::vector<double> Weights;
+  std::int32_t MemberCount = 1;
+
+  // The weights of one network of the layout.
+  std::size_t MemberWeightCount() const {
+    return static_cast<std::size_t>(HiddenCount) * (static_cast<std::size_t>(InputCount) + 1) +
+           static_cast<std::size_t>(OutputCount) * (static_cast<std::size_t>(HiddenCount) + 1);
+  }
 };
 
 // The options a network is trained with, as the job gives them (lr, m, wd, iw, ep, n, af): one
@@ -107,6 +115,19 @@ struct RefitResult {
   std::optional<ClassificationFigures> class_training;
 };
 
+// /ens: one network of the ensemble, trained from its own seed on the job's rows. Its validation
+// figures are those of the network that validation watched (before any refit).
+struct EnsembleMember {
+  std::optional<std::uint64_t> seed;  // none: the engine's fixed start
+  std::int32_t last_epoch = 0;
+  std::int32_t best_epoch = 0;
+  StopReason stop = StopReason::kNotTrained;
+  double seconds = 0;             // of its epoch loops, a refit included
+  std::int32_t refit_epochs = 0;  // 0: no refit
+  std::vector<ColumnFigures> validation;
+  std::optional<ClassificationFigures> class_validation;
+};
+
 // A sign that training failed. kNoBetter: on its training (or validation) rows the network is no
 // better than the predictor that knows only the training rows' outputs, in the columns listed
 // with the ratio of its squared error to that predictor's, or for a classifier by its error rate
@@ -148,6 +169,9 @@ struct TrainingResults {
   std::optional<ClassificationFigures> class_training, class_validation;
   std::vector<ClassFigureStatistics> class_fold_validation, class_fold_training;
   std::optional<RefitResult> refit;
+  // /ens: every network of the ensemble in seed order, the first that of the other fields above
+  // (epochs, curve, refit); the figures are the ensemble's. Empty without /ens.
+  std::vector<EnsembleMember> ensemble;
   // What says the network learned nothing (training/training_warnings.h); the run still
   // succeeds. Empty for a network that learned.
   std::vector<TrainingWarning> warnings;

@@ -4,6 +4,9 @@
 #include <initializer_list>
 #include <limits>
 #include <new>
+#include <span>
+#include <string_view>
+#include <vector>
 
 #include "netfile/network_json.h"
 #include "platform/memory.h"
@@ -77,7 +80,7 @@ std::string Indexed(const std::string& path, std::size_t index) {
 // The object's fields must be exactly keys: the first missing one, in this order, else the first
 // unknown one, is the complaint.
 const Json& Object(const Json& value, const std::string& path,
-                   std::initializer_list<std::string_view> keys) {
+                   std::span<const std::string_view> keys) {
   if (!value.is_object()) Complain(path, "an object is expected");
   for (std::string_view key : keys) {
     if (!value.contains(key)) throw NetworkFileError("Missing field: " + Join(path, key));
@@ -88,6 +91,11 @@ const Json& Object(const Json& value, const std::string& path,
     if (!known) throw NetworkFileError("Unknown field: " + Join(path, Printable(item.key())));
   }
   return value;
+}
+
+const Json& Object(const Json& value, const std::string& path,
+                   std::initializer_list<std::string_view> keys) {
+  return Object(value, path, std::span<const std::string_view>(keys.begin(), keys.size()));
 }
 
 std::int64_t Whole(const Json& object, const std::string& path, std::string_view key,
@@ -190,10 +198,12 @@ std::string NetworkFileText(const NetworkFile& file) {
   const std::span<const double> weights = network.Weights;
   const std::size_t hidden_total =
       static_cast<std::size_t>(network.HiddenCount) * (network.InputCount + 1);
-  if (weights.size() !=
-      hidden_total + static_cast<std::size_t>(network.OutputCount) * (network.HiddenCount + 1)) {
+  const std::size_t each = network.MemberWeightCount();
+  if (network.MemberCount < 1 || network.MemberCount > kMostEnsembleMembers ||
+      weights.size() != each * static_cast<std::size_t>(network.MemberCount)) {
     throw NetworkFileError("The network's weights do not match its layout");
   }
+  const bool ensemble = network.MemberCount > 1;
 
   Json json;
   json["format"] = kNetworkFileFormat;
@@ -205,7 +215,8 @@ std::string NetworkFileText(const NetworkFile& file) {
   if (encoded && file.encoding.EncodedCount() != network.InputCount) {
     throw NetworkFileError("The network's encoding does not match its inputs");
   }
-  json["version"] = encoded      ? kEncodedFileVersion
+  json["version"] = ensemble     ? kEnsembleFileVersion
+                    : encoded    ? kEncodedFileVersion
                     : classifier ? kClassifierFileVersion
                                  : kNetworkFileVersion;
   json["layout"]["inputs"] = network.InputCount;
@@ -218,10 +229,22 @@ std::string NetworkFileText(const NetworkFile& file) {
   json["scaling"]["input_max"] = file.input_max;
   json["scaling"]["output_min"] = file.output_min;
   json["scaling"]["output_max"] = file.output_max;
-  json["hidden_layer"] =
-      Layer(weights.first(hidden_total), network.HiddenCount, network.InputCount);
-  json["output_layer"] =
-      Layer(weights.subspan(hidden_total), network.OutputCount, network.HiddenCount);
+  auto add_layers = [&](Json& target, std::span<const double> member) {
+    target["hidden_layer"] =
+        Layer(member.first(hidden_total), network.HiddenCount, network.InputCount);
+    target["output_layer"] =
+        Layer(member.subspan(hidden_total), network.OutputCount, network.HiddenCount);
+  };
+  if (ensemble) {
+    Json& members = json["members"] = Json::array();
+    for (std::size_t k = 0; k < static_cast<std::size_t>(network.MemberCount); ++k) {
+      Json member;
+      add_layers(member, weights.subspan(k * each, each));
+      members.push_back(std::move(member));
+    }
+  } else {
+    add_layers(json, weights);
+  }
   Json& training = json["training"];
   training["saved"] = file.saved;
   training["epochs"] = file.training.epochs;
@@ -254,6 +277,7 @@ struct Layout {
 struct FileKind {
   bool classifier = false;
   bool encoded = false;
+  bool ensemble = false;
 };
 
 // Which version the file is and whether it is a classifier's.
@@ -265,34 +289,30 @@ FileKind CheckKindAndFields(const Json& json) {
                            std::string(kNetworkFileFormat) + "\"");
   }
   FileKind kind;
-  kind.encoded = json.contains("version") && json.at("version") == kEncodedFileVersion;
-  kind.classifier = (json.contains("version") && json.at("version") == kClassifierFileVersion) ||
-                    (kind.encoded && json.contains("classification"));
-  if (!json.contains("version") ||
-      (json.at("version") != kNetworkFileVersion && !kind.classifier && !kind.encoded)) {
+  const bool has_version = json.contains("version");
+  kind.ensemble = has_version && json.at("version") == kEnsembleFileVersion;
+  kind.encoded = has_version && (json.at("version") == kEncodedFileVersion ||
+                                 (kind.ensemble && json.contains("encoding")));
+  kind.classifier = (has_version && json.at("version") == kClassifierFileVersion) ||
+                    ((kind.encoded || kind.ensemble) && json.contains("classification"));
+  if (!has_version || (json.at("version") != kNetworkFileVersion && !kind.classifier &&
+                       !kind.encoded && !kind.ensemble)) {
     throw NetworkFileError(
-        "Network file version " +
-        (json.contains("version") ? Printable(json.at("version").dump()) : "(none)") +
+        "Network file version " + (has_version ? Printable(json.at("version").dump()) : "(none)") +
         " cannot be read; this Tarvex reads versions " + std::to_string(kNetworkFileVersion) +
-        ", " + std::to_string(kClassifierFileVersion) + " and " +
-        std::to_string(kEncodedFileVersion));
+        ", " + std::to_string(kClassifierFileVersion) + ", " + std::to_string(kEncodedFileVersion) +
+        " and " + std::to_string(kEnsembleFileVersion));
   }
-  if (kind.encoded && kind.classifier) {
-    Object(json, "",
-           {"format", "version", "layout", "scaling", "hidden_layer", "output_layer", "training",
-            "encoding", "classification"});
-  } else if (kind.encoded) {
-    Object(json, "",
-           {"format", "version", "layout", "scaling", "hidden_layer", "output_layer", "training",
-            "encoding"});
-  } else if (kind.classifier) {
-    Object(json, "",
-           {"format", "version", "layout", "scaling", "hidden_layer", "output_layer", "training",
-            "classification"});
+  std::vector<std::string_view> keys = {"format", "version", "layout", "scaling"};
+  if (kind.ensemble) {
+    keys.push_back("members");
   } else {
-    Object(json, "",
-           {"format", "version", "layout", "scaling", "hidden_layer", "output_layer", "training"});
+    keys.insert(keys.end(), {"hidden_layer", "output_layer"});
   }
+  keys.push_back("training");
+  if (kind.encoded) keys.push_back("encoding");
+  if (kind.classifier) keys.push_back("classification");
+  Object(json, "", keys);
   return kind;
 }
 
@@ -320,7 +340,8 @@ void ReadEncoding(const Json& json, const Layout& layout, NetworkFile& file) {
   if (!columns.is_array() || columns.empty()) Complain("encoding.columns", "a list is expected");
   for (std::size_t c = 0; c < columns.size(); ++c) {
     const std::string path = Indexed("encoding.columns", c);
-    const Json& item = Object(columns[c], path, {"name", "kind", "categories", "fill", "indicator"});
+    const Json& item =
+        Object(columns[c], path, {"name", "kind", "categories", "fill", "indicator"});
     job::ColumnEncoding column;
     column.name = Text(item, path, "name");
     const std::string kind = Text(item, path, "kind");
@@ -373,8 +394,8 @@ void ReadEncoding(const Json& json, const Layout& layout, NetworkFile& file) {
 void ReadClasses(const Json& json, const Layout& layout, NetworkFile& file) {
   const Json& classification =
       Object(json.at("classification"), "classification", {"classes", "labels_are_numbers"});
-  const Json& classes = List(classification.at("classes"), "classification.classes",
-                             layout.outputs, "label", layout.output_counted);
+  const Json& classes = List(classification.at("classes"), "classification.classes", layout.outputs,
+                             "label", layout.output_counted);
   for (std::size_t k = 0; k < classes.size(); ++k) {
     const std::string path = Indexed("classification.classes", k);
     if (!classes[k].is_string()) Complain(path, "a text is expected");
@@ -384,9 +405,11 @@ void ReadClasses(const Json& json, const Layout& layout, NetworkFile& file) {
     }
     file.classes.push_back(std::move(label));
   }
-  if (file.classes.size() < 2) Complain("classification.classes", "two classes at least are needed");
+  if (file.classes.size() < 2)
+    Complain("classification.classes", "two classes at least are needed");
   const Json& numbers = classification.at("labels_are_numbers");
-  if (!numbers.is_boolean()) Complain("classification.labels_are_numbers", "true or false is expected");
+  if (!numbers.is_boolean())
+    Complain("classification.labels_are_numbers", "true or false is expected");
   file.labels_are_numbers = numbers.get<bool>();
 }
 
@@ -441,10 +464,27 @@ void ReadLayers(const Json& json, const Layout& layout, NetworkFile& file) {
   network.InputCount = static_cast<std::int32_t>(layout.inputs);
   network.HiddenCount = static_cast<std::int32_t>(layout.hidden);
   network.OutputCount = static_cast<std::int32_t>(layout.outputs);
-  ReadLayer(json.at("hidden_layer"), "hidden_layer", layout.hidden, layout.hidden_counted,
-            layout.inputs, layout.input_counted, network.Weights);
-  ReadLayer(json.at("output_layer"), "output_layer", layout.outputs, layout.output_counted,
-            layout.hidden, layout.hidden_counted, network.Weights);
+  auto read_layers = [&](const Json& holder, const std::string& path) {
+    ReadLayer(holder.at("hidden_layer"), Join(path, "hidden_layer"), layout.hidden,
+              layout.hidden_counted, layout.inputs, layout.input_counted, network.Weights);
+    ReadLayer(holder.at("output_layer"), Join(path, "output_layer"), layout.outputs,
+              layout.output_counted, layout.hidden, layout.hidden_counted, network.Weights);
+  };
+  if (!json.contains("members")) {
+    read_layers(json, "");
+    return;
+  }
+  const Json& members = json.at("members");
+  if (!members.is_array()) Complain("members", "a list is expected");
+  if (members.size() < 2 || members.size() > static_cast<std::size_t>(kMostEnsembleMembers)) {
+    Complain("members", "2 to " + std::to_string(kMostEnsembleMembers) +
+                            " networks are expected, not " + std::to_string(members.size()));
+  }
+  network.MemberCount = static_cast<std::int32_t>(members.size());
+  for (std::size_t k = 0; k < members.size(); ++k) {
+    const std::string path = Indexed("members", k);
+    read_layers(Object(members[k], path, {"hidden_layer", "output_layer"}), path);
+  }
 }
 
 // How the network came about.

@@ -23,6 +23,11 @@ inline constexpr std::int64_t kClassifierFileVersion = 2;
 // "encoding" field, and "classification" for a classifier. Networks without an encoding keep
 // their versions.
 inline constexpr std::int64_t kEncodedFileVersion = 3;
+// An ensemble (/ens): version 4 with "members", each network's "hidden_layer" and
+// "output_layer", in place of the one network's; "classification" and "encoding" where they
+// belong. A job of one network keeps the versions above.
+inline constexpr std::int64_t kEnsembleFileVersion = 4;
+inline constexpr std::int64_t kMostEnsembleMembers = 1000;
 
 // Everything a network file holds. The column ranges have one value per input or output column.
 struct NetworkFile {

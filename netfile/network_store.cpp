@@ -52,6 +52,7 @@ void SaveNetworkFile(const JobSettings& job, std::int32_t hidden_size,
     file.network.HiddenCount = hidden_size;
     file.network.OutputCount = static_cast<std::int32_t>(job.TrainingOutputs.ColumnCount());
     file.network.Weights.assign(weights.begin(), weights.end());
+    file.network.MemberCount = job.EnsembleSize;
     file.activation = job.af;
     file.scale_low = job.ScaleLow;
     file.scale_high = job.ScaleHigh;

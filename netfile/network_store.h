@@ -9,7 +9,8 @@
 
 namespace tarvex::netfile {
 
-// Writes the trained network (weights in the engine's order) with the job's scaling, options and
+// Writes the trained network (weights in the engine's order; an ensemble's one network after
+// the other) with the job's scaling, options and
 // sources to nof, whole or not at all: a failed or killed save leaves an earlier file as it was.
 // Throws Failure whose text names the file.
 void SaveNetworkFile(const job::JobSettings& job, std::int32_t hidden_size,

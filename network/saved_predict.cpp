@@ -2,7 +2,10 @@
 
 #include <array>
 #include <exception>
+#include <memory>
 #include <optional>
+#include <span>
+#include <vector>
 
 #include "job/class_list.h"
 #include "job/run_log.h"
@@ -13,6 +16,7 @@
 #include "results/validation_entry.h"
 #include "training/class_training.h"
 #include "training/engine_loader.h"
+#include "training/ensemble.h"
 #include "training/fit_figures.h"
 #include "training/network_size.h"
 #include "training/prediction.h"
@@ -46,16 +50,28 @@ bool PredictWithSavedNetwork(JobSettings& job) {
     CheckNetworkFits(network.InputCount, network.HiddenCount, network.OutputCount,
                      predicts ? prediction_inputs.RowCount() : 0);
     component.emplace(platform::ProgramFolder());
-    NetworkEngine& engine = component->engine();
+    // An ensemble's networks each have an engine of their own, released with the stage's.
+    std::vector<std::unique_ptr<EngineComponent>> others;
+    std::vector<NetworkEngine*> engines = {&component->engine()};
+    for (std::int32_t k = 1; k < network.MemberCount; ++k) {
+      others.push_back(std::make_unique<EngineComponent>(platform::ProgramFolder()));
+      engines.push_back(&others.back()->engine());
+    }
     // The initial weights do not matter: every one is replaced.
     const bool classifier = job::IsClassification(job);
-    if (classifier) {
-      engine.CreateClassifier(network.InputCount, network.HiddenCount, network.OutputCount, 0.0,
-                              job.af);
-    } else {
-      engine.CreateNetwork(2, network.InputCount, layer_sizes, 0.0, job.af);
+    const std::size_t each = network.MemberWeightCount();
+    for (std::size_t k = 0; k < engines.size(); ++k) {
+      if (classifier) {
+        engines[k]->CreateClassifier(network.InputCount, network.HiddenCount, network.OutputCount,
+                                     0.0, job.af);
+      } else {
+        engines[k]->CreateNetwork(2, network.InputCount, layer_sizes, 0.0, job.af);
+      }
+      engines[k]->SetWeights(std::span<const double>(network.Weights).subspan(k * each, each));
     }
-    engine.SetWeights(network.Weights);
+    std::optional<training::EnsembleEngine> ensemble;
+    if (engines.size() > 1) ensemble.emplace(engines);
+    NetworkEngine& engine = ensemble ? static_cast<NetworkEngine&>(*ensemble) : *engines.front();
 
     // A job that only exports the network has no prediction inputs.
     if (predicts) {

@@ -9,6 +9,7 @@
 #include "job/job_file.h"
 #include "job/run_log.h"
 #include "netfile/network_store.h"
+#include "platform/parallel.h"
 #include "platform/paths.h"
 #include "results/class_entry.h"
 #include "results/curve_file.h"
@@ -18,6 +19,7 @@
 #include "training/class_training.h"
 #include "training/cross_validation.h"
 #include "training/engine_loader.h"
+#include "training/ensemble.h"
 #include "training/fit_figures.h"
 #include "training/network_size.h"
 #include "training/prediction.h"
@@ -70,8 +72,9 @@ struct StageRows {
 
 // The refit network: every training row (those held out by /vf included), the plan's initial
 // weights, and the epochs that validation found best; nothing watched, nothing stopped early.
-void TrainRefit(JobSettings& job, training::NetworkEngine& engine, const TrainingPlan& plan,
-                const OutputMapping& mapping, std::int32_t epochs, TrainingOutcome& outcome) {
+job::RefitResult TrainRefit(const JobSettings& job, training::NetworkEngine& engine,
+                            const TrainingPlan& plan, const OutputMapping& mapping,
+                            std::int32_t epochs, TrainingOutcome& outcome) {
   const bool held_out = job.RefitInputs.HasDimensions();
   TrainingPlan refit_plan = plan;
   refit_plan.settings.ep = epochs;
@@ -85,13 +88,110 @@ void TrainRefit(JobSettings& job, training::NetworkEngine& engine, const Trainin
                : training::TrainingRows{&job.TrainingInputs, &job.TrainingOutputs,
                                         &job.TrainingOutputValues},
       nullptr, mapping, outcome);
-  job::RefitResult& refit = job.Results.refit.emplace();
+  job::RefitResult refit;
   refit.rows = (held_out ? job.RefitInputs : job.TrainingInputs).RowCount();
   refit.epochs = epochs;
   refit.last_epoch = outcome.last_epoch;
   refit.last_weight_delta = outcome.last_weight_delta;
   refit.from_folds = !held_out;
   refit.seconds = outcome.seconds;
+  return refit;
+}
+
+// One network of the job: of an ensemble (/ens), or the job's only one. The first uses the
+// stage's engine and outcome, so that a failure tells how far the terminal's training got.
+struct Member {
+  std::optional<EngineComponent> component;
+  training::NetworkEngine* engine = nullptr;
+  TrainingOutcome* outcome = nullptr;
+  TrainingOutcome own_outcome;
+  TrainingPlan plan;
+  job::EnsembleMember result;
+};
+
+class Members {
+ public:
+  Members(const JobSettings& job, training::NetworkEngine& engine, const TrainingPlan& plan,
+          TrainingOutcome& outcome)
+      : members_(static_cast<std::size_t>(job.EnsembleSize)) {
+    for (std::size_t k = 0; k < members_.size(); ++k) {
+      Member& member = members_[k];
+      member.plan = plan;
+      member.plan.seed = training::MemberSeed(job.Seed, static_cast<std::int32_t>(k));
+      member.result.seed = member.plan.seed;
+      if (k == 0) {
+        member.engine = &engine;
+        member.outcome = &outcome;
+        continue;
+      }
+      // The terminal's line and the curve follow the first network.
+      member.plan.show_progress = false;
+      member.plan.record_curve = false;
+      member.outcome = &member.own_outcome;
+    }
+  }
+
+  std::size_t size() const { return members_.size(); }
+  Member& operator[](std::size_t k) { return members_[k]; }
+
+  // Runs work on every member, each on a thread of the cores the process may use, the first on
+  // the calling one; a member's result depends on its seed alone, whatever the threads. The
+  // first failure in member order is passed on, naming the network of an ensemble.
+  template <typename Work>
+  void ForEach(const Work& work) {
+    platform::RunTasks(members_.size(), platform::UsableCores(), [&](std::size_t k) {
+      Member& member = members_[k];
+      try {
+        if (k > 0 && !member.component) {
+          member.engine = &member.component.emplace(platform::ProgramFolder()).engine();
+        }
+        work(member, k);
+      } catch (const std::exception& failure) {
+        if (members_.size() == 1) throw;
+        throw job::Failure("Ensemble network " + std::to_string(k + 1) + " of " +
+                           std::to_string(members_.size()) + ": " + job::DescribeFailure(failure));
+      }
+    });
+  }
+
+  // What predicts: the only network, or the ensemble of them all.
+  training::NetworkEngine& Engine() {
+    if (members_.size() == 1) return *members_.front().engine;
+    if (!ensemble_) {
+      std::vector<training::NetworkEngine*> engines;
+      for (Member& member : members_) engines.push_back(member.engine);
+      ensemble_.emplace(std::move(engines));
+    }
+    return *ensemble_;
+  }
+
+ private:
+  std::vector<Member> members_;
+  std::optional<training::EnsembleEngine> ensemble_;
+};
+
+// The job's networks on its training rows, validation watched where the job has validation
+// rows; each member's validation figures are those of its own network.
+void TrainMembers(const JobSettings& job, Members& members, const OutputMapping& mapping,
+                  const StageRows& rows) {
+  members.ForEach([&](Member& member, std::size_t) {
+    TrainingOutcome& outcome = *member.outcome;
+    TrainNetwork(*member.engine, member.plan,
+                 {&job.TrainingInputs, &job.TrainingOutputs, &job.TrainingOutputValues},
+                 rows.validates ? &rows.validation : nullptr, mapping, outcome);
+    job::EnsembleMember& result = member.result;
+    result.last_epoch = outcome.last_epoch;
+    result.best_epoch = outcome.best_epoch;
+    result.stop = outcome.stop;
+    result.seconds = outcome.seconds;
+    if (!rows.validates || members.size() == 1) return;
+    if (job::IsClassification(job)) {
+      result.class_validation = training::ClassifierFigures(*member.engine, job.ValidationInputs,
+                                                            job.ValidationOutputs, nullptr);
+    } else {
+      result.validation = ComputeFigures(*member.engine, rows.validation, mapping, nullptr);
+    }
+  });
 }
 
 // The folds' mean best epoch, halves up: how long the refit network of a cross-validation trains.
@@ -104,31 +204,37 @@ std::int32_t FoldsBestEpochs(const JobSettings& job) {
 
 // With cross-validation the folds train beside the final network, which trains as it would
 // without them; with /refit it trains after them, for their mean best epoch.
-void Train(JobSettings& job, training::NetworkEngine& engine, const TrainingPlan& plan,
-           const OutputMapping& mapping, const StageRows& rows, TrainingOutcome& outcome) {
-  auto train = [&] {
-    TrainNetwork(engine, plan,
-                 {&job.TrainingInputs, &job.TrainingOutputs, &job.TrainingOutputValues},
-                 rows.validates ? &rows.validation : nullptr, mapping, outcome);
-  };
-  if (job.Folds > 0 && job.Refit) {
+void CrossValidateAndTrain(JobSettings& job, training::NetworkEngine& engine,
+                           const TrainingPlan& plan, const OutputMapping& mapping,
+                           TrainingOutcome& outcome) {
+  if (job.Refit) {
     CrossValidate(job, plan, [] {});
-    TrainRefit(job, engine, plan, mapping, FoldsBestEpochs(job), outcome);
-  } else if (job.Folds > 0) {
-    CrossValidate(job, plan, train);
-  } else {
-    train();
+    job.Results.refit = TrainRefit(job, engine, plan, mapping, FoldsBestEpochs(job), outcome);
+    return;
   }
+  CrossValidate(job, plan, [&] {
+    TrainNetwork(engine, plan,
+                 {&job.TrainingInputs, &job.TrainingOutputs, &job.TrainingOutputValues}, nullptr,
+                 mapping, outcome);
+  });
 }
 
-// /refit after early stopping on held-out rows: the watched network's figures are taken, then the
-// refit network replaces it in engine, and its own figures are those of its training rows.
-void RefitAfterEarlyStop(JobSettings& job, training::NetworkEngine& engine,
-                         const TrainingPlan& plan, const OutputMapping& mapping,
-                         std::int32_t epochs) {
-  TrainingOutcome outcome;
-  TrainRefit(job, engine, plan, mapping, epochs, outcome);
-  job::RefitResult& refit = *job.Results.refit;
+// /refit after early stopping on held-out rows: the watched networks' figures are taken, then
+// each network is refit for its own best epoch, and the figures are those of the training rows.
+void RefitAfterEarlyStop(JobSettings& job, Members& members, const OutputMapping& mapping) {
+  std::vector<job::RefitResult> refits(members.size());
+  members.ForEach([&](Member& member, std::size_t k) {
+    const job::EnsembleMember& watched = member.result;
+    TrainingOutcome outcome;
+    job::RefitResult& refit = refits[k];
+    refit =
+        TrainRefit(job, *member.engine, member.plan, mapping,
+                   job::KeptEpoch(job.Patience, watched.best_epoch, watched.last_epoch), outcome);
+    member.result.refit_epochs = refit.last_epoch;
+    member.result.seconds += refit.seconds;
+  });
+  job::RefitResult& refit = job.Results.refit.emplace(refits.front());
+  training::NetworkEngine& engine = members.Engine();
   if (job::IsClassification(job)) {
     refit.class_training =
         training::ClassifierFigures(engine, job.RefitInputs, job.RefitOutputs, nullptr);
@@ -197,7 +303,7 @@ void SaveTrainingFiles(JobSettings& job, training::NetworkEngine& engine, const 
   if (!job.onnx.empty()) {
     const std::span<const double> weights = engine.GetWeights();
     job.TrainedNetwork = {plan.input_count, plan.hidden_size, plan.output_size,
-                          std::vector<double>(weights.begin(), weights.end())};
+                          std::vector<double>(weights.begin(), weights.end()), job.EnsembleSize};
   }
   if (!job.nof.empty()) {
     SaveNetworkFile(job, plan.hidden_size, engine.GetWeights());
@@ -229,15 +335,21 @@ bool TrainAndPredict(JobSettings& job) {
     CheckNetworkFits(plan.input_count, plan.hidden_size, plan.output_size,
                      job::PredictsOutputs(job) ? job.PredictionInputs.RowCount() : 0);
     component.emplace(platform::ProgramFolder());
-    training::NetworkEngine& engine = component->engine();
     const OutputMapping mapping(job);
     const StageRows rows(job);
 
-    Train(job, engine, plan, mapping, rows, outcome);
+    Members members(job, component->engine(), plan, outcome);
+    if (job.Folds > 0) {
+      CrossValidateAndTrain(job, component->engine(), plan, mapping, outcome);
+    } else {
+      TrainMembers(job, members, mapping, rows);
+    }
     KeepOutcome(job, outcome);
+    training::NetworkEngine& engine = members.Engine();
     if (job::WantsFigures(job)) Evaluate(job, engine, mapping, rows);
-    training::NetworkUnderCheck check{&job.TrainingInputs, &job.TrainingOutputs, plan.hidden_size,
-                                      job.af, plan.classifier};
+    training::NetworkUnderCheck check{&job.TrainingInputs, &job.TrainingOutputs,
+                                      plan.hidden_size,    job.af,
+                                      plan.classifier,     job.EnsembleSize};
     // The validation rows judge the network that validation watched, before any refit.
     std::vector<job::TrainingWarning> validation_warnings;
     if (rows.validates && job.LastEpoch > 0) {
@@ -245,10 +357,15 @@ bool TrainAndPredict(JobSettings& job) {
           training::ValidationWarnings(engine, check, job.ValidationInputs, job.ValidationOutputs);
     }
     if (job.Refit && job.Folds == 0) {
-      RefitAfterEarlyStop(job, engine, plan, mapping, job::KeptEpoch(job));
+      RefitAfterEarlyStop(job, members, mapping);
       if (job.RefitInputs.HasDimensions()) {
         check.inputs = &job.RefitInputs;
         check.targets = &job.RefitOutputs;
+      }
+    }
+    if (members.size() > 1) {
+      for (std::size_t k = 0; k < members.size(); ++k) {
+        job.Results.ensemble.push_back(members[k].result);
       }
     }
     // A job of no epochs asked for no training: there is nothing to warn of.

@@ -9,11 +9,17 @@ namespace tarvex::onnx {
 
 void AddClassOutputs(GraphBuilder& graph, const std::string& sums,
                      std::span<const std::string> classes) {
-  const std::int64_t count = static_cast<std::int64_t>(classes.size());
   // Softmax subtracts the row's largest sum before e^x, as the engine does, so it neither
   // overflows nor loses the small classes.
-  const std::string probabilities =
-      graph.Add("Softmax", {sums}, std::string(kProbabilitiesName), {{"axis", std::int64_t{-1}}});
+  AddClassLabels(
+      graph,
+      graph.Add("Softmax", {sums}, std::string(kProbabilitiesName), {{"axis", std::int64_t{-1}}}),
+      classes);
+}
+
+void AddClassLabels(GraphBuilder& graph, const std::string& probabilities,
+                    std::span<const std::string> classes) {
+  const std::int64_t count = static_cast<std::int64_t>(classes.size());
   // ArgMax on the probabilities, not the sums: Tarvex picks the class from the probabilities,
   // and two sums that differ can round to one probability.
   const std::string index = graph.Add("ArgMax", {probabilities}, "class_index",

@@ -19,5 +19,8 @@ inline constexpr std::string_view kLabelName = "label";
 // Tarvex predicts it.
 void AddClassOutputs(GraphBuilder& graph, const std::string& sums,
                      std::span<const std::string> classes);
+// The same from probabilities [N, classes] already named "probabilities" (an ensemble's mean).
+void AddClassLabels(GraphBuilder& graph, const std::string& probabilities,
+                    std::span<const std::string> classes);
 
 }  // namespace tarvex::onnx

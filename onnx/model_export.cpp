@@ -61,6 +61,7 @@ std::string OptionsText(const JobSettings& job, const job::TrainingRecord& recor
     if (!job.es.empty()) options["es"] = job.es;
     if (!job.cv.empty()) options["cv"] = job.cv;
     if (!job.cw.empty()) options["cw"] = job.cw;
+    if (!job.ens.empty()) options["ens"] = job.ens;
   }
   for (const auto& [key, source] : {std::pair{"tif", &record.inputs}, {"tof", &record.outputs}}) {
     options[key] = source->kind == job::SourceKind::kValues ? "values" : source->name;
@@ -96,10 +97,13 @@ std::string ModelBytes(const JobSettings& job, ElementType type, std::string_vie
   GraphBuilder graph(type);
   const std::span<const std::string> classes =
       classifier ? std::span<const std::string>(job.Classes) : std::span<const std::string>();
-  AddNetwork(graph, {network.InputCount, network.HiddenCount, network.OutputCount, network.Weights,
-                     job.af, job.ScaleLow, job.ScaleHigh, job.TrainingInputMin.Values(),
-                     job.TrainingInputMax.Values(), job.TrainingOutputMin.Values(),
-                     job.TrainingOutputMax.Values(), classes});
+  NetworkDescription description{network.InputCount, network.HiddenCount, network.OutputCount,
+                                 network.Weights, job.af, job.ScaleLow, job.ScaleHigh,
+                                 job.TrainingInputMin.Values(), job.TrainingInputMax.Values(),
+                                 job.TrainingOutputMin.Values(), job.TrainingOutputMax.Values(),
+                                 classes};
+  description.members = network.MemberCount;
+  AddNetwork(graph, description);
   graph.graph().name = "tarvex_network";
 
   Model model;

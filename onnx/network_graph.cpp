@@ -126,15 +126,40 @@ std::string ScaledInputs(GraphBuilder& graph, const NetworkDescription& network)
 // The output layer's values, in the activation's range; a classifier's sums, which the softmax
 // takes whatever the code's output function is.
 std::string LayerOutputs(GraphBuilder& graph, const NetworkDescription& network,
-                         const std::string& scaled) {
+                         const std::string& scaled, const double* hidden_rows,
+                         const std::string& prefix) {
   LayerFunctions functions = job::LayerFunctionsOfCode(network.activation);
   if (!network.classes.empty()) functions.output = Function::kLinear;
-  const double* hidden_rows = network.weights.data();
   const double* output_rows = hidden_rows + std::size_t{1} * network.hidden * (network.inputs + 1);
-  const std::string hidden =
-      Layer(graph, scaled, hidden_rows, network.hidden, network.inputs, functions.hidden, "hidden");
+  const std::string hidden = Layer(graph, scaled, hidden_rows, network.hidden, network.inputs,
+                                   functions.hidden, prefix + "hidden");
   return Layer(graph, hidden, output_rows, network.outputs, network.hidden, functions.output,
-               "output");
+               prefix + "output");
+}
+
+// An ensemble's mean: of the output layers' values, or of a classifier's probabilities, as the
+// engine averages them.
+std::string MemberMean(GraphBuilder& graph, const NetworkDescription& network,
+                       const std::string& scaled) {
+  const std::size_t each = network.weights.size() / static_cast<std::size_t>(network.members);
+  std::vector<std::string> values;
+  for (std::int32_t k = 0; k < network.members; ++k) {
+    const std::string prefix = "member" + std::to_string(k + 1) + "_";
+    std::string value =
+        LayerOutputs(graph, network, scaled,
+                     network.weights.data() + static_cast<std::size_t>(k) * each, prefix);
+    if (!network.classes.empty()) {
+      value = graph.Add("Softmax", {value}, prefix + "probabilities", {{"axis", std::int64_t{-1}}});
+    }
+    values.push_back(value);
+  }
+  // Added in member order and divided, as the engine does: runtimes have Mean only for floats.
+  std::string sum = values.front();
+  for (std::size_t k = 1; k < values.size(); ++k) {
+    sum = graph.Add("Add", {sum, values[k]}, "member_sum" + std::to_string(k));
+  }
+  return graph.Add("Div", {sum, Scalar(graph, "member_count", network.members)},
+                   network.classes.empty() ? "output" : std::string(kProbabilitiesName));
 }
 
 // The outputs of a numeric job.
@@ -156,9 +181,10 @@ void UnscaledOutputs(GraphBuilder& graph, const NetworkDescription& network,
 
 void AddNetwork(GraphBuilder& graph, const NetworkDescription& network) {
   const std::int64_t inputs = network.inputs, hidden = network.hidden, outputs = network.outputs;
-  if (inputs < 1 || hidden < 1 || outputs < 1 ||
+  if (inputs < 1 || hidden < 1 || outputs < 1 || network.members < 1 ||
       network.weights.size() !=
-          static_cast<std::size_t>(hidden * (inputs + 1) + outputs * (hidden + 1)) ||
+          static_cast<std::size_t>(hidden * (inputs + 1) + outputs * (hidden + 1)) *
+              static_cast<std::size_t>(network.members) ||
       network.input_min.size() != static_cast<std::size_t>(inputs) ||
       network.input_max.size() != static_cast<std::size_t>(inputs)) {
     throw job::Failure(job::kSubscriptOutOfRange);
@@ -169,7 +195,17 @@ void AddNetwork(GraphBuilder& graph, const NetworkDescription& network) {
                        network.output_max.size() != static_cast<std::size_t>(outputs)) {
     throw job::Failure(job::kSubscriptOutOfRange);
   }
-  const std::string values = LayerOutputs(graph, network, ScaledInputs(graph, network));
+  const std::string scaled = ScaledInputs(graph, network);
+  if (network.members > 1) {
+    const std::string mean = MemberMean(graph, network, scaled);
+    if (classifier) {
+      AddClassLabels(graph, mean, network.classes);
+    } else {
+      UnscaledOutputs(graph, network, mean);
+    }
+    return;
+  }
+  const std::string values = LayerOutputs(graph, network, scaled, network.weights.data(), "");
   if (classifier) {
     AddClassOutputs(graph, values, network.classes);
   } else {

@@ -22,12 +22,15 @@ inline constexpr std::string_view kRowsName = "N";  // the symbolic number of ro
 struct NetworkDescription {
   std::int32_t inputs = 0, hidden = 0, outputs = 0;
   std::span<const double> weights;  // in the engine's order (job::NetworkWeights)
-  std::int16_t activation = 0;      // the job's af
+  std::int16_t activation = 0;  // the job's af
   double scale_low = 0, scale_high = 0;
   std::span<const double> input_min, input_max, output_min, output_max;  // one per column
   // A classifier's labels in class order, one per output neuron; empty for a numeric network,
   // whose outputs are unscaled. A classifier needs no output ranges.
   std::span<const std::string> classes = {};
+  // An ensemble's networks, whose weights follow one another: the graph averages their outputs
+  // (a classifier's probabilities).
+  std::int32_t members = 1;
 };
 
 // Adds the network to the graph: the graph input "inputs" [N, inputs] and the graph output

@@ -111,20 +111,26 @@ bool HiddenLayerSaturated(NetworkEngine& engine, const NetworkUnderCheck& networ
   const std::span<const double> weights = engine.GetWeights();
   const bool tanh =
       job::LayerFunctionsOfCode(network.activation).hidden == job::ActivationFunction::kTanh;
+  const std::size_t hidden = static_cast<std::size_t>(network.hidden);
+  const std::size_t outputs = static_cast<std::size_t>(network.targets->ColumnCount());
+  const std::size_t per_member = hidden * (width + 1) + outputs * (hidden + 1);
   std::vector<double> row;
   std::int64_t saturated = 0;
   for (Index r = inputs.RowLow(); r <= inputs.RowHigh(); ++r) {
     const std::span<const double> x = RowOf(inputs, r, row);
-    for (std::int32_t j = 0; j < network.hidden; ++j) {
-      const double* neuron = weights.data() + static_cast<std::size_t>(j) * (width + 1);
-      double sum = neuron[width];
-      for (std::size_t i = 0; i < width; ++i) sum += neuron[i] * x[i];
-      // The output as a share of the function's range, 0 at its low end and 1 at its high end.
-      const double share = tanh ? (std::tanh(sum) + 1) / 2 : 1 / (1 + std::exp(-sum));
-      saturated += share < kSaturationBand || share > 1 - kSaturationBand;
+    for (std::size_t member = 0; member < static_cast<std::size_t>(network.members); ++member) {
+      for (std::size_t j = 0; j < hidden; ++j) {
+        const double* neuron = weights.data() + member * per_member + j * (width + 1);
+        double sum = neuron[width];
+        for (std::size_t i = 0; i < width; ++i) sum += neuron[i] * x[i];
+        // The output as a share of the function's range, 0 at its low end and 1 at its high end.
+        const double share = tanh ? (std::tanh(sum) + 1) / 2 : 1 / (1 + std::exp(-sum));
+        saturated += share < kSaturationBand || share > 1 - kSaturationBand;
+      }
     }
   }
-  return static_cast<double>(saturated) >= kSaturatedShare * static_cast<double>(network.hidden) *
+  return static_cast<double>(saturated) >= kSaturatedShare * static_cast<double>(hidden) *
+                                               static_cast<double>(network.members) *
                                                static_cast<double>(inputs.RowCount());
 }
 

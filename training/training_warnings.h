@@ -29,6 +29,9 @@ struct NetworkUnderCheck {
   std::int32_t hidden = 0;
   std::int16_t activation = 0;  // the /af code
   bool classifier = false;
+  // An ensemble's networks, whose weights follow one another (EnsembleEngine): the hidden layer
+  // is that of them all.
+  std::int32_t members = 1;
 };
 
 // The warnings on the training rows: no better than the mean (or majority) predictor, and a

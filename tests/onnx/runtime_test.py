@@ -77,7 +77,7 @@ def largest_difference(result, expected, ranges, float_model):
     return largest
 
 
-def job(folder, af, training_rows, prediction_rows, outputs, header):
+def job(folder, af, training_rows, prediction_rows, outputs, header, extra=()):
     """Trains, predicts with /nif into SQLite (whole doubles), converts with /nif; returns the
     largest differences of the three models."""
     rng = random.Random(33 + af)
@@ -95,7 +95,7 @@ def job(folder, af, training_rows, prediction_rows, outputs, header):
     write_rows(os.path.join(folder, "pi.txt"), rows)
     selector = ["/tifh=a,b,c"] if header else []
     status = tarvex(folder, "/tif=ti.txt", "/tof=to.txt", *selector, f"/af={af}", "/ep=200",
-                    "/n=5", "/nof=net.json", "/onnxf=1",
+                    "/n=5", "/nof=net.json", "/onnxf=1", *extra,
                     # Written with backslashes, as the command line needs: its folder is made.
                     "/onnx=" + os.path.join(folder, "models", "trained.onnx").replace("/", "\\"),
                     "/log=run.log")
@@ -135,7 +135,7 @@ def job(folder, af, training_rows, prediction_rows, outputs, header):
     return figures
 
 
-def classifier_job(folder, af, labels, csv):
+def classifier_job(folder, af, labels, csv, extra=()):
     """Trains a classifier and predicts with /pp=1 into a text file, converts the saved network
     with /nif; returns the largest difference of the probabilities of the three models."""
     rng = random.Random(7 + af)
@@ -159,7 +159,7 @@ def classifier_job(folder, af, labels, csv):
     what = f"classifier af {af} {labels}"
     status = tarvex(folder, *data, "/task=classification", f"/af={af}", "/ep=300", "/n=6",
                     "/pif=pi.txt", "/pof=po.txt", "/pp=1", "/nof=net.json", "/onnx=trained.onnx",
-                    "/onnxf=1", "/log=run.log")
+                    "/onnxf=1", *extra, "/log=run.log")
     check(status == 0, f"{what}: the training job exits 0")
     with open(os.path.join(folder, "po.txt"), encoding="utf-8") as predictions:
         fields = [line.rstrip("\n").split("\t") for line in predictions]
@@ -236,23 +236,24 @@ def bad_inputs(folder):
 
 
 # Every activation code and one outside the table; one row and many; one, two and three outputs;
-# a constant input column in every job and a constant output column wherever there are two.
+# a constant input column in every job and a constant output column wherever there are two; an
+# ensemble's mean.
 JOBS = [(0, 40, 200, 2, True), (1, 40, 200, 3, False), (2, 40, 1, 2, False),
         (3, 40, 200, 3, False), (4, 1, 50, 1, False), (5, 40, 200, 2, False),
-        (7, 40, 20, 2, False)]
+        (7, 40, 20, 2, False), (2, 40, 200, 2, False, ("/ens=3",))]
 print(f"{'af':>3} {'trained':>10} {'converted':>10} {'float':>10}")
-for af, training_rows, prediction_rows, outputs, header in JOBS:
+for af, training_rows, prediction_rows, outputs, header, *extra in JOBS:
     with tempfile.TemporaryDirectory() as folder:
-        f = job(folder, af, training_rows, prediction_rows, outputs, header)
+        f = job(folder, af, training_rows, prediction_rows, outputs, header, *extra)
         print(f"{af:>3} {f['models/trained.onnx']:10.3g} {f['converted.onnx']:10.3g} "
-              f"{f['models/trained_float.onnx']:10.3g}")
+              f"{f['models/trained_float.onnx']:10.3g} {' '.join(o for e in extra for o in e)}")
 # Two classes and several, labels of text (one not ASCII, from a CSV file with a header) and of
-# numbers (whose class order is by value: -1, 2.5, 10).
+# numbers (whose class order is by value: -1, 2.5, 10); an ensemble's mean probabilities.
 CLASS_JOBS = [(1, ["no", "yes"], False), (3, ["10", "2.5", "-1"], False),
-              (2, ["Äpfel", "zebra", "Birne", "élan"], True)]
-for af, labels, csv in CLASS_JOBS:
+              (2, ["Äpfel", "zebra", "Birne", "élan"], True), (1, ["a", "b", "c"], False, ("/ens=4",))]
+for af, labels, csv, *extra in CLASS_JOBS:
     with tempfile.TemporaryDirectory() as folder:
-        f = classifier_job(folder, af, labels, csv)
+        f = classifier_job(folder, af, labels, csv, *extra)
         print(f"{af:>3} {f['trained.onnx']:10.3g} {f['converted.onnx']:10.3g} "
               f"{f['trained_float.onnx']:10.3g}  classes {labels}")
 with tempfile.TemporaryDirectory() as folder:
