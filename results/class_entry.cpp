@@ -75,8 +75,7 @@ std::string ClassificationEntry(const JobSettings& job) {
   std::string entry = "Classification results: \r\n";
   std::string classes;
   for (const std::string& label : job.Classes) classes += (classes.empty() ? "" : ", ") + label;
-  entry += kIndent + "Classes (" + std::to_string(job.Classes.size()) +
-           "): " + classes + "\r\n";
+  entry += kIndent + "Classes (" + std::to_string(job.Classes.size()) + "): " + classes + "\r\n";
   if (job.UnlabelledTrainingRows > 0 || job.UnlabelledValidationRows > 0) {
     entry += kIndent + "Rows without a label, left out: training " +
              std::to_string(job.UnlabelledTrainingRows) + ", validation " +

@@ -223,6 +223,27 @@ Json Training(const JobSettings& job) {
                                                 ? ClassFiguresJson(job, refit.class_training)
                                                 : Figures(refit.training);
   }
+  if (!job.Results.ensemble.empty()) {
+    Json members = Json::array();
+    for (const job::EnsembleMember& member : job.Results.ensemble) {
+      Json entry;
+      entry["seed"] = member.seed ? Json(*member.seed) : Json(nullptr);  // none: the fixed start
+      entry["epochs"] = member.last_epoch;
+      entry["best_epoch"] = member.best_epoch > 0 ? Json(member.best_epoch) : Json(nullptr);
+      const char* member_stop = StopName(member.stop);
+      entry["stop"] = member_stop != nullptr ? Json(member_stop) : Json(nullptr);
+      entry["refit_epochs"] = member.refit_epochs > 0 ? Json(member.refit_epochs) : Json(nullptr);
+      entry["seconds"] = member.seconds;
+      // Of the network that validation watched, on the job's validation rows.
+      entry["validation_metrics"] = member.class_validation
+                                        ? ClassFiguresJson(job, member.class_validation)
+                                        : Figures(member.validation);
+      members.push_back(std::move(entry));
+    }
+    training["ensemble"] = {{"networks", job.Results.ensemble.size()},
+                            {"predicts", "mean_output"},
+                            {"members", std::move(members)}};
+  }
   if (!job.Results.warnings.empty()) training["warnings"] = WarningLines(job);
   return training;
 }

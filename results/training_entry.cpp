@@ -118,6 +118,36 @@ std::vector<std::string> WarningLines(const JobSettings& job) {
   return lines;
 }
 
+std::vector<std::string> EnsembleLines(const JobSettings& job) {
+  const std::vector<job::EnsembleMember>& members = job.Results.ensemble;
+  std::vector<std::string> lines;
+  if (members.empty()) return lines;
+  const std::string_view separator = job.DecimalSeparator;
+  lines.push_back("Ensemble: " + std::to_string(members.size()) +
+                  " networks, each from its own seed; the mean of their outputs predicts, and "
+                  "the figures are the ensemble's");
+  for (std::size_t k = 0; k < members.size(); ++k) {
+    const job::EnsembleMember& member = members[k];
+    std::string line = "Ensemble network " + std::to_string(k + 1) + ": " +
+                       (member.seed ? "seed " + std::to_string(*member.seed) : "fixed start") +
+                       ", last epoch " + std::to_string(member.last_epoch);
+    if (member.best_epoch > 0) line += ", best epoch " + std::to_string(member.best_epoch);
+    if (member.refit_epochs > 0) {
+      line += ", refit for " + std::to_string(member.refit_epochs) + " epochs";
+    }
+    if (member.class_validation) {
+      line += ", validation log loss " +
+              platform::FormatGeneralNumber(member.class_validation->log_loss, separator);
+    }
+    for (std::size_t column = 0; column < member.validation.size(); ++column) {
+      line += (column == 0 ? ", validation RMSE " : ", ") +
+              platform::FormatGeneralNumber(member.validation[column].rmse, separator);
+    }
+    lines.push_back(line);
+  }
+  return lines;
+}
+
 std::string TrainingResultsEntry(const JobSettings& job, std::int32_t hidden_size,
                                  std::int32_t output_size, std::int64_t elapsed_seconds) {
   const std::string_view separator = job.DecimalSeparator;
@@ -153,6 +183,7 @@ std::string TrainingResultsEntry(const JobSettings& job, std::int32_t hidden_siz
               (refit.from_folds ? "the folds' mean best epoch" : "the best epoch") +
               "); it is the network that predicts\r\n";
   }
+  for (const std::string& line : EnsembleLines(job)) report += "       " + line + "\r\n";
   if (!job.nof.empty()) report += "       Network Output file: " + job.nof + "\r\n";
   for (const std::string& warning : WarningLines(job)) report += "       " + warning + "\r\n";
   return report;

@@ -31,6 +31,10 @@ std::string TrainingResultsEntry(const job::JobSettings& job, std::int32_t hidde
 // training results entry, the summary's training.warnings and the top of the report.
 std::vector<std::string> WarningLines(const job::JobSettings& job);
 
+// /ens: what the ensemble is, then one line per network with its seed, its epochs and its own
+// validation error; empty for a job of one network.
+std::vector<std::string> EnsembleLines(const job::JobSettings& job);
+
 // The report of a job that predicted with a saved network: the training lines, which have no
 // meaning without training, give way to the network file's line.
 std::string SavedNetworkEntry(const job::JobSettings& job, std::int64_t elapsed_seconds);

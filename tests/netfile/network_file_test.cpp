@@ -92,8 +92,18 @@ TEST_F(BadNetworkFileTest, EachEndsTheRunWithItsLineAndWritesNothing) {
        at + "Not a JSON text: parse error at line 1, column 13"},
       {"JSON of another kind", [](Json) { return "[1, 2, 3]"; },
        at + "Not a Tarvex network file: its \"format\" is not \"tarvex-network\""},
-      {"another version", changed([](Json& j) { j["version"] = 4; }),
-       at + "Network file version 4 cannot be read; this Tarvex reads versions 1, 2 and 3"},
+      {"another version", changed([](Json& j) { j["version"] = 5; }),
+       at + "Network file version 5 cannot be read; this Tarvex reads versions 1, 2, 3 and 4"},
+      {"an ensemble of one network", changed([](Json& j) {
+         j["version"] = 4;
+         j["members"] = Json::array(
+             {Json{{"hidden_layer", j["hidden_layer"]}, {"output_layer", j["output_layer"]}}});
+         j.erase("hidden_layer");
+         j.erase("output_layer");
+       }),
+       at + "Field members: 2 to 1000 networks are expected, not 1"},
+      {"an ensemble's version with one network's layers",
+       changed([](Json& j) { j["version"] = 4; }), at + "Missing field: members"},
       {"an encoded network's version without its encoding",
        changed([](Json& j) { j["version"] = 3; }), at + "Missing field: encoding"},
       {"a classifier's version without its classes", changed([](Json& j) { j["version"] = 2; }),

@@ -415,6 +415,12 @@ TEST_F(ValidationRun, BadInputEndsWithOneLine) {
        "cross-validation ('/cv')."},
       {{"/nif=net.json", "/lcf=curve.csv"},
        "The Parameters '/nif' and '/lcf' cannot be used together."},
+      {{"/ens=0"}, "The Parameter '/ens' must be a whole number of networks from 1 to 1000: 0"},
+      {{"/ens=1001"},
+       "The Parameter '/ens' must be a whole number of networks from 1 to 1000: 1001"},
+      {{"/ens=2.5"}, "The Parameter '/ens' must be a whole number of networks from 1 to 1000: 2.5"},
+      {{"/ens=3", "/cv=4"}, "The Parameters '/cv' and '/ens' cannot be used together."},
+      {{"/ens=3", "/nif=net.json"}, "The Parameters '/nif' and '/ens' cannot be used together."},
   };
   fs::create_directory(folder_ / "sub");
   for (const Case& bad : cases) {
