@@ -127,6 +127,10 @@ std::string Heading(const JobSettings& job, int exit_status,
         " epochs; the validation figures are those of the network that validation "
         "watched.</p>";
   }
+  // An ensemble's lines as the log has them: what it is, then each network's own validation.
+  for (const std::string& line : results::EnsembleLines(job)) {
+    heading += "<p class=\"note\">" + platform::MarkupEscaped(line) + "</p>";
+  }
   heading += KeyFigures(job);
   std::string job_files;
   if (!job.ini.empty()) job_files += " Parameter file: " + job.ini + ".";

@@ -136,8 +136,13 @@ TEST_F(EnsembleRun, TheEnsemblePredictsTheMeanOfItsNetworks) {
 // Each network's training depends on its seed alone: one core or several, the same bytes.
 TEST_F(EnsembleRun, OneThreadOrSeveralGiveTheSameNetworks) {
   const std::vector<std::string> job =
-      Job(false, {"/ep=2000", "/ens=3", "/vf=0.25", "/es=auto", "/refit=1", "/nof=net.json"});
+      Job(false, {"/ep=2000", "/ens=3", "/vf=0.25", "/es=auto", "/refit=1", "/nof=net.json",
+                  "/rof=report.html"});
   ASSERT_EQ(Run(job), 0) << Read("run.log");
+  // Without /sd the first network starts where the job without /ens does, the others from k.
+  const std::string report = Read("report.html");
+  EXPECT_NE(report.find("Ensemble network 1: fixed start"), std::string::npos);
+  EXPECT_NE(report.find("Ensemble network 3: seed 2"), std::string::npos);
   const std::string predictions = Read("po.txt");
   const Json network = NetworkFile("net.json");
   Json summary = Json::parse(Read("summary.json"));
